@@ -1,0 +1,42 @@
+#pragma once
+// A platform event: manual-reset stays signalled until reset(); automatic-reset releases one
+// waiter and clears itself. Created not signalled.
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+class Event {
+public:
+    enum class Reset { Manual, Automatic };
+    explicit Event(Reset kind = Reset::Automatic) : m_manual(kind == Reset::Manual) {}
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+
+    void set();
+    void reset();
+    void wait();
+    // Waits at most the given milliseconds; true when the event was signalled.
+    bool wait_for(uint32_t milliseconds);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
+    bool m_signalled = false;
+    bool m_manual;
+};
+
+// Suspends the calling thread for seconds × 1000 milliseconds, truncated.
+void sleep_seconds(double seconds);
+
+// Seconds measured on the millisecond tick.
+class Stopwatch {
+public:
+    Stopwatch() { restart(); }
+    void restart();
+    double elapsed() const;
+    // Seconds since the stored start; the start moves to now.
+    double lap();
+
+private:
+    double m_start = 0;
+};

@@ -1,0 +1,105 @@
+#include "os/log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "os/path.h"
+#include "os/registry.h"
+#include "os/text.h"
+
+namespace os {
+
+void LogSink::write_integer(long long value) { write(to_text(value)); }
+void LogSink::write_unsigned(unsigned long long value) { write(to_text_unsigned(value)); }
+void LogSink::write_bool(bool value) { write(value ? u"1" : u"0"); }
+
+namespace {
+
+class DiscardingSink final : public LogSink {
+public:
+    void write(std::u16string_view) override {}
+    void flush() override {}
+    bool is_file() const override { return false; }
+};
+
+// Holds a lock around each write: lines from several threads never tear inside one write.
+class LockedFileSink final : public LogSink {
+public:
+    explicit LockedFileSink(const std::string& path) {
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (m_fd >= 0) {
+            static const unsigned char bom[2] = {0xFF, 0xFE};
+            (void)!::write(m_fd, bom, sizeof bom);
+        }
+    }
+    ~LockedFileSink() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    void write(std::u16string_view text) override {
+        if (m_fd < 0 || text.empty()) return;
+        std::string bytes;
+        bytes.resize(text.size() * 2);
+        for (size_t i = 0; i < text.size(); ++i) {
+            bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+            bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+        }
+        std::lock_guard lock(m_mutex);
+        (void)!::write(m_fd, bytes.data(), bytes.size());
+    }
+    void flush() override {
+        std::lock_guard lock(m_mutex);
+        if (m_fd >= 0) ::fdatasync(m_fd);
+    }
+    bool is_file() const override { return true; }
+
+private:
+    std::mutex m_mutex;
+    int m_fd = -1;
+};
+
+void make_folders(const std::string& folder) {
+    for (size_t i = 1; i <= folder.size(); ++i) {
+        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0755);
+    }
+}
+
+std::mutex g_sink_mutex;
+std::shared_ptr<LogSink> g_sink;
+
+}  // namespace
+
+std::u16string log_file_path() { return user_data_folder() + u"/Temp/" + expand_path(u"%app_name%.txt"); }
+
+LogStream log() {
+    uint32_t value = 0;
+    const bool want_file = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", value) && value != 0;
+    std::lock_guard lock(g_sink_mutex);
+    if (!g_sink || g_sink->is_file() != want_file) {
+        if (want_file) {
+            const std::string path = to_utf8(log_file_path());
+            make_folders(path.substr(0, path.rfind('/')));
+            g_sink = std::make_shared<LockedFileSink>(path);
+        } else {
+            g_sink = std::make_shared<DiscardingSink>();
+        }
+    }
+    return LogStream(g_sink);
+}
+
+void fatal_error(std::u16string_view location, std::u16string_view message) {
+    {
+        LogStream stream = log();
+        stream << u"Gluck: " << message << u" @ " << location << u"\n";
+        stream.flush();
+    }
+    const std::string line = "Gluck: " + to_utf8(message) + " @ " + to_utf8(location) + "\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+    // A broken process must not report success to its parent, so the status is non-zero.
+    ::_exit(3);
+}
+
+}  // namespace os

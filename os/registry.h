@@ -1,0 +1,21 @@
+#pragma once
+// The registry: hives, key paths and typed values kept in one SQLite database (WAL mode) at
+// $QUILLON_ROOT/registry.db, else $XDG_CONFIG_HOME/quillon-touch/registry.db. Key paths are texts:
+// the root's name ("HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_USER"),
+// "\", then the subkey. Another process may write while this one reads.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace os {
+
+bool reg_read_string(std::u16string_view key, std::u16string_view name, std::u16string& out);
+bool reg_read_dword(std::u16string_view key, std::u16string_view name, uint32_t& out);
+bool reg_read_bool(std::u16string_view key, std::u16string_view name, uint8_t& out);
+bool reg_write_string(std::u16string_view key, std::u16string_view name, std::u16string_view value);
+bool reg_write_dword(std::u16string_view key, std::u16string_view name, uint32_t value);
+bool reg_delete_value(std::u16string_view key, std::u16string_view name);
+// Makes every write so far durable.
+bool reg_flush(std::u16string_view key);
+
+}  // namespace os
