@@ -1,0 +1,138 @@
+#include "os/scanner/folder_scanner.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/core/active_scheduler.h"
+#include "app/core/plain_event_loop.h"
+#include "os/text.h"
+#include "tests/app/fake_tick.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Collector final : os::FolderScannerObserver {
+    std::vector<std::string> files;
+    int finished = 0;
+    void on_file(std::u16string_view path) override { files.push_back(os::to_utf8(path)); }
+    void on_finished() override { ++finished; }
+};
+
+class FolderScannerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("scanner-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    void touch(const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "x";
+    }
+
+    // Steps the tick one millisecond at a time until the scan finishes; returns the expiries.
+    int expiries_until_finished(FakeTick& tick) {
+        for (int expiries = 1; expiries < 1000; ++expiries) {
+            tick.advance(1);
+            loop.run_until_idle();
+            if (collector.finished) return expiries;
+        }
+        return -1;
+    }
+
+    std::vector<std::string> sorted_files() {
+        std::vector<std::string> files = collector.files;
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+
+    fs::path root;
+    PlainEventLoop loop;
+    CActiveScheduler scheduler{loop};
+    Collector collector;
+};
+
+TEST_F(FolderScannerTest, EmptyFolderFinishesAfterTwoExpiries) {
+    FakeTick tick(1000);
+    os::FolderScanner scanner(collector);
+    scanner.start(os::from_utf8(root.string()), true);
+    loop.run_until_idle();
+    EXPECT_EQ(collector.finished, 0);  // nothing before the first expiry
+    EXPECT_EQ(expiries_until_finished(tick), 2);
+    EXPECT_TRUE(collector.files.empty());
+    EXPECT_FALSE(scanner.is_scanning());
+    // Finished means stopped: no further report.
+    tick.advance(10);
+    loop.run_until_idle();
+    EXPECT_EQ(collector.finished, 1);
+}
+
+TEST_F(FolderScannerTest, OneEntryPerExpiry) {
+    FakeTick tick(0xFFFFFFF0u);
+    touch(root / "a.mp3");
+    touch(root / "b.wav");
+    touch(root / "c.txt");
+    os::FolderScanner scanner(collector);
+    scanner.start(os::from_utf8(root.string()), false);
+    // Three entries take three expiries, the report of the end one more.
+    EXPECT_EQ(expiries_until_finished(tick), 4);
+    const std::string base = root.string();
+    EXPECT_EQ(sorted_files(), (std::vector<std::string>{base + "/a.mp3", base + "/b.wav", base + "/c.txt"}));
+}
+
+TEST_F(FolderScannerTest, WalksATreeRecursivelyOrNot) {
+    touch(root / "top.mp3");
+    touch(root / "Incoming" / "call 1.mp3");
+    touch(root / "Incoming" / "deeper" / "call 2.wav");
+    touch(root / "Outgoing" / "ünïcode.mp3");
+    fs::create_directories(root / "empty");
+    fs::create_symlink(root, root / "Incoming" / "loop");  // a link back up must not make it endless
+    const std::string base = root.string();
+    {
+        os::FolderScanner scanner(collector);
+        scanner.start(os::from_utf8(base + "/"), true);
+        ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
+        EXPECT_EQ(sorted_files(),
+                  (std::vector<std::string>{base + "/Incoming/call 1.mp3", base + "/Incoming/deeper/call 2.wav",
+                                            base + "/Outgoing/ünïcode.mp3", base + "/top.mp3"}));
+    }
+    collector = Collector();
+    os::FolderScanner scanner(collector);
+    scanner.start(os::from_utf8(base), false);
+    ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
+    EXPECT_EQ(sorted_files(), (std::vector<std::string>{base + "/top.mp3"}));
+}
+
+TEST_F(FolderScannerTest, MissingAndVanishingFoldersAreSkipped) {
+    touch(root / "keep" / "a.mp3");
+    touch(root / "gone" / "b.mp3");
+    struct Remover final : os::FolderScannerObserver {
+        Collector& inner;
+        fs::path doomed;
+        Remover(Collector& inner, fs::path doomed) : inner(inner), doomed(std::move(doomed)) {}
+        void on_file(std::u16string_view path) override {
+            inner.on_file(path);
+            fs::remove_all(doomed);  // vanishes while queued
+        }
+        void on_finished() override { inner.on_finished(); }
+    } remover(collector, root / "gone");
+    touch(root / "first.mp3");
+    os::FolderScanner scanner(remover);
+    scanner.start(os::from_utf8((root / "no such folder").string()), true);
+    scanner.start(os::from_utf8(root.string()), true);
+    ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
+    const std::string base = root.string();
+    EXPECT_EQ(sorted_files(), (std::vector<std::string>{base + "/first.mp3", base + "/keep/a.mp3"}));
+}
+
+}  // namespace
