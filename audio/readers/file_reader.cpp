@@ -1,0 +1,53 @@
+#include "audio/readers/file_reader.h"
+
+#include "audio/mp3/file_reader_mp3.h"
+#include "audio/mp3/mp3_decoder.h"
+#include "audio/readers/file_reader_musepack.h"
+#include "audio/readers/file_reader_vorbis.h"
+
+namespace {
+
+template <typename Reader>
+std::unique_ptr<StreamReader> try_reader(const std::u16string& path) {
+    auto reader = std::make_unique<Reader>(path);
+    if (!reader->is_valid()) return nullptr;
+    return reader;
+}
+
+}  // namespace
+
+std::unique_ptr<FileReader> FileReader::open(const std::u16string& path) {
+    // Each rejected reader is destroyed (closing its file) before the next one is tried.
+    if (auto stream = try_reader<FileReaderVorbis>(path)) {
+        return std::make_unique<FileReader>(u"Vorbis", path, std::move(stream), nullptr);
+    }
+    if (auto stream = try_reader<FileReaderMusepack>(path)) {
+        return std::make_unique<FileReader>(u"MPC", path, std::move(stream), nullptr);
+    }
+    if (auto stream = try_reader<FileReaderMP3>(path)) {
+        return std::make_unique<FileReader>(u"mp3", path, std::move(stream), std::make_unique<Mp3Decoder>());
+    }
+    return nullptr;
+}
+
+FileReader::FileReader(std::u16string codec, std::u16string path, std::unique_ptr<StreamReader> stream,
+                       std::unique_ptr<AudioFilter> decoder)
+    : m_codec(std::move(codec)), m_path(std::move(path)), m_stream(std::move(stream)), m_decoder(std::move(decoder)) {
+    if (m_decoder) connect(*m_stream, m_decoder.get());
+}
+
+FileReader::~FileReader() {
+    // The decoder is unlinked first so nothing pulls through it while the stream goes away.
+    if (m_decoder) connect(*m_stream, nullptr);
+}
+
+AudioPort& FileReader::output() {
+    if (m_decoder) return *m_decoder;
+    return *m_stream;
+}
+
+bool FileReader::seek(std::int64_t position) {
+    const bool done = m_stream->seek(position);
+    if (auto* mp3 = dynamic_cast<Mp3Decoder*>(m_decoder.get())) mp3->reset();
+    return done;
+}

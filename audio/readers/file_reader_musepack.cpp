@@ -1,0 +1,151 @@
+#include "audio/readers/file_reader_musepack.h"
+
+#include <mpc/mpcdec.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "audio/mp3/id3_reader.h"
+#include "audio/readers/file_callbacks.h"
+
+struct FileReaderMusepack::Decoder {
+    mpc_reader reader{};
+    mpc_demux* demux = nullptr;
+    std::vector<MPC_SAMPLE_FORMAT> samples = std::vector<MPC_SAMPLE_FORMAT>(MPC_DECODER_BUFFER_LENGTH);
+
+    ~Decoder() {
+        if (demux != nullptr) mpc_demux_exit(demux);
+    }
+};
+
+namespace {
+
+InputFile& file_of(mpc_reader* reader) { return *static_cast<InputFile*>(reader->data); }
+
+mpc_int32_t read_callback(mpc_reader* reader, void* buffer, mpc_int32_t size) {
+    if (size <= 0) return 0;
+    return static_cast<mpc_int32_t>(file_of(reader).read(buffer, static_cast<std::size_t>(size)));
+}
+
+mpc_bool_t seek_callback(mpc_reader* reader, mpc_int32_t offset) { return file_of(reader).seek(offset) ? MPC_TRUE : MPC_FALSE; }
+
+mpc_int32_t tell_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(file_of(reader).position()); }
+
+mpc_int32_t size_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(file_of(reader).size()); }
+
+mpc_bool_t can_seek_callback(mpc_reader*) { return MPC_TRUE; }
+
+std::int16_t to_pcm16(MPC_SAMPLE_FORMAT sample) {
+#ifdef MPC_FIXED_POINT
+    if (sample < -0x20000000) return -32768;
+    return static_cast<std::int16_t>(std::min(sample >> 14, 32767));
+#else
+    const float scaled = std::nearbyint(sample * 32768.0f);
+    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+#endif
+}
+
+// Stream version 7 begins "MP+" with 7 in the low nibble of the version byte; version 8 "MPCK".
+bool has_musepack_magic(InputFile& file, std::int64_t at) {
+    unsigned char magic[4] = {};
+    if (!file.seek(at) || file.read(magic, 4) != 4) return false;
+    return std::memcmp(magic, "MPCK", 4) == 0 || (std::memcmp(magic, "MP+", 3) == 0 && (magic[3] & 0x0F) == 7);
+}
+
+}  // namespace
+
+FileReaderMusepack::FileReaderMusepack(const std::u16string& path) {
+    if (!m_file.open(path)) return;
+    // The library is handed only streams that carry Musepack's signature, after an ID3v2 tag if any.
+    const Id3v2Tag tag = read_id3v2(m_file);
+    if (!has_musepack_magic(m_file, 0) && !(tag.present && has_musepack_magic(m_file, tag.size))) return;
+    if (m_file.size() > std::numeric_limits<mpc_int32_t>::max() || !m_file.seek(0)) return;
+
+    auto decoder = std::make_unique<Decoder>();
+    decoder->reader = mpc_reader{read_callback, seek_callback, tell_callback, size_callback, can_seek_callback, &m_file};
+    decoder->demux = mpc_demux_init(&decoder->reader);
+    if (decoder->demux == nullptr) return;
+    mpc_streaminfo info{};
+    mpc_demux_get_info(decoder->demux, &info);
+    if (info.channels < 1 || info.channels > 2 || info.sample_freq == 0) return;
+    m_channels = static_cast<int>(info.channels);
+    m_rate = static_cast<int>(info.sample_freq);
+    m_bit_rate = static_cast<int>(info.average_bitrate);
+    m_total_frames = info.samples > info.beg_silence ? static_cast<std::int64_t>(info.samples - info.beg_silence) : 0;
+    m_decoder = std::move(decoder);
+}
+
+FileReaderMusepack::~FileReaderMusepack() = default;
+
+bool FileReaderMusepack::decode_frame() {
+    // A frame may legitimately yield no samples (the decoder's start-up delay); go on to the next.
+    for (;;) {
+        mpc_frame_info frame{};
+        frame.buffer = m_decoder->samples.data();
+        if (mpc_demux_decode(m_decoder->demux, &frame) != MPC_STATUS_OK || frame.bits == -1) {
+            m_ended = true;
+            return false;
+        }
+        if (frame.samples == 0) continue;
+        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(frame.samples) * m_channels,
+                                                        m_decoder->samples.size());
+        AudioBlock block(count * 2, AudioFormat{m_channels, 16, m_rate});
+        auto* out = reinterpret_cast<std::int16_t*>(block.data());
+        for (std::size_t i = 0; i < count; ++i) out[i] = to_pcm16(m_decoder->samples[i]);
+        m_frames_decoded += static_cast<std::int64_t>(count / m_channels);
+        m_pending = block;
+        return true;
+    }
+}
+
+AudioBlock FileReaderMusepack::get_data(int requested_frames) {
+    std::lock_guard guard(m_lock);
+    if (!m_decoder || m_ended || requested_frames <= 0) return AudioBlock();
+    if (m_pending.is_empty() && !decode_frame()) return AudioBlock();
+    const std::size_t wanted = static_cast<std::size_t>(requested_frames) * m_channels * 2;
+    AudioBlock out = m_pending.sub_block(0, wanted);
+    m_pending = m_pending.sub_block(out.length(), m_pending.length());
+    m_position += out.frames();
+    return out;
+}
+
+bool FileReaderMusepack::is_valid() const {
+    std::lock_guard guard(m_lock);
+    return m_decoder != nullptr;
+}
+
+bool FileReaderMusepack::is_at_end() const {
+    std::lock_guard guard(m_lock);
+    return !m_decoder || m_ended || (m_pending.is_empty() && m_position >= m_total_frames);
+}
+
+std::int64_t FileReaderMusepack::position() const {
+    std::lock_guard guard(m_lock);
+    return m_position;
+}
+
+std::int64_t FileReaderMusepack::frames_decoded() const {
+    std::lock_guard guard(m_lock);
+    return m_frames_decoded;
+}
+
+bool FileReaderMusepack::seek(std::int64_t position) {
+    std::lock_guard guard(m_lock);
+    if (!m_decoder) return false;
+    position = std::clamp<std::int64_t>(position, 0, m_total_frames);
+    if (mpc_demux_seek_sample(m_decoder->demux, static_cast<mpc_uint64_t>(position)) != MPC_STATUS_OK) return false;
+    m_pending = AudioBlock();
+    m_position = position;
+    m_ended = false;
+    return true;
+}
+
+std::int64_t FileReaderMusepack::position_of_time(double seconds) const {
+    return static_cast<std::int64_t>(std::floor(seconds * m_rate));
+}
+
+double FileReaderMusepack::time_of_position(std::int64_t position) const {
+    return m_rate > 0 ? static_cast<double>(position) / m_rate : 0.0;
+}
