@@ -29,7 +29,7 @@ public:
 // Holds a lock around each write: lines from several threads never tear inside one write.
 class LockedFileSink final : public LogSink {
 public:
-    explicit LockedFileSink(const std::string& path) {
+    explicit LockedFileSink(const std::string& path) : m_path(path) {
         m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (m_fd >= 0) {
             static const unsigned char bom[2] = {0xFF, 0xFE};
@@ -55,8 +55,10 @@ public:
         if (m_fd >= 0) ::fdatasync(m_fd);
     }
     bool is_file() const override { return true; }
+    const std::string& path() const { return m_path; }
 
 private:
+    const std::string m_path;
     std::mutex m_mutex;
     int m_fd = -1;
 };
@@ -69,6 +71,7 @@ void make_folders(const std::string& folder) {
 
 std::mutex g_sink_mutex;
 std::shared_ptr<LogSink> g_sink;
+LockedFileSink* g_file_sink = nullptr;  // g_sink when it writes to a file
 
 }  // namespace
 
@@ -77,12 +80,17 @@ std::u16string log_file_path() { return user_data_folder() + u"/Temp/" + expand_
 LogStream log() {
     uint32_t value = 0;
     const bool want_file = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", value) && value != 0;
+    // The file follows the user data folder, so a test that moves QUILLON_ROOT gets its own log.
+    const std::string path = want_file ? to_utf8(log_file_path()) : std::string();
     std::lock_guard lock(g_sink_mutex);
-    if (!g_sink || g_sink->is_file() != want_file) {
+    const bool moved = want_file && g_file_sink && g_file_sink->path() != path;
+    if (!g_sink || g_sink->is_file() != want_file || moved) {
+        g_file_sink = nullptr;
         if (want_file) {
-            const std::string path = to_utf8(log_file_path());
             make_folders(path.substr(0, path.rfind('/')));
-            g_sink = std::make_shared<LockedFileSink>(path);
+            auto sink = std::make_shared<LockedFileSink>(path);
+            g_file_sink = sink.get();
+            g_sink = std::move(sink);
         } else {
             g_sink = std::make_shared<DiscardingSink>();
         }

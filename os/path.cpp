@@ -178,8 +178,13 @@ bool same_path(std::u16string_view a, std::u16string_view b) {
 }
 
 bool is_under(std::u16string_view path, std::u16string_view folder) {
-    if (path.size() < folder.size()) return false;
-    return same_path(path.substr(0, folder.size()), folder);
+    // Both sides are expanded first, so "%my_documents%" is compared as the folder it names.
+    const std::u16string whole = lower(expand_path(path));
+    const std::u16string top = lower(strip_separator(expand_path(folder)));
+    if (whole.size() < top.size() || whole.compare(0, top.size(), top) != 0) return false;
+    // "/media/CARD2/x" shares its first characters with "/media/CARD" but is not inside it: the
+    // matched part must end at a separator.
+    return whole.size() == top.size() || top.empty() || whole[top.size()] == u'/';
 }
 
 std::u16string replace_all(std::u16string_view text, std::u16string_view what, std::u16string_view with) {

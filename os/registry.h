@@ -3,6 +3,12 @@
 // $QUILLON_ROOT/registry.db, else $XDG_CONFIG_HOME/quillon-touch/registry.db. Key paths are texts:
 // the root's name ("HKEY_CLASSES_ROOT", "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_USER"),
 // "\", then the subkey. Another process may write while this one reads.
+//
+// Reads open the key as the platform would with create rights, so a missing key is created.
+// A REG_SZ read of an empty text is true and empty; any value of another type is reported as absent.
+// Key and value names match without regard to ASCII case, as the platform's do. A damaged database
+// is kept aside (renamed beside itself), reported once on stderr and in the log, and replaced by an
+// empty one, so the program runs on with its defaults.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,5 +23,7 @@ bool reg_write_dword(std::u16string_view key, std::u16string_view name, uint32_t
 bool reg_delete_value(std::u16string_view key, std::u16string_view name);
 // Makes every write so far durable.
 bool reg_flush(std::u16string_view key);
+// The database file in use for the current environment.
+std::u16string reg_database_path();
 
 }  // namespace os

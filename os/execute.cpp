@@ -1,0 +1,81 @@
+#include "os/execute.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "os/log.h"
+#include "os/path.h"
+#include "os/text.h"
+
+extern char** environ;
+
+namespace os {
+namespace {
+
+bool is_program(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+std::vector<std::u16string> split_parameters(std::u16string_view parameters) {
+    std::vector<std::u16string> words;
+    std::u16string word;
+    bool in_word = false;
+    bool quoted = false;
+    for (char16_t c : parameters) {
+        if (c == u'"') {
+            quoted = !quoted;
+            in_word = true;  // "" is an empty word of its own
+        } else if (!quoted && (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r')) {
+            if (in_word) words.push_back(std::move(word));
+            word.clear();
+            in_word = false;
+        } else {
+            word += c;
+            in_word = true;
+        }
+    }
+    if (in_word) words.push_back(std::move(word));
+    return words;
+}
+
+bool execute_file(std::u16string_view path, std::u16string_view parameters) {
+    log() << u"execute_file(" << path << u"} {" << parameters << u")" << u"\n";
+    const std::u16string expanded = expand_path(path);
+    if (expanded.empty()) return false;
+
+    std::vector<std::string> words;
+    const bool bare_name = expanded.find(u'/') == std::u16string::npos;
+    const std::string target = to_utf8(expanded);
+    if (bare_name || is_program(target)) {
+        words.push_back(target);
+        for (const std::u16string& word : split_parameters(parameters)) words.push_back(to_utf8(word));
+    } else {
+        // A document opens in the user's program for its type; xdg-open takes the file alone.
+        words = {"xdg-open", target};
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    pid_t child = 0;
+    const int failed = ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (failed != 0) return false;
+    // Nobody waits for the program, yet it must not stay a zombie: a small thread reaps it. This
+    // leaves SIGCHLD alone, which other parts of the program may handle.
+    std::thread([child] {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
+}  // namespace os

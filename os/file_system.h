@@ -1,0 +1,50 @@
+#pragma once
+// Files and folders by path. Every path is macro-expanded first.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "os/date_time.h"
+
+namespace os {
+
+// What one directory look-up of a path tells.
+struct FileInfo {
+    static constexpr uint32_t kMissing = 0xFFFFFFFF;
+    static constexpr uint32_t kReadOnly = 0x01;
+    static constexpr uint32_t kHidden = 0x02;  // the name begins with "."
+    static constexpr uint32_t kFolder = 0x10;
+    static constexpr uint32_t kNormal = 0x80;
+
+    FileInfo() = default;
+    explicit FileInfo(std::u16string_view path) { look_up(path); }
+    // Fills every field again from the path.
+    void look_up(std::u16string_view path);
+
+    bool exists() const { return attributes != kMissing; }
+    bool is_folder() const { return exists() && (attributes & kFolder) != 0; }
+
+    std::u16string path;  // as given, before expansion
+    uint32_t attributes = kMissing;
+    uint32_t size = 0;        // the low 32 bits, as the program has always kept it
+    uint64_t full_size = 0;   // the whole size, for files past 4 GB
+    DateTime creation_time;   // the birth time where the file system keeps one, else the change time
+    DateTime last_write_time;
+    int error = 0;  // errno of the look-up or of the last operation that stored it here
+};
+
+// Creates the folder and every missing folder above it, from the top down, logging
+// "CreateDirectoryW {path} result=0|1" for each attempt. True when the folder exists afterwards.
+bool create_directory(std::u16string_view path);
+bool delete_file(std::u16string_view path);
+// Renames or moves a file or folder; a file moves across volumes by copy and delete. An existing
+// target is never replaced. The error (errno) is stored in result when given.
+bool move_file(std::u16string_view from, std::u16string_view to, FileInfo* result = nullptr);
+bool exists(std::u16string_view path);
+// Total bytes of the volume holding the path; 0 on failure.
+double volume_size(std::u16string_view path);
+// Bytes available to this user on the volume that holds the path (or, while the path does not
+// exist yet, its nearest existing folder); 0 on failure.
+double root_free_space(std::u16string_view path);
+
+}  // namespace os

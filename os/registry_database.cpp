@@ -1,0 +1,373 @@
+#include "os/registry_database.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <utility>
+
+#include "os/log.h"
+#include "os/path.h"
+#include "os/text.h"
+
+namespace os::registry_database {
+namespace {
+
+// Another process (the phone-state publisher) may hold the write lock for a moment; waiting this
+// long covers any sane transaction without hanging the GUI for ever on a wedged peer.
+constexpr int kBusyTimeoutMs = 5000;
+
+const char* const kSchema =
+    "CREATE TABLE IF NOT EXISTS keys("
+    "  hive INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
+    "  PRIMARY KEY(hive, path)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS key_values("
+    "  hive INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
+    "  type INTEGER NOT NULL, data BLOB NOT NULL,"
+    "  PRIMARY KEY(hive, path, name)) WITHOUT ROWID;";
+
+// A file that cannot be opened or read at start is as useless as a corrupt one.
+bool is_damage_at_open(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN ||
+           primary == SQLITE_IOERR || primary == SQLITE_PERM;
+}
+
+// While running, only a file that SQLite itself finds malformed is set aside; a passing I/O error
+// must not throw away a sound database.
+bool is_damage(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement() { sqlite3_finalize(m_statement); }
+
+    bool prepare(sqlite3* db, const char* sql) {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+        return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &m_statement, nullptr) == SQLITE_OK;
+    }
+    void finalize() {
+        sqlite3_finalize(m_statement);
+        m_statement = nullptr;
+    }
+    // Binds (hive, path[, name]) after a reset.
+    sqlite3_stmt* start(Hive hive, std::u16string_view path) {
+        sqlite3_reset(m_statement);
+        sqlite3_clear_bindings(m_statement);
+        sqlite3_bind_int(m_statement, 1, static_cast<int>(hive));
+        sqlite3_bind_text16(m_statement, 2, path.data(), static_cast<int>(path.size() * 2), SQLITE_STATIC);
+        return m_statement;
+    }
+    sqlite3_stmt* start(Hive hive, std::u16string_view path, std::u16string_view name) {
+        start(hive, path);
+        sqlite3_bind_text16(m_statement, 3, name.data(), static_cast<int>(name.size() * 2), SQLITE_STATIC);
+        return m_statement;
+    }
+    sqlite3_stmt* start() {
+        sqlite3_reset(m_statement);
+        return m_statement;
+    }
+    void done() { sqlite3_reset(m_statement); }
+
+private:
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+class Database {
+public:
+    // Everything below runs with m_mutex held.
+    std::mutex m_mutex;
+
+    // Opens (or re-opens after a path change or a fork) the database; false when unusable.
+    bool ensure_open() {
+        const std::u16string wanted = config_folder() + u"/registry.db";
+        if (m_db && wanted == m_path && m_pid == ::getpid()) return true;
+        if (m_db && m_pid != ::getpid()) {
+            // A connection must not be used, nor closed, in a forked child: closing could
+            // checkpoint over the parent's work. It is abandoned.
+            release_statements();
+            m_db = nullptr;
+        }
+        close();
+        m_path = wanted;
+        m_pid = ::getpid();
+        std::u16string reason;
+        if (open(reason)) return true;
+        if (!set_aside(reason)) return false;
+        return open(reason);
+    }
+
+    // A statement met a damaged file while running: keep it aside and start over.
+    void recover_from(int code) {
+        if (!is_damage(code) || !m_db) return;
+        const std::u16string reason = from_utf8(sqlite3_errstr(code));
+        close();
+        std::u16string ignored;
+        if (set_aside(reason)) open(ignored);
+    }
+
+    void close() {
+        release_statements();
+        if (m_db) sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+
+    std::u16string take_notice() { return std::exchange(m_notice, std::u16string()); }
+
+    sqlite3* m_db = nullptr;
+    std::u16string m_path;
+    Statement m_select_value, m_select_key, m_insert_key, m_upsert_value, m_delete_value;
+    Statement m_begin, m_commit, m_rollback;
+
+private:
+    void release_statements() {
+        for (Statement* s : {&m_select_value, &m_select_key, &m_insert_key, &m_upsert_value, &m_delete_value,
+                             &m_begin, &m_commit, &m_rollback}) {
+            s->finalize();
+        }
+    }
+
+    bool fail(std::u16string& reason, int code) {
+        reason = from_utf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
+        const bool damaged = is_damage_at_open(code) || is_damage_at_open(m_db ? sqlite3_extended_errcode(m_db) : code);
+        close();
+        if (!damaged) reason.clear();
+        return false;
+    }
+
+    bool open(std::u16string& reason) {
+        const std::string file = to_utf8(m_path);
+        make_folders(file.substr(0, file.rfind('/')));
+        int rc = sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                 nullptr);
+        if (rc != SQLITE_OK) return fail(reason, rc);
+        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        sqlite3_extended_result_codes(m_db, 1);
+        // NORMAL keeps each commit atomic in WAL mode without an fsync per write; reg_flush makes
+        // the writes durable when the program asks.
+        rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return fail(reason, rc);
+        if (!quick_check_passes(rc)) {
+            if (rc == SQLITE_OK) rc = SQLITE_CORRUPT;
+            return fail(reason, rc);
+        }
+        rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) return fail(reason, rc);
+        const bool prepared =
+            m_select_value.prepare(m_db, "SELECT type, data FROM key_values WHERE hive=?1 AND path=?2 AND name=?3") &&
+            m_select_key.prepare(m_db, "SELECT 1 FROM keys WHERE hive=?1 AND path=?2") &&
+            m_insert_key.prepare(m_db, "INSERT OR IGNORE INTO keys(hive, path) VALUES(?1, ?2)") &&
+            m_upsert_value.prepare(m_db,
+                                   "INSERT OR REPLACE INTO key_values(hive, path, name, type, data) "
+                                   "VALUES(?1, ?2, ?3, ?4, ?5)") &&
+            m_delete_value.prepare(m_db, "DELETE FROM key_values WHERE hive=?1 AND path=?2 AND name=?3") &&
+            m_begin.prepare(m_db, "BEGIN IMMEDIATE") && m_commit.prepare(m_db, "COMMIT") &&
+            m_rollback.prepare(m_db, "ROLLBACK");
+        if (!prepared) return fail(reason, sqlite3_extended_errcode(m_db));
+        return true;
+    }
+
+    // The registry is small, so a full structural check at start costs little and catches damage
+    // before a half-readable file hands out wrong settings.
+    bool quick_check_passes(int& rc) {
+        sqlite3_stmt* check = nullptr;
+        rc = sqlite3_prepare_v2(m_db, "PRAGMA quick_check(1)", -1, &check, nullptr);
+        if (rc != SQLITE_OK) return false;
+        rc = sqlite3_step(check);
+        bool ok = false;
+        if (rc == SQLITE_ROW) {
+            const unsigned char* answer = sqlite3_column_text(check, 0);
+            ok = answer && std::string_view(reinterpret_cast<const char*>(answer)) == "ok";
+            rc = SQLITE_OK;
+        }
+        sqlite3_finalize(check);
+        return ok;
+    }
+
+    static void make_folders(const std::string& folder) {
+        for (size_t i = 1; i <= folder.size(); ++i) {
+            if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
+        }
+    }
+
+    // Renames the damaged database (and its write-ahead files, which belong to it) beside itself.
+    // The file is never deleted: it may hold settings someone wants to rescue.
+    bool set_aside(const std::u16string& reason) {
+        if (reason.empty()) return false;
+        const std::string file = to_utf8(m_path);
+        struct stat info {};
+        if (::stat(file.c_str(), &info) != 0) return false;
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+        std::string aside = file + ".damaged-" + stamp;
+        for (int n = 2; ::access(aside.c_str(), F_OK) == 0; ++n) {
+            aside = file + ".damaged-" + stamp + "-" + std::to_string(n);
+        }
+        if (::rename(file.c_str(), aside.c_str()) != 0) return false;
+        for (const char* suffix : {"-wal", "-shm"}) {
+            (void)::rename((file + suffix).c_str(), (aside + suffix).c_str());
+        }
+        const std::string line = "registry: " + file + " could not be read (" + to_utf8(reason) +
+                                 "); it was kept as " + aside + " and a new one was started with the defaults\n";
+        (void)!::write(STDERR_FILENO, line.data(), line.size());
+        m_notice = from_utf8(line);
+        return true;
+    }
+
+    pid_t m_pid = 0;
+    std::u16string m_notice;
+};
+
+Database& database() {
+    // Never destroyed: a log line written from another static's destructor still finds it.
+    static Database* instance = new Database;
+    return *instance;
+}
+
+// Says in the log what happened to a damaged database. The log reads the registry itself, so this
+// runs after the registry lock is released.
+void report(std::u16string notice) {
+    thread_local bool reporting = false;
+    if (notice.empty() || reporting) return;
+    reporting = true;
+    os::log() << notice;
+    reporting = false;
+}
+
+bool step_done(Database& db, sqlite3_stmt* statement) {
+    const int rc = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    if (rc == SQLITE_DONE || rc == SQLITE_ROW) return true;
+    db.recover_from(rc);
+    return false;
+}
+
+// The keys from the top of the hive down to the key itself, as the platform creates them.
+bool insert_key_and_parents(Database& db, Hive hive, std::u16string_view key) {
+    for (size_t at = 0; at <= key.size(); ++at) {
+        if (at < key.size() && key[at] != u'\\') continue;
+        if (at == 0) continue;
+        if (!step_done(db, db.m_insert_key.start(hive, key.substr(0, at)))) return false;
+    }
+    return true;
+}
+
+template <typename Body>
+bool in_write_transaction(Database& db, Body body) {
+    if (!step_done(db, db.m_begin.start())) return false;
+    if (body() && db.m_db && step_done(db, db.m_commit.start())) return true;
+    if (db.m_db) step_done(db, db.m_rollback.start());
+    return false;
+}
+
+}  // namespace
+
+bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& out) {
+    Database& db = database();
+    bool found = false;
+    std::u16string notice;
+    {
+        std::lock_guard lock(db.m_mutex);
+        if (db.ensure_open()) {
+            sqlite3_stmt* select = db.m_select_value.start(hive, key, name);
+            const int rc = sqlite3_step(select);
+            if (rc == SQLITE_ROW) {
+                out.type = static_cast<uint32_t>(sqlite3_column_int64(select, 0));
+                const void* bytes = sqlite3_column_blob(select, 1);
+                const int size = sqlite3_column_bytes(select, 1);
+                out.data.assign(static_cast<const char*>(bytes), bytes ? static_cast<size_t>(size) : 0);
+                found = true;
+                db.m_select_value.done();
+            } else if (rc == SQLITE_DONE) {
+                db.m_select_value.done();
+                if (!key.empty()) {
+                    sqlite3_stmt* exists = db.m_select_key.start(hive, key);
+                    const int known = sqlite3_step(exists);
+                    db.m_select_key.done();
+                    if (known == SQLITE_DONE) {
+                        in_write_transaction(db, [&] { return insert_key_and_parents(db, hive, key); });
+                    } else if (known != SQLITE_ROW) {
+                        db.recover_from(known);
+                    }
+                }
+            } else {
+                db.m_select_value.done();
+                db.recover_from(rc);
+            }
+        }
+        notice = db.take_notice();
+    }
+    report(std::move(notice));
+    return found;
+}
+
+bool write(Hive hive, std::u16string_view key, std::u16string_view name, const Value& value) {
+    Database& db = database();
+    bool ok = false;
+    std::u16string notice;
+    {
+        std::lock_guard lock(db.m_mutex);
+        if (db.ensure_open()) {
+            ok = in_write_transaction(db, [&] {
+                if (!insert_key_and_parents(db, hive, key)) return false;
+                sqlite3_stmt* upsert = db.m_upsert_value.start(hive, key, name);
+                sqlite3_bind_int64(upsert, 4, value.type);
+                sqlite3_bind_blob(upsert, 5, value.data.data(), static_cast<int>(value.data.size()), SQLITE_STATIC);
+                return step_done(db, upsert);
+            });
+        }
+        notice = db.take_notice();
+    }
+    report(std::move(notice));
+    return ok;
+}
+
+bool remove(Hive hive, std::u16string_view key, std::u16string_view name) {
+    Database& db = database();
+    bool ok = false;
+    std::u16string notice;
+    {
+        std::lock_guard lock(db.m_mutex);
+        if (db.ensure_open()) {
+            ok = step_done(db, db.m_delete_value.start(hive, key, name)) && sqlite3_changes(db.m_db) > 0;
+        }
+        notice = db.take_notice();
+    }
+    report(std::move(notice));
+    return ok;
+}
+
+bool flush() {
+    Database& db = database();
+    bool ok = false;
+    std::u16string notice;
+    {
+        std::lock_guard lock(db.m_mutex);
+        if (db.ensure_open()) {
+            // A full checkpoint syncs the write-ahead log and copies it into the database file,
+            // waiting (within the busy timeout) for another process's writer to finish.
+            const int rc = sqlite3_wal_checkpoint_v2(db.m_db, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
+            ok = rc == SQLITE_OK;
+            if (!ok) db.recover_from(rc);
+        }
+        notice = db.take_notice();
+    }
+    report(std::move(notice));
+    return ok;
+}
+
+std::u16string path() { return config_folder() + u"/registry.db"; }
+
+}  // namespace os::registry_database

@@ -1,0 +1,34 @@
+#pragma once
+// The storage under the registry operations: one SQLite database holding keys and typed values.
+// Private to os/; callers use os/registry.h.
+//
+// One connection per process, shared by every thread under a mutex, with its statements prepared
+// once: the log reads a value on every line, so a read must cost a few microseconds, not an open.
+// The connection follows the database path, which is read from the environment on each call, so a
+// test that points QUILLON_ROOT elsewhere gets a fresh database.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace os::registry_database {
+
+enum class Hive : int { ClassesRoot = 0, LocalMachine = 1, Users = 2, CurrentUser = 3 };
+
+struct Value {
+    uint32_t type = 0;
+    std::string data;  // the raw bytes, as the platform stores them
+};
+
+// Reads one value. When the value is absent, its key is created if missing, as an open with
+// create rights would do. False when the value does not exist or the database cannot be used.
+bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& out);
+// Stores one value, creating its key and the keys above it.
+bool write(Hive hive, std::u16string_view key, std::u16string_view name, const Value& value);
+bool remove(Hive hive, std::u16string_view key, std::u16string_view name);
+// Makes every committed write durable on the storage medium.
+bool flush();
+
+// Full path of the database file in use now.
+std::u16string path();
+
+}  // namespace os::registry_database

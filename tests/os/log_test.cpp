@@ -1,0 +1,38 @@
+#include "os/log.h"
+
+#include <gtest/gtest.h>
+
+#include "os/path.h"
+#include "os/registry.h"
+#include "os/text.h"
+#include "tests/os/temp_root.h"
+
+TEST(Log, SwitchesOnAndOffWhileRunning) {
+    TempRoot root;
+    const std::string file = os::to_utf8(os::log_file_path());
+    EXPECT_EQ(file, root.path() + "/Temp/" + os::to_utf8(os::app_name()) + ".txt");
+
+    // No "Log" value: nothing is written and no file appears.
+    os::log() << u"never seen\n";
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
+    os::log() << u"WinMain:" << 42 << u" " << -7 << u" " << true << u" Zoë\n";
+    EXPECT_EQ(read_log_text(file), u"WinMain:42 -7 1 Zoë\n");
+
+    ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
+    const std::string before = read_bytes(file);
+    os::log() << u"while off\n";
+    EXPECT_EQ(read_bytes(file), before);
+
+    // Switched on again, the file starts over: a byte-order mark and the new lines only.
+    ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 5));
+    os::log();
+    EXPECT_EQ(read_log_text(file), u"");
+    os::log() << u"again\n";
+    os::log() << u"and again\n";
+    EXPECT_EQ(read_log_text(file), u"again\nand again\n");
+
+    ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
+    os::log();
+}

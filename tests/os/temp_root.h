@@ -1,0 +1,63 @@
+#pragma once
+// A fresh QUILLON_ROOT for one test: registry, documents, cards and log all live in it, and it is
+// removed afterwards.
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "os/registry.h"
+#include "os/text.h"
+
+class TempRoot {
+public:
+    TempRoot() {
+        char pattern[] = "/tmp/quillon-os-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+        ::chmod(m_path.c_str(), 0755);
+        ::setenv("QUILLON_ROOT", m_path.c_str(), 1);
+    }
+    ~TempRoot() {
+        std::error_code ignored;
+        std::filesystem::permissions(m_path, std::filesystem::perms::all, ignored);
+        for (auto& entry : std::filesystem::recursive_directory_iterator(
+                 m_path, std::filesystem::directory_options::skip_permission_denied, ignored)) {
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow,
+                                         ignored);
+        }
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    const std::string& path() const { return m_path; }
+    std::u16string text() const { return os::from_utf8(m_path); }
+
+private:
+    std::string m_path;
+};
+
+inline constexpr std::u16string_view kKorvel = u"HKEY_CURRENT_USER\\Software\\Korvel";
+
+inline std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// The log file's text after its byte-order mark; "<no BOM>" marks a file that lacks one.
+inline std::u16string read_log_text(const std::string& path) {
+    const std::string bytes = read_bytes(path);
+    if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE") return u"<no BOM>";
+    std::u16string text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+    }
+    return text;
+}
