@@ -8,7 +8,8 @@ namespace {
 // Ids only name objects in fatal-error texts; construction happens on the GUI thread.
 int32_t g_next_id = 1;
 
-CActiveScheduler& scheduler_for(std::u16string_view location) {
+// The location is measured only on failure: set_active runs for every request.
+CActiveScheduler& scheduler_for(const char16_t* location) {
     CActiveScheduler* scheduler = CActiveScheduler::instance();
     if (!scheduler) os::fatal_error(location, u"No active scheduler");
     return *scheduler;

@@ -58,18 +58,22 @@ void CActiveScheduler::notify(CActive& object) {
     }
     std::lock_guard lock(m_lock);
     m_ready.push_back(&object);
+    m_ready_size.store(m_ready.size(), std::memory_order_release);
     // Posting under the lock keeps the posts in the order of the queue.
     m_loop.post_ready();
 }
 
 void CActiveScheduler::process_actives() {
     for (;;) {
+        // A notify racing with this look posts its own wake-up, so nothing is left behind.
+        if (m_ready_size.load(std::memory_order_acquire) == 0) return;
         CActive* object;
         {
             std::lock_guard lock(m_lock);
             if (m_ready.empty()) return;
             object = m_ready.front();
             m_ready.pop_front();
+            m_ready_size.store(m_ready.size(), std::memory_order_relaxed);
         }
         if (!object->is_active()) {
             os::fatal_error(u"CActiveScheduler::process_actives()",
@@ -91,6 +95,7 @@ void CActiveScheduler::cancel(CActive& object) {
             auto it = std::find(m_ready.begin(), m_ready.end(), &object);
             if (it != m_ready.end()) {
                 m_ready.erase(it);
+                m_ready_size.store(m_ready.size(), std::memory_order_relaxed);
                 object.m_active.store(false, std::memory_order_release);
                 m_active_counter.fetch_sub(1);
                 break;

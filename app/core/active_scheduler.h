@@ -55,5 +55,7 @@ private:
     std::mutex m_lock;
     std::atomic<int32_t> m_active_counter{0};
     std::deque<CActive*> m_ready;
+    // Size of m_ready, written under the lock: an empty queue is seen without taking it.
+    std::atomic<size_t> m_ready_size{0};
     std::vector<TimerActive*> m_timers;  // in arming order
 };

@@ -5,115 +5,111 @@
 
 #include "os/tick.h"
 
+namespace {
+using Clock = std::chrono::steady_clock;
+
+long long milliseconds_since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+}  // namespace
+
+// A poster increments first and then looks at m_waiting; the loop sets m_waiting first and then
+// looks at the counts. Both sequentially consistent, so at least one of them sees the other, and
+// the poster's lock cannot be taken between the loop's last look and its sleep.
 void PlainEventLoop::post_ready() {
-    std::lock_guard lock(m_mutex);
-    m_posts.push_back(Post{});
-    ++m_ready_posts;
-    // Only the loop thread ever sleeps here; waking it is needless when it is busy.
-    if (m_waiting) m_condition.notify_one();
+    m_ready_posted.fetch_add(1);
+    if (m_waiting.load()) {
+        std::lock_guard lock(m_mutex);
+        m_condition.notify_one();
+    }
 }
 
 void PlainEventLoop::post_task(std::function<void()> task) {
     std::lock_guard lock(m_mutex);
-    m_posts.push_back(Post{std::move(task)});
-    if (m_waiting) m_condition.notify_one();
+    m_tasks.push_back(std::move(task));
+    m_task_count.fetch_add(1);
+    if (m_waiting.load()) m_condition.notify_one();
+}
+
+void PlainEventLoop::quit() {
+    m_quit.store(true);
+    std::lock_guard lock(m_mutex);
+    m_condition.notify_one();
 }
 
 void PlainEventLoop::set_timer(uint32_t milliseconds) {
-    std::lock_guard lock(m_mutex);
     m_timer_set = true;
     m_timer_interval = milliseconds;
     m_timer_due = os::tick_count() + milliseconds;
-    if (m_waiting) m_condition.notify_one();
 }
 
 void PlainEventLoop::kill_timer() {
-    std::lock_guard lock(m_mutex);
     m_timer_set = false;
     m_timer_interval = 0;
 }
 
-bool PlainEventLoop::timer_is_set() const {
-    std::lock_guard lock(m_mutex);
-    return m_timer_set;
-}
+bool PlainEventLoop::timer_is_set() const { return m_timer_set; }
 
-uint32_t PlainEventLoop::timer_interval() const {
-    std::lock_guard lock(m_mutex);
-    return m_timer_set ? m_timer_interval : 0;
-}
+uint32_t PlainEventLoop::timer_interval() const { return m_timer_set ? m_timer_interval : 0; }
 
-size_t PlainEventLoop::pending_posts() const {
-    std::lock_guard lock(m_mutex);
-    return m_posts.size();
-}
-
-void PlainEventLoop::wait_for_ready_post() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-        if (m_ready_posts > 0) {
-            for (auto it = m_posts.begin(); it != m_posts.end(); ++it) {
-                if (!it->task) {
-                    m_posts.erase(it);
-                    --m_ready_posts;
-                    return;
-                }
-            }
-        }
-        m_waiting = true;
-        m_condition.wait(lock);
-        m_waiting = false;
-    }
-}
-
-void PlainEventLoop::quit() {
-    std::lock_guard lock(m_mutex);
-    m_quit = true;
-    if (m_waiting) m_condition.notify_one();
-}
+size_t PlainEventLoop::pending_posts() const { return (m_ready_posted.load() - m_ready_taken) + m_task_count.load(); }
 
 int32_t PlainEventLoop::timer_remaining() const { return static_cast<int32_t>(m_timer_due - os::tick_count()); }
 
-PlainEventLoop::Step PlainEventLoop::dispatch_one(uint32_t wait_ms) {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
+void PlainEventLoop::sleep(long long milliseconds) {
     std::unique_lock lock(m_mutex);
+    m_waiting.store(true);
+    if (!has_posts() && !m_quit.load()) m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds));
+    m_waiting.store(false);
+}
+
+void PlainEventLoop::wait_for_ready_post() {
+    // Only the loop thread takes ready posts, so a post seen pending stays so.
+    while (!ready_pending()) {
+        std::unique_lock lock(m_mutex);
+        m_waiting.store(true);
+        if (!ready_pending()) m_condition.wait(lock);
+        m_waiting.store(false);
+    }
+    ++m_ready_taken;
+}
+
+PlainEventLoop::Step PlainEventLoop::dispatch_one(uint32_t wait_ms, bool allow_timer) {
+    Clock::time_point start{};
+    if (wait_ms > 0) start = Clock::now();
     for (;;) {
-        if (!m_posts.empty()) {
-            Post post = std::move(m_posts.front());
-            m_posts.pop_front();
-            if (!post.task) --m_ready_posts;
-            EventLoopReceiver* receiver = m_receiver;
-            lock.unlock();
-            if (post.task) {
-                post.task();
-            } else if (receiver) {
-                receiver->on_ready_post();
-            }
+        if (ready_pending()) {
+            ++m_ready_taken;
+            if (m_receiver) m_receiver->on_ready_post();
             return Step::Dispatched;
         }
-        if (m_quit) {
-            m_quit = false;
-            return Step::Quit;
-        }
-        int32_t timer_wait = std::numeric_limits<int32_t>::max();
-        if (m_timer_set) {
-            timer_wait = timer_remaining();
-            if (timer_wait <= 0) {
-                m_timer_due = os::tick_count() + m_timer_interval;
-                EventLoopReceiver* receiver = m_receiver;
-                lock.unlock();
-                if (receiver) receiver->on_timer_expired();
-                return Step::Dispatched;
+        if (m_task_count.load() > 0) {
+            std::function<void()> task;
+            {
+                std::lock_guard lock(m_mutex);
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+                m_task_count.fetch_sub(1);
             }
+            task();
+            return Step::Dispatched;
         }
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        if (waited >= static_cast<long long>(wait_ms)) return Step::Nothing;
-        long long wait = static_cast<long long>(wait_ms) - waited;
-        if (timer_wait < wait) wait = timer_wait;
-        m_waiting = true;
-        m_condition.wait_for(lock, std::chrono::milliseconds(wait));
-        m_waiting = false;
+        if (m_quit.load() && m_quit.exchange(false)) return Step::Quit;
+        long long wait = std::numeric_limits<int32_t>::max();
+        if (m_timer_set) {
+            const int32_t remaining = timer_remaining();
+            if (remaining <= 0 && allow_timer) {
+                // Keeps firing every interval until killed, as a window-system timer does.
+                m_timer_due = os::tick_count() + m_timer_interval;
+                if (m_receiver) m_receiver->on_timer_expired();
+                return Step::TimerFired;
+            }
+            wait = remaining;
+        }
+        if (wait_ms == 0) return Step::Nothing;
+        const long long left = static_cast<long long>(wait_ms) - milliseconds_since(start);
+        if (left <= 0) return Step::Nothing;
+        sleep(std::max(1LL, std::min(wait, left)));
     }
 }
 
@@ -123,10 +119,9 @@ void PlainEventLoop::run() {
 }
 
 bool PlainEventLoop::run_until(const std::function<bool()>& condition, uint32_t timeout_ms) {
-    using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     while (!condition()) {
-        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        const long long waited = milliseconds_since(start);
         if (waited >= static_cast<long long>(timeout_ms)) return false;
         if (dispatch_one(static_cast<uint32_t>(timeout_ms - waited)) == Step::Quit) return condition();
     }
@@ -135,15 +130,13 @@ bool PlainEventLoop::run_until(const std::function<bool()>& condition, uint32_t 
 
 int PlainEventLoop::run_until_idle() {
     int count = 0;
-    bool timer_seen = false;
+    // The timer fires at most once per call: a short interval must not keep this busy.
+    bool allow_timer = true;
     for (;;) {
-        {
-            // The timer fires at most once per call: a short interval must not keep this busy.
-            std::lock_guard lock(m_mutex);
-            if (m_posts.empty() && (timer_seen || !m_timer_set || timer_remaining() > 0)) return count;
-            if (m_posts.empty()) timer_seen = true;
-        }
-        if (dispatch_one(0) != Step::Dispatched) return count;
+        const Step step = dispatch_one(0, allow_timer);
+        if (step == Step::Quit) m_quit.store(true);  // left for run() to see
+        if (step == Step::Quit || step == Step::Nothing) return count;
+        if (step == Step::TimerFired) allow_timer = false;
         ++count;
     }
 }

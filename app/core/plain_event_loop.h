@@ -1,9 +1,13 @@
 #pragma once
 // An event loop over a condition variable: the headless program's loop and the tests' one.
 //
-// Posts are dispatched in FIFO order; the timer is looked at only when no post is waiting, so a
-// burst of completions is never held up by a timer, as with window-system timers. quit() lets
-// what is already posted, and what that posts in turn, run before run() returns.
+// Ready posts go first, then tasks in posting order; the timer is looked at only when nothing is
+// posted, so a burst of completions is never held up by a timer, as with window-system timers.
+// quit() lets what is already posted, and what that posts in turn, run before run() returns.
+//
+// A ready post is only a count: posting one is an atomic increment, and the lock is taken only to
+// wake a sleeping loop. The timer belongs to the loop thread and needs no lock.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -41,22 +45,27 @@ public:
     size_t pending_posts() const;
 
 private:
-    struct Post {
-        std::function<void()> task;  // empty for a ready post
-    };
-    enum class Step { Dispatched, Nothing, Quit };
+    enum class Step { Dispatched, TimerFired, Nothing, Quit };
 
     // One dispatch; waits at most wait_ms for something to do (0: no wait).
-    Step dispatch_one(uint32_t wait_ms);
-    // Ticks until the timer is due (<= 0 when due); the lock is held.
+    Step dispatch_one(uint32_t wait_ms, bool allow_timer = true);
+    // Sleeps until something is posted or quit, at most milliseconds.
+    void sleep(long long milliseconds);
+    bool has_posts() const { return ready_pending() || m_task_count.load() > 0; }
+    // Posters count up m_ready_posted; only the loop thread counts m_ready_taken, so taking a
+    // post needs no atomic read-modify-write.
+    bool ready_pending() const { return m_ready_posted.load() != m_ready_taken; }
+    // Ticks until the timer is due (<= 0 when due).
     int32_t timer_remaining() const;
 
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;  // guards m_tasks and the sleep
     std::condition_variable m_condition;
-    std::deque<Post> m_posts;
-    size_t m_ready_posts = 0;  // ready posts among m_posts
-    bool m_waiting = false;   // the loop thread sleeps on the condition
-    bool m_quit = false;
+    std::deque<std::function<void()>> m_tasks;
+    std::atomic<size_t> m_task_count{0};
+    std::atomic<uint32_t> m_ready_posted{0};
+    uint32_t m_ready_taken = 0;
+    std::atomic<bool> m_waiting{false};  // the loop thread sleeps, or is about to
+    std::atomic<bool> m_quit{false};
     bool m_timer_set = false;
     uint32_t m_timer_interval = 0;
     uint32_t m_timer_due = 0;
