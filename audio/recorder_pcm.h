@@ -1,0 +1,32 @@
+#pragma once
+// The microphone as the source of the recording chain. An active object: its own thread receives
+// the device's notifications, harvests filled capture buffers in ring order every 100 ms and feeds
+// each as a block to its port, so the whole downstream chain up to the ActiveBuffer runs on that
+// thread. Nothing may pull from it.
+//
+// start / pause and the accessors come from the Document's (GUI) thread and take the recorder's
+// lock, the same lock the harvest holds while it feeds.
+#include <memory>
+
+#include "audio/audio_node.h"
+
+class RecorderPCM : public AudioPort {
+public:
+    // Opens the default microphone for this format; the consumer is linked afterwards with connect.
+    static std::unique_ptr<RecorderPCM> create(int channels, int rate, int bits);
+
+    ~RecorderPCM() override = default;
+    // A recorder pushes: pulling is a broken contract and ends the program.
+    AudioBlock get_data(int requested_frames) override;
+    // Asks the thread to start capturing; true when the device is open.
+    virtual bool start() = 0;
+    // Stops capturing; true on success or when already paused.
+    virtual bool pause() = 0;
+    virtual bool is_paused() = 0;
+    // The device is open and has not failed.
+    virtual bool is_ok() = 0;
+    virtual int channels() = 0;
+    virtual int bits() = 0;
+    virtual int rate() = 0;
+    virtual int bit_rate() = 0;
+};
