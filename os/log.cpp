@@ -1,6 +1,7 @@
 #include "os/log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,8 +31,15 @@ public:
 class LockedFileSink final : public LogSink {
 public:
     explicit LockedFileSink(const std::string& path) : m_path(path) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (m_fd >= 0) {
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        // The file is ours alone while we write it, as an unshared open would make it: a second
+        // instance started only to hand over its command line must not empty the running
+        // instance's log, so it gets a sink that writes nothing instead.
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        if (m_fd >= 0 && ::ftruncate(m_fd, 0) == 0) {
             static const unsigned char bom[2] = {0xFF, 0xFE};
             (void)!::write(m_fd, bom, sizeof bom);
         }
