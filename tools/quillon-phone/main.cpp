@@ -1,0 +1,77 @@
+// quillon-phone: the phone-state publisher. It simulates calls for users without a modem and for
+// tests, writing the phone state that quillon-touch watches and honouring its launch registration.
+//
+//     quillon-phone incoming NUMBER [--name NAME] [--no-line-info]
+//     quillon-phone dial NUMBER [--name NAME] [--no-line-info]
+//     quillon-phone answer | hangup | speaker on|off | status
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "os/text.h"
+#include "telephony/phone_publisher.h"
+
+namespace {
+
+int usage() {
+    std::fputs(
+        "usage: quillon-phone incoming NUMBER [--name NAME] [--no-line-info]\n"
+        "       quillon-phone dial NUMBER [--name NAME] [--no-line-info]\n"
+        "       quillon-phone answer | hangup | speaker on|off | status\n",
+        stderr);
+    return 2;
+}
+
+int report(const PublishResult& result) {
+    for (const auto& launch : result.launches) {
+        if (launch.instance_running) {
+            std::printf("%s: quillon-touch runs, not started\n", os::to_utf8(launch.name).c_str());
+        } else if (launch.pid > 0) {
+            std::printf("%s: started %s (pid %d)\n", os::to_utf8(launch.name).c_str(),
+                        os::to_utf8(launch.command_line).c_str(), static_cast<int>(launch.pid));
+        } else {
+            std::fprintf(stderr, "quillon-phone: %s: could not start %s\n", os::to_utf8(launch.name).c_str(),
+                         os::to_utf8(launch.command_line).c_str());
+        }
+    }
+    if (result.ok) return 0;
+    std::fprintf(stderr, "quillon-phone: %s\n", result.message.c_str());
+    return 1;
+}
+
+int call(const std::vector<std::string>& args, bool outgoing) {
+    if (args.empty() || args[0].empty() || args[0].rfind("--", 0) == 0) return usage();
+    PublishedCall published;
+    published.number = os::from_utf8(args[0]);
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--name" && i + 1 < args.size()) {
+            published.name = os::from_utf8(args[++i]);
+        } else if (args[i] == "--no-line-info") {
+            published.line_info = false;
+        } else {
+            return usage();
+        }
+    }
+    return report(outgoing ? publish_dial(published) : publish_incoming(published));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return usage();
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "incoming") return call(args, false);
+    if (command == "dial") return call(args, true);
+    if (command == "answer" && args.empty()) return report(publish_answer());
+    if (command == "hangup" && args.empty()) return report(publish_hangup());
+    if (command == "speaker" && args.size() == 1 && (args[0] == "on" || args[0] == "off")) {
+        return report(publish_speaker(args[0] == "on"));
+    }
+    if (command == "status" && args.empty()) {
+        std::printf("%s\n", phone_status_json().c_str());
+        return 0;
+    }
+    return usage();
+}
