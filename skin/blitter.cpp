@@ -1,0 +1,175 @@
+#include "skin/blitter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// One template carries a pixel rule through all four row operations.
+template <typename Rule>
+class RuleBlitter final : public Blitter {
+public:
+    explicit RuleBlitter(Rule rule = Rule{}) : m_rule(rule) {}
+
+    void copy_row(Pixel* dst, Pixel* dst_end, const Pixel* src) const override {
+        for (; dst < dst_end; ++dst, ++src) *dst = m_rule(*src, *dst);
+    }
+    void stretch_row(Pixel* dst, Pixel* dst_end, const Pixel* src_row, int32_t x, int32_t step) const override {
+        for (; dst < dst_end; ++dst, x += step) *dst = m_rule(src_row[x >> 10], *dst);
+    }
+    void scaled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift) const override {
+        for (int32_t i = 0; i < count; ++i) dst[i] = m_rule(src_row[(start + i) >> shift], dst[i]);
+    }
+    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift,
+                   int32_t wrap_from, int32_t wrap_to) const override {
+        int32_t a = start;
+        for (int32_t i = 0; i < count; ++i) {
+            dst[i] = m_rule(src_row[a >> shift], dst[i]);
+            a = a + 1 == wrap_to ? wrap_from : a + 1;
+        }
+    }
+
+private:
+    Rule m_rule;
+};
+
+struct OpaqueRule {
+    Pixel operator()(Pixel s, Pixel) const { return s; }
+};
+// The plain copy is the hot path of frame composition: a row is one memcpy.
+class OpaqueBlitter final : public Blitter {
+public:
+    void copy_row(Pixel* dst, Pixel* dst_end, const Pixel* src) const override {
+        if (dst_end > dst) std::memcpy(dst, src, static_cast<size_t>(dst_end - dst) * sizeof(Pixel));
+    }
+    void stretch_row(Pixel* dst, Pixel* dst_end, const Pixel* src_row, int32_t x, int32_t step) const override {
+        m_rule.stretch_row(dst, dst_end, src_row, x, step);
+    }
+    void scaled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift) const override {
+        if (shift == 0) {
+            if (count > 0) std::memcpy(dst, src_row + start, static_cast<size_t>(count) * sizeof(Pixel));
+            return;
+        }
+        m_rule.scaled_row(dst, src_row, start, count, shift);
+    }
+    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift,
+                   int32_t wrap_from, int32_t wrap_to) const override {
+        m_rule.tiled_row(dst, src_row, start, count, shift, wrap_from, wrap_to);
+    }
+
+private:
+    RuleBlitter<OpaqueRule> m_rule;
+};
+
+struct Level0Rule {
+    Pixel operator()(Pixel s, Pixel d) const { return s == kKeyPixel ? d : s; }
+};
+struct Level1Rule {
+    Pixel operator()(Pixel s, Pixel d) const {
+        return s == kKeyPixel ? d : (s & kOpaqueBit ? s : static_cast<Pixel>(s + ((d >> 2) & 0x39E7)));
+    }
+};
+struct Level2Rule {
+    Pixel operator()(Pixel s, Pixel d) const {
+        return s == kKeyPixel ? d : (s & kOpaqueBit ? s : static_cast<Pixel>(s + ((d >> 1) & 0x7BEF)));
+    }
+};
+struct Level3Rule {
+    Pixel operator()(Pixel s, Pixel d) const {
+        return s == kKeyPixel ? d
+                              : (s & kOpaqueBit ? s : static_cast<Pixel>(s + ((d >> 2) & 0x39E7) + ((d >> 1) & 0x7BEF)));
+    }
+};
+struct Level4Rule {
+    Pixel operator()(Pixel s, Pixel d) const { return s & kOpaqueBit ? s : d; }
+};
+struct TextWriteBackRule {
+    Pixel operator()(Pixel s, Pixel d) const { return s == d ? d : static_cast<Pixel>(s | kOpaqueBit); }
+};
+
+struct TintRule {
+    int32_t fr, fg, fb;
+    bool combine;
+    Pixel operator()(Pixel s, Pixel d) const {
+        const int32_t red = ((s >> 11) & 0x1F) * fr >> 8;
+        const int32_t green = (((s >> 5) & 0x3F) * fg >> 8) & 0x3F;
+        const int32_t blue = (s & 0x1F) * fb >> 8;
+        // Factors above 256 could push red past its five bits; the shift keeps it in the pixel.
+        const Pixel tinted = static_cast<Pixel>((red << 11) | (green << 5) | (blue & 0x1F));
+        return combine ? static_cast<Pixel>(d | tinted) : tinted;
+    }
+};
+}  // namespace
+
+const Blitter& opaque_blitter() {
+    static const OpaqueBlitter blitter;
+    return blitter;
+}
+
+const Blitter& level_blitter(int32_t level) {
+    static const RuleBlitter<Level0Rule> level0;
+    static const RuleBlitter<Level1Rule> level1;
+    static const RuleBlitter<Level2Rule> level2;
+    static const RuleBlitter<Level3Rule> level3;
+    static const RuleBlitter<Level4Rule> level4;
+    static const Blitter* const levels[] = {&level0, &level1, &level2, &level3, &level4};
+    return *levels[std::clamp(level, 0, 4)];
+}
+
+const Blitter& text_write_back_blitter() {
+    static const RuleBlitter<TextWriteBackRule> blitter;
+    return blitter;
+}
+
+const Blitter& translucency_blitter(int32_t value) {
+    if (value == -1) return opaque_blitter();
+    return level_blitter(std::clamp(value / 64, 0, 4));
+}
+
+std::unique_ptr<Blitter> make_tint_blitter(int32_t red_factor, int32_t green_factor, int32_t blue_factor,
+                                           bool combine) {
+    return std::make_unique<RuleBlitter<TintRule>>(TintRule{red_factor, green_factor, blue_factor, combine});
+}
+
+int32_t dimming_level(int32_t value) {
+    // Widened so the extreme values of a skin integer cannot overflow the rounding.
+    return static_cast<int32_t>(std::clamp<int64_t>((static_cast<int64_t>(value) + 8) / 16, 0, 16));
+}
+
+namespace {
+// p × n / 16 per channel of two packed pixels. Levels below 8 add the halves, quarters, eighths
+// and sixteenths that make up n; levels from 8 subtract those of 16 − n from the pixel, which
+// rounds closer to the exact product. No term can borrow or carry across a channel.
+inline uint32_t dim_word(uint32_t p, int32_t level) {
+    constexpr uint32_t half = 0x7BEF7BEF, quarter = 0x39E739E7, eighth = 0x18E318E3, sixteenth = 0x08610861;
+    const bool subtract = level >= 8;
+    const int32_t parts = subtract ? 16 - level : level;
+    uint32_t sum = 0;
+    if (parts & 8) sum += (p >> 1) & half;
+    if (parts & 4) sum += (p >> 2) & quarter;
+    if (parts & 2) sum += (p >> 3) & eighth;
+    if (parts & 1) sum += (p >> 4) & sixteenth;
+    return subtract ? p - sum : sum;
+}
+}  // namespace
+
+void dim_row(Pixel* begin, Pixel* end, int32_t level) {
+    level = std::clamp(level, 0, 16);
+    if (level == 16 || end <= begin) return;
+    if (level == 0) {
+        std::fill(begin, end, Pixel{0});
+        return;
+    }
+    // A single leading pixel brings the rest onto a 32-bit boundary. The lone pixel is dimmed in the
+    // low half of a word whose high half is zero, so nothing leaks into it.
+    if (reinterpret_cast<uintptr_t>(begin) & 2) {
+        *begin = static_cast<Pixel>(dim_word(*begin, level));
+        ++begin;
+    }
+    for (; end - begin >= 2; begin += 2) {
+        uint32_t word;
+        std::memcpy(&word, begin, sizeof word);
+        word = dim_word(word, level);
+        std::memcpy(begin, &word, sizeof word);
+    }
+    if (begin < end) *begin = static_cast<Pixel>(dim_word(*begin, level));
+}

@@ -1,0 +1,233 @@
+#include "skin/widget.h"
+
+#include <algorithm>
+
+#include "os/log.h"
+#include "skin/skin_exceptions.h"
+#include "skin/widget_registry.h"
+
+namespace {
+bool is_animation_keyword(std::u16string_view keyword) {
+    for (std::u16string_view known : {u"scale", u"pop", u"right", u"bottom", u"left", u"top", u"flip"}) {
+        if (keyword == known) return true;
+    }
+    return false;
+}
+}  // namespace
+
+Widget::Widget(Widget* parent) : m_parent(parent) {}
+
+Widget::~Widget() {
+    // Children go first, while the parent they point at still exists.
+    m_children.clear();
+}
+
+void Widget::dump(int depth) const {
+    const Size cache = m_cache.size();
+    os::log() << std::u16string(static_cast<size_t>(std::max(depth, 0)), u'\t') << u"{" << m_id << u"} position="
+              << m_position.x << u"," << m_position.y << u" size=" << m_size.width << u"," << m_size.height
+              << u" design_size=" << m_design_size.x << u"," << m_design_size.y << u" rs.size=" << cache.width << u","
+              << cache.height << u"\n";
+    for (const auto& child : m_children) child->dump(depth + 1);
+}
+
+void Widget::set_property(std::u16string_view name, std::u16string_view value) {
+    for (const auto& child : m_children) child->set_property(name, value);
+}
+
+Widget* Widget::add_child(std::unique_ptr<Widget> child) {
+    Widget* added = child.get();
+    added->m_parent = this;
+    m_children.push_back(std::move(child));
+    invalidate_layout();
+    return added;
+}
+
+std::unique_ptr<Widget> Widget::remove_child(Widget* child) {
+    const auto found = std::find_if(m_children.begin(), m_children.end(), [&](auto& c) { return c.get() == child; });
+    if (found == m_children.end()) return nullptr;
+    std::unique_ptr<Widget> removed = std::move(*found);
+    m_children.erase(found);
+    removed->m_parent = nullptr;
+    invalidate_layout();
+    return removed;
+}
+
+void Widget::load(const Properties& properties, SkinElement element) {
+    m_id = properties.get_string(element, u"id", u"");
+    m_anchor_x = parse_anchor(properties.get_string(element, u"anchor_x", u"BOTH_SIDE"));
+    m_anchor_y = parse_anchor(properties.get_string(element, u"anchor_y", u"BOTH_SIDE"));
+    m_border_min = properties.get_point(element, u"border_min", {0, 0});
+    m_design_size = properties.get_point(element, u"design_size", {0, 0});
+    m_border_max = properties.get_point(element, u"border_max", {0, 0});
+    m_table_ratio = properties.get_int(element, u"table_ratio", 0);
+    const bool cached = properties.get_int(element, u"cache", 0) != 0;
+    set_cache(cached, cached ? properties.get_int(element, u"cache_alpha", -1) : -1);
+
+    const uint32_t count = properties.child_count(element);
+    for (uint32_t i = 0; i < count; ++i) {
+        const auto child_element = properties.child(element, i);
+        if (!child_element) continue;
+        const std::u16string type = properties.get_string(*child_element, u"type", u"");
+        Widget* child = WidgetRegistry::global().create(type, this);
+        child->load(properties, *child_element);
+    }
+
+    // The animation itself belongs to the widget kinds; the keyword is kept for them.
+    const std::u16string animation = properties.get_string(element, u"visibility_animation", u"");
+    m_visibility_animation = is_animation_keyword(animation) ? animation : std::u16string();
+}
+
+void Widget::set_cache(bool cached, int32_t cache_alpha) {
+    m_cached = cached;
+    m_cache_blitter = cached ? &translucency_blitter(cache_alpha) : nullptr;
+    if (!cached) m_cache.recreate(0, 0);
+    mark_redraw();
+}
+
+bool Widget::is_effective_visible() const {
+    for (const Widget* w = this; w; w = w->m_parent) {
+        if (!w->m_visible) return false;
+    }
+    return true;
+}
+
+bool Widget::is_effective_enabled() const {
+    for (const Widget* w = this; w; w = w->m_parent) {
+        if (!w->m_enabled) return false;
+    }
+    return true;
+}
+
+void Widget::set_enabled(bool enabled) {
+    if (enabled == m_enabled) return;
+    const bool before = is_effective_enabled();
+    m_enabled = enabled;
+    const bool after = is_effective_enabled();
+    if (before != after) on_enabled_changed(after);
+}
+
+void Widget::on_enabled_changed(bool effective) {
+    for (const auto& child : m_children) {
+        if (child->m_enabled) child->on_enabled_changed(effective);
+    }
+    mark_redraw();
+}
+
+void Widget::set_visible(bool visible) {
+    if (visible == m_visible) return;
+    const bool before = is_effective_visible();
+    m_visible = visible;
+    const bool after = is_effective_visible();
+    if (before != after) on_visibility_changed(after);
+    invalidate_layout();
+}
+
+void Widget::on_visibility_changed(bool effective) {
+    for (const auto& child : m_children) {
+        if (child->m_visible) child->on_visibility_changed(effective);
+    }
+    invalidate_layout();
+    if (!effective) m_cache.recreate(0, 0);
+}
+
+void Widget::tick(double elapsed_seconds) {
+    for (const auto& child : m_children) child->tick(elapsed_seconds);
+}
+
+void Widget::draw(RenderSurface& surface, Point origin) {
+    for (const auto& child : m_children) draw_child(*child, surface, origin);
+}
+
+void Widget::draw_child(Widget& child, RenderSurface& surface, Point origin) {
+    const Point child_origin{origin.x + child.m_position.x - m_position.x, origin.y + child.m_position.y - m_position.y};
+    if (!child.m_visible) return;
+    if (child.m_cached) {
+        child.draw_through_cache(surface, child_origin);
+    } else {
+        child.draw(surface, child_origin);
+    }
+    child.m_needs_redraw = false;
+}
+
+void Widget::draw_through_cache(RenderSurface& surface, Point origin) {
+    const bool stale = m_needs_redraw || m_cache.size() != m_size;
+    if (stale) {
+        m_cache.recreate(m_size.width, m_size.height);
+        m_cache.fill({0, 0, m_size.width, m_size.height}, Color{255, 0, 255, 255});
+        draw(m_cache, {0, 0});
+    }
+    if (const Bitmap* bitmap = m_cache.bitmap()) {
+        blit(surface, origin, m_size, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
+    }
+}
+
+bool Widget::hit_test(Point point) const {
+    return point.x >= m_position.x && point.x < m_position.x + m_size.width && point.y >= m_position.y &&
+           point.y < m_position.y + m_size.height;
+}
+
+bool Widget::on_pointer_move(const PointerEvent&) { return false; }
+bool Widget::on_pointer_button(const PointerEvent&) { return false; }
+
+bool Widget::bind(const Properties& properties, std::u16string_view id) {
+    const auto element = properties.find_element(id);
+    if (!element) return false;
+    while (!m_children.empty()) m_children.pop_back();
+    load(properties, *element);
+    invalidate_layout();
+    mark_redraw();
+    return true;
+}
+
+Widget* Widget::find_child(std::u16string_view id) const {
+    for (const auto& child : m_children) {
+        if (child->m_id == id) return child.get();
+    }
+    for (const auto& child : m_children) {
+        if (Widget* found = child->find_child(id)) return found;
+    }
+    return nullptr;
+}
+
+Widget* Widget::attach(std::u16string_view id, EventSink* sink) {
+    Widget* found = find_child(id);
+    if (!found) throw NodeNotFound(m_id, std::u16string(id));
+    found->m_geometry_sink = sink;
+    return found;
+}
+
+Widget* Widget::try_attach(std::u16string_view id, EventSink* sink) {
+    Widget* found = find_child(id);
+    if (!found) return nullptr;
+    found->m_geometry_sink = sink;
+    found->m_controller = sink;
+    return found;
+}
+
+void Widget::set_text(std::u16string_view text) {
+    if (text == m_text) return;
+    m_text = std::u16string(text);
+    set_property(u"#text", m_text);
+}
+
+void Widget::mark_redraw() {
+    for (Widget* w = this; w; w = w->m_parent) w->m_needs_redraw = true;
+}
+
+void Widget::set_anchors(AnchorType x, AnchorType y) {
+    m_anchor_x = x;
+    m_anchor_y = y;
+    invalidate_layout();
+}
+
+void Widget::set_borders(Point border_min, Point border_max) {
+    m_border_min = border_min;
+    m_border_max = border_max;
+    invalidate_layout();
+}
+
+void Widget::set_design_size(Point design_size) {
+    m_design_size = design_size;
+    invalidate_layout();
+}
