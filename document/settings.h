@@ -1,0 +1,58 @@
+#pragma once
+// The user's recording settings as the registry keeps them, and the tables that turn their texts
+// into numbers. Values of the wrong type or unknown texts read as the defaults, so a damaged or
+// hand-edited registry never stops a recording.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::u16string_view settings_key = u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch";
+inline constexpr std::u16string_view hardware_state_key = u"HKEY_LOCAL_MACHINE\\System\\State\\Hardware";
+
+inline constexpr std::u16string_view default_format = u"Mp3Middle";
+inline constexpr std::u16string_view default_boost = u"BoostOff";
+
+// What a "Format" text records: always MP3, mono, 16-bit.
+struct RecordFormat {
+    std::u16string codec = u"mp3";
+    int32_t channels = 1;
+    int32_t bits = 16;
+    int32_t rate = 44100;
+    int32_t bit_rate = 64000;
+};
+
+// The table of "Format" texts; any other text records as "Mp3Middle".
+RecordFormat record_format_of(std::u16string_view format);
+bool is_known_format(std::u16string_view format);
+// The table of "Boost" texts (exact case); any other text is 1.
+int boost_factor_of(std::u16string_view boost);
+bool is_known_boost(std::u16string_view boost);
+// "44kHz 16bit 64kbps"; the bit-rate part only when the bit rate is not 0.
+std::u16string format_display_text(int32_t rate, int32_t bits, int32_t bit_rate);
+
+// Doubles are stored with 20 fraction bits.
+uint32_t to_fixed_point(double value);
+double from_fixed_point(uint32_t value);
+
+struct Settings {
+    uint8_t auto_record = 0;
+    uint8_t speaker = 0;
+    std::u16string format{default_format};
+    std::u16string boost{default_boost};
+    double vas_level = 0.0;
+    double volume = 1.0;
+
+    // "Speaker", "Format", "Boost" and "VasLevel"; what is missing or unreadable keeps its default.
+    void load_first();
+    // "AutoRecord" and "Volume".
+    void load_secondary();
+    // Every value, in a fixed order; write failures are ignored. Does not flush.
+    void save() const;
+};
+
+// "Path", the record that was last started, renamed or selected; empty when absent.
+std::u16string read_current_path();
+// Writes "Path" and makes it durable at once.
+void write_current_path(std::u16string_view path);
+// Makes every registry write so far durable (both hives the settings touch).
+void flush_settings();
