@@ -1,6 +1,8 @@
 #include "skin/blitter.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <cstring>
 
 namespace {
@@ -136,20 +138,51 @@ int32_t dimming_level(int32_t value) {
 }
 
 namespace {
-// p × n / 16 per channel of two packed pixels. Levels below 8 add the halves, quarters, eighths
-// and sixteenths that make up n; levels from 8 subtract those of 16 − n from the pixel, which
-// rounds closer to the exact product. No term can borrow or carry across a channel.
-inline uint32_t dim_word(uint32_t p, int32_t level) {
-    constexpr uint32_t half = 0x7BEF7BEF, quarter = 0x39E739E7, eighth = 0x18E318E3, sixteenth = 0x08610861;
-    const bool subtract = level >= 8;
-    const int32_t parts = subtract ? 16 - level : level;
+// p × n / 16 per channel of two packed pixels, from the pixel and its halves, quarters, eighths
+// and sixteenths added or subtracted in order. Each level uses the combination with the smallest
+// rounding error whose running value stays inside every channel at every step, so no term
+// carries or borrows into a neighbouring channel.
+constexpr int8_t kDimTerms[17][5] = {
+    {0, 0, 0, 0, 0},  {0, 0, 0, 0, 1},   {0, 0, 0, 1, 0},   {0, 0, 1, 0, -1}, {0, 0, 1, 0, 0},   {0, 1, -1, 1, -1},
+    {0, 1, 0, -1, 0}, {0, 1, 0, 0, -1},  {0, 1, 0, 0, 0},   {1, -1, 0, 0, 1}, {1, -1, 0, 1, 0},  {1, -1, 1, -1, 1},
+    {1, -1, 1, 0, 0}, {1, 0, -1, 0, 1},  {1, 0, -1, 1, 0},  {1, 0, 0, -1, 1}, {1, 0, 0, 0, 0},
+};
+
+template <int Level>
+inline uint32_t dim_word(uint32_t p) {
+    const uint32_t parts[5] = {p, (p >> 1) & 0x7BEF7BEFu, (p >> 2) & 0x39E739E7u, (p >> 3) & 0x18E318E3u,
+                               (p >> 4) & 0x08610861u};
     uint32_t sum = 0;
-    if (parts & 8) sum += (p >> 1) & half;
-    if (parts & 4) sum += (p >> 2) & quarter;
-    if (parts & 2) sum += (p >> 3) & eighth;
-    if (parts & 1) sum += (p >> 4) & sixteenth;
-    return subtract ? p - sum : sum;
+    for (int i = 0; i < 5; ++i) {
+        if (kDimTerms[Level][i] > 0) sum += parts[i];
+        if (kDimTerms[Level][i] < 0) sum -= parts[i];
+    }
+    return sum;
 }
+
+// One row at a fixed level, so the terms fold into straight-line code.
+template <int Level>
+void dim_row_at(Pixel* begin, Pixel* end) {
+    // A single leading pixel brings the rest onto a 32-bit boundary. A lone pixel is dimmed in the
+    // low half of a word whose high half is zero, so nothing leaks into it.
+    if (reinterpret_cast<uintptr_t>(begin) & 2) {
+        *begin = static_cast<Pixel>(dim_word<Level>(*begin));
+        ++begin;
+    }
+    for (; end - begin >= 2; begin += 2) {
+        uint32_t word;
+        std::memcpy(&word, begin, sizeof word);
+        word = dim_word<Level>(word);
+        std::memcpy(begin, &word, sizeof word);
+    }
+    if (begin < end) *begin = static_cast<Pixel>(dim_word<Level>(*begin));
+}
+
+template <size_t... Levels>
+constexpr auto make_dim_rows(std::index_sequence<Levels...>) {
+    return std::array<void (*)(Pixel*, Pixel*), sizeof...(Levels)>{&dim_row_at<static_cast<int>(Levels)>...};
+}
+constexpr auto kDimRows = make_dim_rows(std::make_index_sequence<17>());
 }  // namespace
 
 void dim_row(Pixel* begin, Pixel* end, int32_t level) {
@@ -159,17 +192,5 @@ void dim_row(Pixel* begin, Pixel* end, int32_t level) {
         std::fill(begin, end, Pixel{0});
         return;
     }
-    // A single leading pixel brings the rest onto a 32-bit boundary. The lone pixel is dimmed in the
-    // low half of a word whose high half is zero, so nothing leaks into it.
-    if (reinterpret_cast<uintptr_t>(begin) & 2) {
-        *begin = static_cast<Pixel>(dim_word(*begin, level));
-        ++begin;
-    }
-    for (; end - begin >= 2; begin += 2) {
-        uint32_t word;
-        std::memcpy(&word, begin, sizeof word);
-        word = dim_word(word, level);
-        std::memcpy(begin, &word, sizeof word);
-    }
-    if (begin < end) *begin = static_cast<Pixel>(dim_word(*begin, level));
+    kDimRows[static_cast<size_t>(level)](begin, end);
 }
