@@ -112,7 +112,9 @@ public:
         const std::u16string reason = from_utf8(sqlite3_errstr(code));
         close();
         std::u16string ignored;
-        if (set_aside(reason)) open(ignored);
+        // Another process may have set the damaged file aside already and started a fresh one,
+        // which must not be taken for the damaged one.
+        if (!still_the_opened_file() || set_aside(reason)) open(ignored);
     }
 
     void close() {
@@ -173,7 +175,14 @@ private:
             m_begin.prepare(m_db, "BEGIN IMMEDIATE") && m_commit.prepare(m_db, "COMMIT") &&
             m_rollback.prepare(m_db, "ROLLBACK");
         if (!prepared) return fail(reason, sqlite3_extended_errcode(m_db));
+        struct stat info {};
+        m_identity = ::stat(file.c_str(), &info) == 0 ? std::pair(info.st_dev, info.st_ino) : std::pair<dev_t, ino_t>();
         return true;
+    }
+
+    bool still_the_opened_file() const {
+        struct stat info {};
+        return ::stat(to_utf8(m_path).c_str(), &info) == 0 && std::pair(info.st_dev, info.st_ino) == m_identity;
     }
 
     // The registry is small, so a full structural check at start costs little and catches damage
@@ -227,6 +236,7 @@ private:
     }
 
     pid_t m_pid = 0;
+    std::pair<dev_t, ino_t> m_identity{};  // of the file opened, to notice it was replaced
     std::u16string m_notice;
 };
 
