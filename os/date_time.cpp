@@ -96,9 +96,10 @@ void DateTime::set_seconds(double seconds) {
 }
 
 int64_t DateTime::file_time() const {
-    const int64_t days = days_from_civil(m_year, static_cast<unsigned>(m_month), static_cast<unsigned>(m_day)) +
-                         kDaysFrom1601To1970;
-    const int64_t milliseconds = ((static_cast<int64_t>(m_hour) * 60 + m_minute) * 60 + m_second) * 1000 + m_millisecond;
+    const int64_t days =
+        days_from_civil(m_year, static_cast<unsigned>(m_month), static_cast<unsigned>(m_day)) + kDaysFrom1601To1970;
+    const int64_t milliseconds =
+        ((static_cast<int64_t>(m_hour) * 60 + m_minute) * 60 + m_second) * 1000 + m_millisecond;
     return days * kTicksPerDay + milliseconds * kTicksPerMillisecond;
 }
 

@@ -24,11 +24,20 @@ bool File::open(std::u16string_view path, int mode) {
     close();
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Read: flags |= O_RDONLY; break;
-        case Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-        case Append: flags |= O_WRONLY | O_CREAT; break;
-        case ReadWrite: flags |= O_RDWR | O_CREAT; break;
-        default: return false;
+        case Read:
+            flags |= O_RDONLY;
+            break;
+        case Write:
+            flags |= O_WRONLY | O_CREAT | O_TRUNC;
+            break;
+        case Append:
+            flags |= O_WRONLY | O_CREAT;
+            break;
+        case ReadWrite:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        default:
+            return false;
     }
     const std::string name = to_utf8(expand_path(path));
     do {
@@ -55,7 +64,9 @@ int64_t File::size() const {
     return info.st_size;
 }
 
-bool File::seek(int64_t position) { return m_handle >= 0 && position >= 0 && ::lseek(m_handle, position, SEEK_SET) >= 0; }
+bool File::seek(int64_t position) {
+    return m_handle >= 0 && position >= 0 && ::lseek(m_handle, position, SEEK_SET) >= 0;
+}
 
 int64_t File::tell() const { return m_handle < 0 ? -1 : ::lseek(m_handle, 0, SEEK_CUR); }
 

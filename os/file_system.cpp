@@ -48,8 +48,10 @@ int copy_then_delete(const std::string& from, const std::string& to) {
         for (ssize_t done = 0; done < n && error == 0;) {
             const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
             if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) error = w < 0 ? errno : ENOSPC;
-            else done += w;
+            if (w <= 0)
+                error = w < 0 ? errno : ENOSPC;
+            else
+                done += w;
         }
         if (error != 0) break;
     }

@@ -26,9 +26,9 @@ struct FileInfo {
 
     std::u16string path;  // as given, before expansion
     uint32_t attributes = kMissing;
-    uint32_t size = 0;        // the low 32 bits, as the program has always kept it
-    uint64_t full_size = 0;   // the whole size, for files past 4 GB
-    DateTime creation_time;   // the birth time where the file system keeps one, else the change time
+    uint32_t size = 0;       // the low 32 bits, as the program has always kept it
+    uint64_t full_size = 0;  // the whole size, for files past 4 GB
+    DateTime creation_time;  // the birth time where the file system keeps one, else the change time
     DateTime last_write_time;
     int error = 0;  // errno of the look-up or of the last operation that stored it here
 };

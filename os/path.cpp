@@ -154,7 +154,8 @@ std::u16string extension_of(std::u16string_view path) {
 std::u16string strip_extension(std::u16string_view path) {
     const size_t dot = path.rfind(u'.');
     const size_t cut = path.find_last_of(u"\\/");
-    if (dot == std::u16string_view::npos || (cut != std::u16string_view::npos && dot < cut)) return std::u16string(path);
+    if (dot == std::u16string_view::npos || (cut != std::u16string_view::npos && dot < cut))
+        return std::u16string(path);
     return std::u16string(path.substr(0, dot));
 }
 

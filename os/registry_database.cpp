@@ -132,8 +132,8 @@ public:
 
 private:
     void release_statements() {
-        for (Statement* s : {&m_select_value, &m_select_key, &m_insert_key, &m_upsert_value, &m_delete_value,
-                             &m_begin, &m_commit, &m_rollback}) {
+        for (Statement* s : {&m_select_value, &m_select_key, &m_insert_key, &m_upsert_value, &m_delete_value, &m_begin,
+                             &m_commit, &m_rollback}) {
             s->finalize();
         }
     }
@@ -228,8 +228,8 @@ private:
         for (const char* suffix : {"-wal", "-shm"}) {
             (void)::rename((file + suffix).c_str(), (aside + suffix).c_str());
         }
-        const std::string line = "registry: " + file + " could not be read (" + to_utf8(reason) +
-                                 "); it was kept as " + aside + " and a new one was started with the defaults\n";
+        const std::string line = "registry: " + file + " could not be read (" + to_utf8(reason) + "); it was kept as " +
+                                 aside + " and a new one was started with the defaults\n";
         (void)!::write(STDERR_FILENO, line.data(), line.size());
         m_notice = from_utf8(line);
         return true;

@@ -138,7 +138,8 @@ TEST(File, InfoMoveDeleteAndVolumes) {
     EXPECT_EQ(result.error, ENOENT);
 
     // Across volumes a file is copied and the original deleted, when the machine has two.
-    struct stat tmp_info {}, shm_info {};
+    struct stat tmp_info {
+    }, shm_info{};
     if (::stat("/dev/shm", &shm_info) == 0 && ::stat(root.path().c_str(), &tmp_info) == 0 &&
         shm_info.st_dev != tmp_info.st_dev && ::access("/dev/shm", W_OK) == 0) {
         const std::string other = "/dev/shm/quillon-move-" + std::to_string(::getpid());
@@ -174,8 +175,7 @@ TEST(File, CreateDirectoryMakesEveryLevelFromTheTopAndLogsEachAttempt) {
     EXPECT_NE(text.find(first), std::u16string::npos) << os::to_utf8(text);
     EXPECT_NE(text.find(second, text.find(first) + first.size()), std::u16string::npos) << os::to_utf8(text);
     // The recursion starts at the top of the file system.
-    EXPECT_EQ(text.find(u"CreateDirectoryW {} result=0\nCreateDirectoryW {/tmp} result=0\n"), 0u)
-        << os::to_utf8(text);
+    EXPECT_EQ(text.find(u"CreateDirectoryW {} result=0\nCreateDirectoryW {/tmp} result=0\n"), 0u) << os::to_utf8(text);
 
     write_bytes(root.path() + "/plain", "x");
     EXPECT_FALSE(os::create_directory(root.text() + u"/plain/sub")) << "a file stands in the way";

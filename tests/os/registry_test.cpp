@@ -22,7 +22,8 @@ int count_rows(const std::string& database, const char* sql) {
     int count = -1;
     if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW) {
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
             count = sqlite3_column_int(statement, 0);
         }
         sqlite3_finalize(statement);
@@ -92,8 +93,8 @@ TEST(Registry, ValuesKeepTheirTypesAndReadsFollowThePlatformRules) {
 TEST(Registry, UnknownRootsFailAndReadsCreateMissingKeys) {
     TempRoot root;
     uint32_t number = 0;
-    for (const char16_t* key : {u"HKEY_CURRENT_CONFIG\\Software", u"HKEY_USERSX\\Software", u"Software\\Korvel",
-                                u"", u"hkey_current_user\\Software"}) {
+    for (const char16_t* key : {u"HKEY_CURRENT_CONFIG\\Software", u"HKEY_USERSX\\Software", u"Software\\Korvel", u"",
+                                u"hkey_current_user\\Software"}) {
         EXPECT_FALSE(os::reg_write_dword(key, u"Log", 1)) << os::to_utf8(key);
         EXPECT_FALSE(os::reg_read_dword(key, u"Log", number)) << os::to_utf8(key);
         EXPECT_FALSE(os::reg_flush(key)) << os::to_utf8(key);

@@ -56,8 +56,8 @@ inline std::u16string read_log_text(const std::string& path) {
     if (bytes.size() < 2 || bytes.substr(0, 2) != "\xFF\xFE") return u"<no BOM>";
     std::u16string text;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+        text +=
+            static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     }
     return text;
 }

@@ -6,7 +6,7 @@ TEST(Text, Utf8RoundTripKeepsSurrogatePairsAndMendsBrokenBytes) {
     const std::u16string text = u"Zoë 記録 \U0001F3A4";
     EXPECT_EQ(os::from_utf8(os::to_utf8(text)), text);
     EXPECT_EQ(os::to_utf8(u"\U0001F3A4"), "\xF0\x9F\x8E\xA4");
-    EXPECT_EQ(os::from_utf8("a\xC3"), u"a\uFFFD");           // truncated sequence
+    EXPECT_EQ(os::from_utf8("a\xC3"), u"a\uFFFD");                         // truncated sequence
     EXPECT_EQ(os::to_utf8(std::u16string(1, u'\xD800')), "\xEF\xBF\xBD");  // lone surrogate
 }
 

@@ -32,7 +32,8 @@ private:
 
 void make_tree(const std::string& root) {
     for (const char* folder : {"/sub1", "/sub1/deeper", "/sub2", "/zz"}) ::mkdir((root + folder).c_str(), 0755);
-    for (const char* file : {"/a.mp3", "/b.wav", "/C.MP3", "/noext", "/sub1/d.mp3", "/sub1/deeper/e.mp3", "/sub2/f.txt"}) {
+    for (const char* file :
+         {"/a.mp3", "/b.wav", "/C.MP3", "/noext", "/sub1/d.mp3", "/sub1/deeper/e.mp3", "/sub2/f.txt"}) {
         write_bytes(root + file, "x");
     }
     // A link back up the tree must not send the walk round in circles.
@@ -61,8 +62,8 @@ TEST(Walk, FilesFirstThenFoldersDepthFirstWithMasks) {
     EXPECT_EQ(stopped.events, u"file /C.MP3\nfile /a.mp3\nfolder /sub1\nfile /sub1/d.mp3\n");
 
     int files = 0;
-    EXPECT_TRUE(os::walk(root.text() + u"/missing", u"*", u"*", true, [&](const std::u16string&) { return ++files, true; },
-                         nullptr));
+    EXPECT_TRUE(os::walk(
+        root.text() + u"/missing", u"*", u"*", true, [&](const std::u16string&) { return ++files, true; }, nullptr));
     EXPECT_EQ(files, 0);
 }
 
