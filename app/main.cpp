@@ -1,17 +1,47 @@
-// Entry point of quillon-touch. Grows into the full start-up sequence as the subsystems land.
-#include <csignal>
+// Entry point of quillon-touch. The argument words joined by spaces are the command line
+// ("quillon-touch record" → "record").
+#include <memory>
+#include <string>
 
+#include "app/application.h"
+#include "app/core/plain_event_loop.h"
+#include "app/quit_signals.h"
+#include "app/starter.h"
 #include "os/log.h"
+#include "os/text.h"
 #include "os/tick.h"
 
-int main() {
+namespace {
+
+constexpr std::u16string_view application_name = u"Quillon Touch";
+
+int win_main(const std::u16string& command_line) {
     os::log() << u"WinMain:" << os::tick_count() << u"\n";
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigprocmask(SIG_BLOCK, &signals, nullptr);
-    int received = 0;
-    sigwait(&signals, &received);
+    if (Application::show_running_instance_open_bracket(command_line, application_name)) return 0;
+
+    os::log() << u"WinMain1:" << os::tick_count() << u"\n";
+    // Headless until the display exists: the GUI thread runs the plain loop.
+    Application application{std::u16string(application_name), std::make_unique<PlainEventLoop>()};
+    os::log() << u"WinMain2:" << os::tick_count() << u"\n";
+
+    QuitSignals quit_signals(application.game_base().loop());
+    quit_signals.start();
+    {
+        // The document is constructed before the starter once it exists.
+        Starter starter(application, command_line);
+        application.run();
+    }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    block_quit_signals();
+    std::string words;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) words += ' ';
+        words += argv[i];
+    }
+    return win_main(os::from_utf8(words));
 }

@@ -1,0 +1,250 @@
+#include "app/instance_channel.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "os/path.h"
+#include "os/text.h"
+
+namespace instance_channel {
+
+namespace {
+
+// A peer that connects and then stalls must not hold up the running instance for long.
+constexpr int peer_timeout_seconds = 5;
+
+std::string runtime_folder_utf8() {
+    const std::string folder = os::to_utf8(os::runtime_folder());
+    for (size_t i = 1; i <= folder.size(); ++i) {
+        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
+    }
+    return folder;
+}
+
+bool make_address(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+void set_timeouts(int socket) {
+    timeval timeout{peer_timeout_seconds, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+// Only our own user may hand us commands, and we hand ours only to our own user's instance.
+bool peer_is_us(int socket, long long* pid = nullptr) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return false;
+    if (pid) *pid = credentials.pid;
+    return credentials.uid == ::getuid();
+}
+
+bool write_all(int socket, const void* data, size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::send(socket, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool read_all(int socket, void* data, size_t size) {
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::recv(socket, bytes, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Removes a socket file that nobody accepts on. Another live instance's socket is left alone.
+bool remove_if_stale(const std::string& path) {
+    sockaddr_un address;
+    if (!make_address(path, address)) return false;
+    const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return false;
+    const bool refused = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+                         errno == ECONNREFUSED;
+    ::close(probe);
+    return refused && ::unlink(path.c_str()) == 0;
+}
+
+}  // namespace
+
+std::u16string lock_path(std::u16string_view app_name) {
+    return os::runtime_folder() + u"/" + std::u16string(app_name) + u".lock";
+}
+
+std::u16string socket_path(std::u16string_view window_class_name) {
+    return os::runtime_folder() + u"/" + std::u16string(window_class_name) + u".socket";
+}
+
+bool StartupMutex::open(std::u16string_view app_name) {
+    release();
+    runtime_folder_utf8();
+    m_fd = ::open(os::to_utf8(lock_path(app_name)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return m_fd >= 0;
+}
+
+bool StartupMutex::wait() {
+    if (m_fd < 0) return false;
+    int result;
+    do {
+        result = ::flock(m_fd, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+void StartupMutex::release() {
+    if (m_fd < 0) return;
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+int connect_to_running_instance(std::u16string_view window_class_name, long long& peer_id) {
+    runtime_folder_utf8();
+    const std::string path = os::to_utf8(socket_path(window_class_name));
+    sockaddr_un address;
+    if (!make_address(path, address)) return -1;
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0) return -1;
+    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        // Refused: the file outlived its instance. We hold the start-up mutex, so no instance
+        // can be between binding and listening right now.
+        if (errno == ECONNREFUSED) ::unlink(path.c_str());
+        ::close(socket);
+        return -1;
+    }
+    if (!peer_is_us(socket, &peer_id)) {
+        ::close(socket);
+        return -1;
+    }
+    return socket;
+}
+
+bool send_command_line(int socket, std::u16string_view text) {
+    set_timeouts(socket);
+    std::string frame(4 + 2 * text.size(), '\0');
+    const uint32_t count = static_cast<uint32_t>(2 * text.size());
+    for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(count >> (8 * i));
+    for (size_t i = 0; i < text.size(); ++i) {
+        frame[4 + 2 * i] = static_cast<char>(text[i] & 0xFF);
+        frame[4 + 2 * i + 1] = static_cast<char>(text[i] >> 8);
+    }
+    char receipt = 0;
+    const bool sent = text.size() * 2 <= max_bytes && write_all(socket, frame.data(), frame.size()) &&
+                      read_all(socket, &receipt, 1) && receipt == 1;
+    ::close(socket);
+    return sent;
+}
+
+InstanceServer::~InstanceServer() { stop(); }
+
+bool InstanceServer::start(std::u16string_view window_class_name) {
+    runtime_folder_utf8();
+    m_path = os::to_utf8(socket_path(window_class_name));
+    sockaddr_un address;
+    if (!make_address(m_path, address)) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listener < 0) return false;
+    // The mask keeps the socket private from its creation on, not only after a chmod.
+    const mode_t mask = ::umask(0177);
+    int bound = ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (bound != 0 && errno == EADDRINUSE && remove_if_stale(m_path)) {
+        bound = ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ::umask(mask);
+    struct stat info {};
+    if (bound != 0 || ::listen(m_listener, 16) != 0 || ::stat(m_path.c_str(), &info) != 0 ||
+        ::pipe2(m_stop_pipe, O_CLOEXEC) != 0) {
+        const int error = errno;
+        stop();
+        errno = error;
+        return false;
+    }
+    m_inode = info.st_ino;
+    if (!Thread::start()) {
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void InstanceServer::stop() {
+    if (m_stop_pipe[1] >= 0) {
+        const char wake = 1;
+        (void)!::write(m_stop_pipe[1], &wake, 1);
+    }
+    join();
+    if (m_listener >= 0) {
+        struct stat info {};
+        if (m_inode != 0 && ::stat(m_path.c_str(), &info) == 0 && info.st_ino == m_inode) ::unlink(m_path.c_str());
+        ::close(m_listener);
+        m_listener = -1;
+    }
+    m_inode = 0;
+    for (int& fd : m_stop_pipe) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+}
+
+void InstanceServer::run() {
+    for (;;) {
+        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_stop_pipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents) return;
+        if (!(fds[0].revents & POLLIN)) continue;
+        const int peer = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (peer < 0) continue;
+        serve(peer);
+        ::close(peer);
+    }
+}
+
+void InstanceServer::serve(int peer) {
+    if (!peer_is_us(peer)) return;
+    set_timeouts(peer);
+    unsigned char header[4];
+    if (!read_all(peer, header, sizeof header)) return;
+    const uint32_t count = header[0] | header[1] << 8 | header[2] << 16 | static_cast<uint32_t>(header[3]) << 24;
+    if (count % 2 != 0 || count > max_bytes) return;
+    std::string bytes(count, '\0');
+    if (!read_all(peer, bytes.data(), count)) return;
+    std::u16string text(count / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    }
+    m_callback(std::move(text));
+    const char receipt = 1;
+    write_all(peer, &receipt, 1);
+}
+
+}  // namespace instance_channel
