@@ -1,0 +1,75 @@
+#pragma once
+// The MP3 encoder node: 16-bit PCM blocks in, blocks of MP3 frames out (to FileWriterMP3). The LAME
+// handle is made on the first block, for that block's channels and rate at the configured constant
+// bit rate, and made again whenever the format changes.
+//
+// Runs on the ActiveBuffer's thread under the node's lock. finish() (or destruction) flushes the
+// frames LAME still holds and feeds them downstream: the last fraction of a second of every
+// recording lives there, so the writer must still be linked when it runs.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "audio/audio_node.h"
+
+struct lame_global_struct;
+
+class Mp3Encoder : public AudioFilter {
+public:
+    static constexpr int kScratchBytes = 2500;
+
+    // Bit rate in bit/s (32000, 64000, 96000 for the recording formats).
+    explicit Mp3Encoder(int32_t bit_rate);
+    ~Mp3Encoder() override;
+
+    void on_data(const AudioBlock& block) override;
+    // Flushes the encoder into the downstream writer and drops the handle; the next block starts a
+    // new stream. Call before unlinking the writer.
+    void finish();
+
+    int32_t bit_rate() const { return m_bit_rate; }
+    // Whether each new stream starts with LAME's info frame (frame count, encoder delay and
+    // padding, so decoders give back exactly the recorded samples). Its content is only known at
+    // the end: finish() leaves it in info_frame() for the owner to write over the placeholder.
+    void set_info_frame(bool on) { m_write_info = on; }
+    const std::vector<uint8_t>& info_frame() const { return m_info_frame; }
+    // LAME handles made so far: more than one when the format changed during the recording.
+    int streams() const { return m_streams; }
+    // End padding (samples) of the last finished stream.
+    int end_padding() const { return m_end_padding; }
+    // MP3 frames fed downstream so far.
+    int64_t frames_encoded() const { return m_frames_encoded; }
+    // MP3 bytes fed downstream so far, flushes included. Blocks fed downstream always hold whole
+    // frames.
+    int64_t bytes_encoded() const { return m_bytes_encoded; }
+
+protected:
+    // Pull direction is not used for encoding: the encoder has to see every block in order.
+    AudioBlock transform(const AudioBlock& block) override { return block; }
+
+private:
+    bool create_handle(int channels, int rate);
+    void drop_handle();
+    void encode_frame();
+    void encode_samples(int samples);
+    void emit(const uint8_t* bytes, int count);
+    void emit_pending(size_t count);
+
+    int32_t m_bit_rate;
+    lame_global_struct* m_lame = nullptr;
+    int m_channels = 0;
+    int m_rate = 0;
+    int m_frame_size = 0;  // samples per channel in one MP3 frame
+    std::vector<int16_t> m_accumulator;
+    size_t m_fill = 0;  // samples (all channels) in the accumulator
+    std::vector<int16_t> m_left;
+    std::vector<int16_t> m_right;
+    std::array<uint8_t, kScratchBytes> m_scratch{};
+    std::vector<uint8_t> m_pending;  // encoded bytes not yet making up a whole frame
+    int64_t m_bytes_encoded = 0;
+    int64_t m_frames_encoded = 0;
+    bool m_write_info = false;
+    std::vector<uint8_t> m_info_frame;
+    int m_streams = 0;
+    int m_end_padding = 0;
+};
