@@ -31,8 +31,7 @@ Application::Application(std::u16string app_name, std::unique_ptr<EventLoop> loo
 
 Application::~Application() = default;
 
-bool Application::show_running_instance_open_bracket(std::u16string_view command_line,
-                                                     std::u16string_view app_name) {
+bool Application::show_running_instance_open_bracket(std::u16string_view command_line, std::u16string_view app_name) {
     os::log() << u"Application::show_running_instance_open_bracket cmd_line=" << command_line << u"\n";
     StartupRecord& record = startup_record();
     record.app_name = app_name;

@@ -82,8 +82,8 @@ bool remove_if_stale(const std::string& path) {
     if (!make_address(path, address)) return false;
     const int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (probe < 0) return false;
-    const bool refused = ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
-                         errno == ECONNREFUSED;
+    const bool refused =
+        ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno == ECONNREFUSED;
     ::close(probe);
     return refused && ::unlink(path.c_str()) == 0;
 }

@@ -54,7 +54,8 @@ void CActiveScheduler::set_active(CActive& object) {
 
 void CActiveScheduler::notify(CActive& object) {
     if (!object.is_active()) {
-        os::fatal_error(u"CActiveScheduler::notify()", u"Active object " + os::to_text(object.id()) + u" is not active");
+        os::fatal_error(u"CActiveScheduler::notify()",
+                        u"Active object " + os::to_text(object.id()) + u" is not active");
     }
     std::lock_guard lock(m_lock);
     m_ready.push_back(&object);

@@ -1,7 +1,6 @@
 // What it costs to complete an active object and have the loop run it, against the floor of any
 // such hand-over: one push and one pop on a mutex-protected deque.
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <deque>

@@ -64,8 +64,8 @@ public:
     bool wait_until(const std::function<bool()>& condition, int timeout_ms = 20000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (!condition()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                                     std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd fd{m_fd, POLLIN, 0};
             ::poll(&fd, 1, static_cast<int>(left.count()));

@@ -190,8 +190,10 @@ TEST(InstanceChannelTest, RefusesMalformedFrames) {
     std::vector<std::u16string> received;
     instance_channel::InstanceServer server([&](std::u16string text) { received.push_back(std::move(text)); });
     ASSERT_TRUE(server.start(kClassName));
-    for (const std::string& frame : {std::string("\x03\x00\x00\x00" "abc", 7), std::string("\xFF\xFF\xFF\x7F", 4),
-                                     std::string("\x04\x00", 2)}) {
+    for (const std::string& frame : {std::string("\x03\x00\x00\x00"
+                                                 "abc",
+                                                 7),
+                                     std::string("\xFF\xFF\xFF\x7F", 4), std::string("\x04\x00", 2)}) {
         long long peer = 0;
         const int socket = instance_channel::connect_to_running_instance(kClassName, peer);
         ASSERT_GE(socket, 0);
@@ -203,8 +205,8 @@ TEST(InstanceChannelTest, RefusesMalformedFrames) {
     }
     // The server is still there for a good one.
     long long peer = 0;
-    EXPECT_TRUE(instance_channel::send_command_line(instance_channel::connect_to_running_instance(kClassName, peer),
-                                                    u"Zoë"));
+    EXPECT_TRUE(
+        instance_channel::send_command_line(instance_channel::connect_to_running_instance(kClassName, peer), u"Zoë"));
     server.stop();
     EXPECT_EQ(received, std::vector<std::u16string>{u"Zoë"});
 }
