@@ -134,8 +134,10 @@ AudioBlock FileReaderMP3::get_data(int /*requested_frames*/) {
     if (!m_valid || m_at_end) return AudioBlock();
     Mp3FrameHeader header;
     if (!find_frame(&m_first, !m_in_sync, header)) return AudioBlock();
-    AudioBlock block(&m_buffer[m_index], static_cast<std::size_t>(header.frame_bytes),
-                     AudioFormat{header.channels, 0, header.rate});
+    // The decoder peeks at the start of the next frame to learn how much of this one the next
+    // borrows, so a little of what follows travels with the frame.
+    const int bytes = std::min(m_fill - m_index, header.frame_bytes + lookahead_bytes);
+    AudioBlock block(&m_buffer[m_index], static_cast<std::size_t>(bytes), AudioFormat{header.channels, 0, header.rate});
     m_index += header.frame_bytes;
     m_in_sync = true;
     if (position_locked() >= m_file.size()) m_at_end = true;

@@ -22,11 +22,13 @@ public:
     static constexpr int refill_threshold = 2000;
     static constexpr std::int64_t bit_rate_spacing = 100000;
     static constexpr int max_bit_rate_points = 20;
+    // Bytes after a frame handed out with it: the next header and side information.
+    static constexpr int lookahead_bytes = 64;
 
     explicit FileReaderMP3(const std::u16string& path);
 
-    // One whole MPEG frame (the request is ignored), format {channels, 0, rate}: coded bytes, not
-    // samples. The empty block at the end of the data or once the reader is invalid.
+    // One whole MPEG frame (the request is ignored) followed by up to lookahead_bytes of what comes
+    // after it; format {channels, 0, rate}: coded bytes, not samples. The empty block at the end of the data or once the reader is invalid.
     AudioBlock get_data(int requested_frames) override;
 
     bool is_valid() const override;

@@ -53,10 +53,10 @@ AudioBlock Mp3Decoder::transform(const AudioBlock& block) {
         block.length() < static_cast<std::size_t>(header.frame_bytes)) {
         return AudioBlock();
     }
-    // libmad reads a few bytes past a frame's end; zeros there keep it inside our buffer.
-    const std::size_t frame_bytes = static_cast<std::size_t>(header.frame_bytes);
-    m_input.assign(frame_bytes + MAD_BUFFER_GUARD, 0);
-    std::memcpy(m_input.data(), block.data(), frame_bytes);
+    // The frame and the start of the next one, which libmad peeks at to keep this frame's bits for
+    // the next; zeros behind them keep its read-ahead inside our buffer.
+    m_input.assign(block.length() + MAD_BUFFER_GUARD, 0);
+    std::memcpy(m_input.data(), block.data(), block.length());
 
     State& s = *m_state;
     mad_stream_buffer(&s.stream, m_input.data(), m_input.size());

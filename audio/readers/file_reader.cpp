@@ -4,6 +4,9 @@
 #include "audio/mp3/mp3_decoder.h"
 #include "audio/readers/file_reader_musepack.h"
 #include "audio/readers/file_reader_vorbis.h"
+#include "audio/wav/wav_reader_adpcm.h"
+#include "audio/wav/wav_reader_gsm.h"
+#include "audio/wav/wav_reader_pcm.h"
 
 namespace {
 
@@ -18,6 +21,15 @@ std::unique_ptr<StreamReader> try_reader(const std::u16string& path) {
 
 std::unique_ptr<FileReader> FileReader::open(const std::u16string& path) {
     // Each rejected reader is destroyed (closing its file) before the next one is tried.
+    if (auto stream = try_reader<WavReaderPCM>(path)) {
+        return std::make_unique<FileReader>(u"PCM", path, std::move(stream), nullptr);
+    }
+    if (auto stream = try_reader<WavReaderADPCM>(path)) {
+        return std::make_unique<FileReader>(u"ADPCM", path, std::move(stream), nullptr);
+    }
+    if (auto stream = try_reader<WavReaderGSM>(path)) {
+        return std::make_unique<FileReader>(u"GSM", path, std::move(stream), nullptr);
+    }
     if (auto stream = try_reader<FileReaderVorbis>(path)) {
         return std::make_unique<FileReader>(u"Vorbis", path, std::move(stream), nullptr);
     }

@@ -1,10 +1,12 @@
 #pragma once
-// Read-only file access for the stream readers. Every reader owns one and asks it for the file size
+// Read-only file access for the stream readers, over os::File. Every reader owns one and asks it for the file size
 // before it trusts any size written inside the file, so a header that claims gigabytes never turns
 // into an allocation larger than the file itself.
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "os/file.h"
 
 class InputFile {
 public:
@@ -16,7 +18,7 @@ public:
 
     bool open(const std::u16string& path);
     void close();
-    bool is_open() const { return m_descriptor >= 0; }
+    bool is_open() const { return m_file.is_open(); }
 
     // Reads up to n bytes at the current position; returns the number read (0 at the end or on error).
     std::size_t read(void* buffer, std::size_t n);
@@ -28,8 +30,12 @@ public:
     // errno of the last failed operation, for log lines.
     int last_error() const { return m_last_error; }
 
+    // The underlying file, for parsers written against os::File; call sync() after using it.
+    os::File& os_file() { return m_file; }
+    void sync() { m_position = m_file.tell(); }
+
 private:
-    int m_descriptor = -1;
+    os::File m_file;
     std::int64_t m_position = 0;
     std::int64_t m_size = 0;
     int m_last_error = 0;

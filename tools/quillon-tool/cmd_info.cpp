@@ -1,0 +1,48 @@
+// quillon-tool info FILE: opens a recording through the reader factory, as playback does, and
+// prints what the document shows of it as one JSON object.
+#include <cstdio>
+#include <string>
+
+#include "audio/mp3/id3_reader.h"
+#include "audio/readers/file_reader.h"
+#include "os/text.h"
+#include "tools/quillon-tool/command.h"
+
+namespace {
+
+std::string json_string(const std::u16string& text) {
+    std::string out = "\"";
+    for (unsigned char c : os::to_utf8(text)) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+int run_info(const std::vector<std::string>& args) {
+    if (args.size() != 1) return fail("usage: quillon-tool info FILE");
+    const std::u16string path = os::from_utf8(args[0]);
+    std::unique_ptr<FileReader> reader = FileReader::open(path);
+    if (!reader) return fail(args[0] + ": no reader accepts this file");
+    const StreamInfo& info = reader->info();
+    const RecordTags tags = read_record_tags(path);
+    std::printf(
+        "{\"codec\": %s, \"channels\": %d, \"rate\": %d, \"bits\": %d, \"bit_rate\": %d, \"duration\": %.3f, "
+        "\"file_size\": %lld, \"artist\": %s, \"title\": %s, \"album\": %s}\n",
+        json_string(reader->codec()).c_str(), info.channels(), info.rate(), info.bits(), info.bit_rate(), info.duration(),
+        static_cast<long long>(info.file_size()), json_string(tags.artist).c_str(), json_string(tags.title).c_str(),
+        json_string(tags.album).c_str());
+    return 0;
+}
+
+const ToolCommand command{"info", "FILE", "probe a recording through the reader factory and print it as JSON", &run_info};
+
+}  // namespace
