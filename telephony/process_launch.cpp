@@ -48,8 +48,10 @@ pid_t spawn_command_line(std::u16string_view command_line) {
     return pid;
 }
 
-std::u16string instance_lock_path() { return os::runtime_folder() + u"/quillon-touch.lock"; }
-std::u16string instance_socket_path() { return os::runtime_folder() + u"/quillon-touch.socket"; }
+// The names the application's single-instance channel uses: the application name for the start-up
+// lock, the main window's class name for the command socket.
+std::u16string instance_lock_path() { return os::runtime_folder() + u"/Quillon Touch.lock"; }
+std::u16string instance_socket_path() { return os::runtime_folder() + u"/GlazerClass_Quillon Touch.socket"; }
 
 namespace {
 
@@ -76,6 +78,8 @@ bool lock_held(const std::string& path) {
 
 }  // namespace
 
+// The running instance reads a command line from each connection; one closed without a word is
+// dropped.
 bool quillon_touch_running() {
     return socket_accepts(os::to_utf8(instance_socket_path())) || lock_held(os::to_utf8(instance_lock_path()));
 }

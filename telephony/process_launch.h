@@ -16,7 +16,7 @@ std::vector<std::string> split_command_line(std::u16string_view command_line);
 pid_t spawn_command_line(std::u16string_view command_line);
 
 // True while a quillon-touch instance runs for this user (or this QUILLON_ROOT): its command socket
-// accepts a connection, or its start-up lock is held.
+// accepts a connection, or its start-up lock is held (an instance still starting).
 bool quillon_touch_running();
 
 // Where a running instance keeps its start-up lock and its command socket.

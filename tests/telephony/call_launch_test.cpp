@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -143,6 +145,21 @@ TEST_F(CallLaunch, FiresOnlyWhenTheCallBecomesConnected) {
               (std::vector<std::string>{"/opt/my apps/quillon-touch", "call"}));
     EXPECT_TRUE(split_command_line(u"   ").empty());
     EXPECT_EQ(spawn_command_line(u"\"/nonexistent/program\" call"), -1);
+
+    // An instance still starting holds the start-up lock but does not listen yet.
+    EXPECT_FALSE(quillon_touch_running());
+    const int fd = ::open(os::to_utf8(instance_lock_path()).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    EXPECT_TRUE(quillon_touch_running());
+    ::close(fd);
+    EXPECT_FALSE(quillon_touch_running());
+    {
+        FakeInstance instance;
+        ASSERT_TRUE(instance.ok());
+        EXPECT_TRUE(quillon_touch_running());
+    }
+    EXPECT_FALSE(quillon_touch_running());
 }
 
 TEST_F(CallLaunch, PublisherInThisProcessStartsTheProgramOnAnswer) {
