@@ -5,7 +5,9 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "os/text.h"
 #include "tests/os/temp_root.h"
@@ -186,4 +188,22 @@ TEST(Registry, ADamagedDatabaseIsKeptAsideAndReplaced) {
     EXPECT_EQ(damaged_copies(root.path()).size(), 2u);
     EXPECT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
     ::setenv("QUILLON_ROOT", elsewhere.path().c_str(), 1);
+}
+
+TEST(Registry, ThreadsShareTheDatabaseSafely) {
+    TempRoot root;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &failures] {
+            const std::u16string name = u"Thread" + os::to_text(t);
+            for (uint32_t i = 1; i <= 200; ++i) {
+                uint32_t seen = 0;
+                if (!os::reg_write_dword(kSettings, name, i)) ++failures;
+                if (!os::reg_read_dword(kSettings, name, seen) || seen != i) ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }
