@@ -26,6 +26,7 @@ public:
     bool is_valid() const { return m_file_writer->is_valid(); }
     int32_t bit_rate() const { return m_file_writer->bit_rate(); }
     int64_t frames_written() const { return m_file_writer->frames_written(); }
+    void update_header() { m_file_writer->update_header(); }
     AudioFilter& encoder() { return *m_encoder; }
 
 private:

@@ -1,6 +1,7 @@
 #include "audio/wav/wav_file_writer.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "audio/wav/adpcm_codec.h"
 #include "os/file_system.h"
@@ -128,6 +129,13 @@ void WavFileWriter::write(const AudioBlock& block) {
         m_frames_written += units * m_header.samples_per_block;
     }
     if (written < block.length()) fail();
+}
+
+void WavFileWriter::update_header() {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    if (!m_file.is_open() || !m_valid) return;
+    m_header.write_header(m_file, m_codec);
+    m_file.seek(m_header.data_start + m_header.data_size);
 }
 
 void WavFileWriter::fail() {

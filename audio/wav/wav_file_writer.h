@@ -28,6 +28,9 @@ public:
     // Sample frames in the file: PCM frames, or codec blocks × samples per block.
     int64_t frames_written() const { return m_frames_written.load(); }
     WavCodec codec() const { return m_codec; }
+    // Makes the header tell how much audio the file holds now, so a recording that is cut off
+    // (the process killed) stays playable up to this moment. Any thread; takes the node's lock.
+    void update_header();
 
 protected:
     AudioBlock transform(const AudioBlock& block) override;

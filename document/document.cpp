@@ -1,0 +1,474 @@
+#include "document/document.h"
+
+#include "app/core/active_scheduler.h"
+#include "app/core/event.h"
+#include "audio/mp3/id3_tag.h"
+#include "audio/readers/file_reader.h"
+#include "audio/recorder_pcm.h"
+#include "document/record_files.h"
+#include "document/recording_writer.h"
+#include "document/sound_player.h"
+#include "document/tag_title.h"
+#include "os/file.h"
+#include "os/file_system.h"
+#include "os/log.h"
+#include "os/path.h"
+#include "os/tick.h"
+#include "telephony/contacts/contacts_session.h"
+#include "telephony/speaker_phone.h"
+
+namespace {
+constexpr std::u16string_view start_beep = u"%app_path%/Voicbeep.wav";
+constexpr std::u16string_view end_beep = u"%app_path%/RecEnd.wav";
+// The drain after capture ends is short in practice; the limit only keeps a wedged writer from
+// hanging the GUI for good.
+constexpr double drain_limit_seconds = 60.0;
+
+std::u16string extension_for(std::u16string_view codec) { return codec == u"mp3" ? u"mp3" : u"wav"; }
+
+// The contact picture of a caller, for the tag of a call recording; empty when there is none.
+std::vector<uint8_t> caller_picture(std::u16string_view number) {
+    if (number.empty()) return {};
+    ContactsSession session;
+    ContactRecord contact;
+    if (!find_contact_by_phone(session, number, contact)) return {};
+    return contact_picture(session, contact.object_id);
+}
+}  // namespace
+
+Document::Document()
+    : m_call_monitor(std::make_unique<CallMonitor>(this)), m_speaker_phone(std::make_unique<SpeakerPhone>()) {
+    connect(m_boost, &m_level);
+    connect(m_duration, &m_buffer);
+    load_first_things();
+    m_talking = m_call_monitor->is_talking();
+    m_speaker_state = m_call_monitor->is_speaker_on();
+    m_poll.after(poll_seconds);
+}
+
+Document::~Document() {
+    stop();
+    m_poll.cancel();
+    connect(m_duration, nullptr);
+    connect(m_boost, nullptr);
+    // The speakerphone session shuts down with its object.
+}
+
+void Document::add_observer(DocumentObserver* observer) { m_observers.push_back(observer); }
+
+void Document::remove_observer(DocumentObserver* observer) {
+    std::erase(m_observers, observer);
+}
+
+void Document::notify(int32_t code, int32_t parameter) {
+    // An observer may add or remove observers while it handles the event.
+    const std::vector<DocumentObserver*> observers = m_observers;
+    const DocumentEvent event{code, parameter};
+    for (DocumentObserver* observer : observers) {
+        if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end()) {
+            observer->on_document_event(event);
+        }
+    }
+}
+
+void Document::set_window_hooks(std::function<bool()> is_window_active, std::function<void()> post_quit) {
+    m_is_window_active = std::move(is_window_active);
+    m_post_quit = std::move(post_quit);
+}
+
+// ---- settings -------------------------------------------------------------------------------
+
+void Document::load_first_things() {
+    const Stopwatch watch;
+    m_settings.load_first();
+    m_boost.set_boost(boost_factor_of(m_settings.boost));
+    m_level.set_vas_level(m_settings.vas_level);
+    os::log() << u"load_first_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+}
+
+void Document::load_secondary_things() {
+    const Stopwatch watch;
+    m_settings.load_secondary();
+    m_player.set_volume(m_settings.volume);
+    set_auto_record(m_settings.auto_record != 0);
+    if (m_current.path.empty()) m_current.path = read_current_path();
+    for (const StorageEntry& storage : storages()) m_scanner.start(storage.path, true);
+    os::log() << u"load_secondary_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+}
+
+void Document::save_settings() {
+    m_settings.volume = m_player.volume();
+    m_settings.vas_level = m_level.vas_level();
+    m_settings.save();
+    flush_settings();
+}
+
+void Document::set_boost(std::u16string_view boost) {
+    m_settings.boost = std::u16string(boost);
+    m_boost.set_boost(boost_factor_of(boost));
+}
+
+bool Document::set_auto_record(bool enabled) {
+    if (!m_call_monitor->set_call_launch(enabled)) return false;
+    m_settings.auto_record = enabled ? 1 : 0;
+    return true;
+}
+
+RecordFormat Document::record_format() const {
+    return m_format_override ? *m_format_override : record_format_of(m_settings.format);
+}
+
+// ---- recording ------------------------------------------------------------------------------
+
+bool Document::record(bool call, std::u16string name, std::u16string number, CallDirection direction) {
+    if (is_recording()) return false;
+    if (direction == call_direction_none) direction = m_call_monitor->query_call_state(name, number);
+
+    std::u16string prefix = !name.empty() ? name : !number.empty() ? number : u"Record";
+    std::u16string subfolder;
+    if (direction == call_direction_incoming) subfolder = u"Incoming";
+    if (direction == call_direction_outgoing) subfolder = u"Outgoing";
+    if (direction == call_direction_none && call) return false;
+    os::log() << u"record prefix:" << prefix << u" subfolder:" << subfolder << u"\n";
+
+    std::u16string store;
+    const std::u16string folder = record_folder(subfolder, &store);
+    if (folder.empty()) return false;
+    os::log() << u"record folder:" << folder << u" store_path:" << store << u"\n";
+
+    const os::DateTime moment = os::now();
+    const std::u16string title = record_title_of(moment);
+    const RecordFormat format = record_format();
+    const std::u16string path = make_record_path(prefix + u" " + title, folder, extension_for(format.codec));
+
+    RecordEntry current;
+    current.path = path;
+    current.artist = prefix;
+    current.title = title;
+    current.album = subfolder.empty() ? u"Record" : subfolder;
+    current.size_text = format.codec;
+    current.channels = format.channels;
+    current.rate = format.rate;
+    current.bits = format.bits;
+    current.bit_rate = format.bit_rate;
+    m_current = current;
+
+    {
+        os::File file(path, os::File::Write);
+        if (!file.is_open()) return false;
+        os::log() << u"Document::record file created:" << path << u"\n";
+        if (format.codec == u"mp3") {
+            const Stopwatch watch;
+            Id3Tag tag;
+            fill_new_record_tag(tag, current.artist, current.title, current.album, moment, caller_picture(number));
+            tag.write(file);
+            os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+        }
+    }
+
+    stop();
+    m_current = current;
+    m_recording_call = call;
+    // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
+    m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
+    if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
+        fail_recording();
+        return false;
+    }
+    write_current_path(path);
+    const int index = m_records.insert(record_entry(path));
+    notify(DocumentEvent::RecordingStarted, index);
+    return true;
+}
+
+bool Document::record_append() {
+    stop();
+    m_writer = RecordingWriter::create(m_current.path, m_current.size_text, m_current.bit_rate, true);
+    if (!m_writer || !m_writer->is_valid()) {
+        const RecordFormat format = record_format();
+        m_current.size_text = format.codec;
+        m_current.channels = format.channels;
+        m_current.rate = format.rate;
+        m_current.bits = format.bits;
+        m_current.bit_rate = format.bit_rate;
+        m_writer.reset();
+        stop();
+        return false;
+    }
+    if (!start_recorder()) {
+        stop();
+        return false;
+    }
+    write_current_path(m_current.path);
+    notify(DocumentEvent::AppendStarted);
+    return true;
+}
+
+bool Document::start_recorder() {
+    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits);
+    if (!m_recorder) return false;
+    m_duration.reset();
+    connect(*m_recorder, &m_boost);
+    m_gate.link();
+    connect(m_buffer, &m_writer->input());
+    m_ticks_since_checkpoint = 0;
+    play_sound_sync(start_beep);
+    return m_recorder->start();
+}
+
+void Document::fail_recording() {
+    stop();
+    os::log() << u"os::delete_file 2\n";
+    os::delete_file(m_current.path);
+}
+
+void Document::stop() {
+    os::log() << u"Document::stop\n";
+    m_paused = false;
+    m_recording_call = false;
+    if (m_reader) {
+        m_player.stop();
+        connect(m_reader->output(), nullptr);
+        m_reader.reset();
+    }
+    if (m_writer) {
+        if (m_recorder) {
+            connect(*m_recorder, nullptr);
+            m_recorder.reset();
+            play_sound_sync(end_beep);
+        }
+        // Every block captured so far goes into the file before the writer closes it.
+        const Stopwatch watch;
+        while (m_buffer.queued_blocks() > 0 && watch.elapsed() < drain_limit_seconds) sleep_seconds(0.01);
+        m_boost.reset();
+        m_buffer.start();
+        connect(m_buffer, nullptr);
+        m_writer.reset();
+        m_gate.unlink();
+        if (m_settings.speaker) set_speakerphone(false);
+    }
+    notify(DocumentEvent::Stopped);
+}
+
+void Document::set_paused(bool paused) {
+    m_paused = paused;
+    if (is_recording()) {
+        if (paused) {
+            m_gate.unlink();
+        } else {
+            m_gate.link();
+        }
+    } else if (is_playing()) {
+        if (paused) {
+            m_player.pause();
+        } else {
+            m_player.play();
+        }
+    }
+    notify(DocumentEvent::PausedOrResumed);
+}
+
+// ---- playback and the current record --------------------------------------------------------
+
+bool Document::select(const std::u16string& path) {
+    RecordEntry entry = record_entry(path);
+    if (!entry.valid) return false;
+    if (std::unique_ptr<FileReader> reader = FileReader::open(entry.path)) {
+        entry.size_text = reader->codec();
+        entry.channels = reader->info().channels();
+        entry.rate = reader->info().rate();
+        entry.bits = reader->info().bits();
+        entry.bit_rate = reader->info().bit_rate();
+        entry.duration = reader->info().duration();
+    }
+    m_current = std::move(entry);
+    write_current_path(m_current.path);
+    return true;
+}
+
+bool Document::play(const std::u16string& path) {
+    stop();
+    m_current = record_entry(path);
+    m_reader = FileReader::open(m_current.path);
+    if (!m_reader) {
+        stop();
+        return false;
+    }
+    m_current.size_text = m_reader->codec();
+    m_current.channels = m_reader->info().channels();
+    m_current.rate = m_reader->info().rate();
+    m_current.bits = m_reader->info().bits();
+    m_current.bit_rate = m_reader->info().bit_rate();
+    m_current.duration = m_reader->info().duration();
+    connect(m_reader->output(), &m_player);
+    m_player.play();
+    return true;
+}
+
+void Document::remove() {
+    const int index = m_records.find(m_current.path);
+    if (index < 0) return;
+    // The file in use goes away with its recording or playback, not from under it.
+    if (is_recording() || is_playing()) stop();
+    os::log() << u"os::delete_file in Document::remove\n";
+    os::delete_file(m_current.path);
+    m_records.remove_at(static_cast<size_t>(index));
+    notify(DocumentEvent::RecordDeleted, index);
+}
+
+void Document::set_title(std::u16string_view title) {
+    if (title == m_current.title) return;
+    const int index = m_records.find(m_current.path);
+    if (index < 0) return;
+    const std::u16string cleaned = clean_title(title);
+    const std::u16string old_path = m_current.path;
+    rewrite_tag_title(old_path, cleaned);
+
+    const std::u16string new_path =
+        make_record_path(m_current.artist + u" " + cleaned, os::folder_of(old_path), os::extension_of(old_path));
+    RecordEntry& entry = m_records.at(static_cast<size_t>(index));
+    entry.title = cleaned;
+    m_current.title = cleaned;
+    // The list follows the file: a rename that fails leaves the record where it is.
+    if (os::move_file(old_path, new_path)) {
+        m_records.rename_at(static_cast<size_t>(index), new_path);
+        m_current.path = new_path;
+        write_current_path(new_path);
+    } else {
+        os::log() << u"set_title: cannot move " << old_path << u" to " << new_path << u"\n";
+    }
+    notify(DocumentEvent::RecordRenamed, index);
+}
+
+// ---- commands from outside ------------------------------------------------------------------
+
+void Document::handle_command_line(std::u16string_view text) {
+    if (text.substr(0, 4) == u"call") {
+        record(true, u"", u"", call_direction_none);
+        if (is_recording() && m_settings.speaker) set_speakerphone(true);
+    } else if (text.substr(0, 6) == u"record") {
+        if (is_recording()) {
+            set_paused(!m_paused);
+        } else {
+            record(false, u"", u"", call_direction_none);
+        }
+    }
+}
+
+void Document::on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) {
+    os::log() << u"on_call_start " << name << u" " << number << u" " << direction << u" " << os::tick_count() << u"\n";
+    if (m_settings.auto_record) record(true, name, number, direction);
+    if (is_recording() && m_settings.speaker) set_speakerphone(true);
+}
+
+void Document::on_call_stop() {
+    os::log() << u"on_call_stop\n";
+    if (m_recording_call) stop();
+    if (m_started_for_call) {
+        m_started_for_call = false;
+        const bool active = m_is_window_active && m_is_window_active();
+        if (!active) {
+            if (m_post_quit) {
+                m_post_quit();
+            } else if (CActiveScheduler* scheduler = CActiveScheduler::instance()) {
+                scheduler->loop().quit();
+            }
+        }
+    }
+}
+
+void Document::set_speakerphone(bool on) { m_speaker_phone->set(on); }
+
+// ---- records --------------------------------------------------------------------------------
+
+std::vector<StorageEntry> Document::storages() const { return ::storages(); }
+
+void Document::rescan() {
+    rescan_records(m_records);
+    notify(DocumentEvent::ListRebuilt);
+}
+
+void Document::on_file(std::u16string_view path) {
+    if (!is_record_file(path)) return;
+    RecordEntry entry = record_entry(path);
+    if (!entry.valid) return;
+    bool inserted = false;
+    const int index = m_records.insert(std::move(entry), &inserted);
+    if (inserted) notify(DocumentEvent::RecordInserted, index);
+}
+
+// ---- the poll -------------------------------------------------------------------------------
+
+bool Document::has_card_problem() const {
+    if (os::is_under(m_current.path, u"%my_documents%")) return false;
+    return os::volume_size(os::folder_of(m_current.path)) == 0 || !os::exists(m_current.path);
+}
+
+void Document::end_with(int32_t code) {
+    stop();
+    if (!os::exists(m_current.path)) rescan();
+    notify(code);
+}
+
+void Document::on_timer(Timer&) {
+    m_poll.after(poll_seconds);
+    if (is_playing()) poll_playback();
+    if (is_recording()) poll_recording();
+    poll_phone();
+}
+
+void Document::poll_playback() {
+    if (has_card_problem()) {
+        os::log() << u"card_problem\n";
+        end_with(DocumentEvent::CardProblem);
+    } else if (!m_reader->info().is_valid()) {
+        os::log() << u"reader no valid\n";
+        stop();
+    } else if (m_player.is_finished()) {
+        os::log() << u"player finished\n";
+        stop();
+    }
+}
+
+void Document::poll_recording() {
+    if (!m_writer->is_valid()) {
+        if (has_card_problem()) {
+            os::log() << u"card_problem\n";
+            end_with(DocumentEvent::CardProblem);
+        } else {
+            os::log() << u"writer no valid active_buffer:" << m_buffer.queued_bytes() << u"\n";
+            end_with(DocumentEvent::WriterFailed);
+        }
+        return;
+    }
+    if (!m_buffer.is_valid()) {
+        os::log() << u"active_buffer no valid\n";
+        end_with(DocumentEvent::BufferFailed);
+        return;
+    }
+    // A card pulled out while the writer still has room in its buffer is noticed here, before the
+    // next write fails.
+    if (has_card_problem()) {
+        os::log() << u"card_problem\n";
+        end_with(DocumentEvent::CardProblem);
+        return;
+    }
+    if (!m_paused) m_gate.tick();
+    if (++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9) {
+        m_ticks_since_checkpoint = 0;
+        m_writer->checkpoint();
+    }
+}
+
+void Document::poll_phone() {
+    const bool talking = m_call_monitor->is_talking();
+    if (talking != m_talking) {
+        m_talking = talking;
+        notify(DocumentEvent::PhoneStateChanged);
+    }
+    const bool speaker = m_call_monitor->is_speaker_on();
+    if (speaker != m_speaker_state) {
+        m_speaker_state = speaker;
+        notify(DocumentEvent::PhoneStateChanged);
+    }
+}

@@ -1,0 +1,162 @@
+#pragma once
+// The document: the program's model and its only controller of audio. It owns the audio graph and
+// wires it for recording or playback, keeps the current record and the list of all records,
+// executes the commands of the screens, the command line and the call monitor, watches the audio
+// engine on a 0.2 s timer, and reports every change to its observers as numbered events.
+//
+// GUI thread only. Nothing in the audio engine calls back: the document polls. It needs the
+// process's CActiveScheduler from construction to destruction.
+//
+//     Document document;                       // first loading phase
+//     document.add_observer(&screen);
+//     document.load_secondary_things();        // settings, launch entry, record scan
+//     document.record(false, u"", u"", 0);     // a voice note
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/core/singleton.h"
+#include "app/core/timer.h"
+#include "audio/active_buffer.h"
+#include "audio/boost_filter.h"
+#include "audio/duration_filter.h"
+#include "audio/level_filter.h"
+#include "audio/player_pcm.h"
+#include "audio/voice_activation_gate.h"
+#include "document/document_event.h"
+#include "document/record_entry.h"
+#include "document/record_list.h"
+#include "document/settings.h"
+#include "document/storages.h"
+#include "os/scanner/folder_scanner.h"
+#include "telephony/call_monitor.h"
+
+class FileReader;
+class RecorderPCM;
+class RecordingWriter;
+class SpeakerPhone;
+
+class Document final : public Singleton<Document>,
+                       public CallMonitorObserver,
+                       private TimerObserver,
+                       private os::FolderScannerObserver {
+public:
+    static constexpr double poll_seconds = 0.2;
+    // How often buffered audio is pushed into the file while recording.
+    static constexpr double checkpoint_seconds = 1.0;
+
+    // Runs the first loading phase.
+    Document();
+    ~Document() override;
+
+    void add_observer(DocumentObserver* observer);
+    void remove_observer(DocumentObserver* observer);
+
+    // Settings.
+    void load_first_things();
+    void load_secondary_things();
+    void save_settings();
+    void set_boost(std::u16string_view boost);
+    // True when the launch entry followed the flag.
+    bool set_auto_record(bool enabled);
+    Settings& settings() { return m_settings; }
+    // Records new files in this format instead of the "Format" setting's (the tool's --format);
+    // nothing restores the setting's.
+    void set_record_format(std::optional<RecordFormat> format) { m_format_override = std::move(format); }
+    RecordFormat record_format() const;
+
+    // Commands.
+    bool record(bool call, std::u16string name, std::u16string number, CallDirection direction);
+    bool record_append();
+    void stop();
+    void set_paused(bool paused);
+    bool play(const std::u16string& path);
+    void remove();
+    void set_title(std::u16string_view title);
+    void handle_command_line(std::u16string_view text);
+    // Makes the record at path the current one, as a selection in the list does, with its tags
+    // and, when a reader accepts the file, its stream format. False when the file cannot be read.
+    bool select(const std::u16string& path);
+    void set_speakerphone(bool on);
+
+    void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;
+    void on_call_stop() override;
+
+    // Records and storage.
+    std::vector<StorageEntry> storages() const;
+    void rescan();
+    const RecordList& records() const { return m_records; }
+    bool is_scanning() const { return m_scanner.is_scanning(); }
+
+    // State for the screens.
+    bool is_recording() const { return m_writer != nullptr; }
+    bool is_playing() const { return m_reader != nullptr; }
+    bool is_paused() const { return m_paused; }
+    bool is_recording_call() const { return m_recording_call; }
+    bool is_talking() const { return m_talking; }
+    bool is_speaker_on() const { return m_speaker_state; }
+    const RecordEntry& current_record() const { return m_current; }
+    LevelFilter& level() { return m_level; }
+    DurationFilter& duration() { return m_duration; }
+    PlayerPCM& player() { return m_player; }
+    FileReader* reader() { return m_reader.get(); }
+    CallMonitor& call_monitor() { return *m_call_monitor; }
+
+    // Set by the start-up when the program was started for a call: when that call ends and the
+    // main window is not active, the program quits.
+    void set_started_for_call(bool flag) { m_started_for_call = flag; }
+    bool started_for_call() const { return m_started_for_call; }
+    // How the document asks whether the main window is active and posts the quit message. Without
+    // them the window counts as inactive and quitting ends the scheduler's loop.
+    void set_window_hooks(std::function<bool()> is_window_active, std::function<void()> post_quit);
+
+private:
+    void on_timer(Timer& timer) override;
+    void on_file(std::u16string_view path) override;
+    void on_finished() override {}
+
+    void notify(int32_t code, int32_t parameter = 0);
+    void end_with(int32_t code);
+    bool has_card_problem() const;
+    // Links a new recorder into the chain and starts it after the beep; false when it cannot start.
+    bool start_recorder();
+    void fail_recording();
+    void poll_playback();
+    void poll_recording();
+    void poll_phone();
+
+    Settings m_settings;
+    std::optional<RecordFormat> m_format_override;
+
+    BoostFilter m_boost;
+    LevelFilter m_level;
+    DurationFilter m_duration;
+    ActiveBuffer m_buffer;
+    PlayerPCM m_player;
+    VoiceActivationGate m_gate{m_level, m_duration};
+    std::unique_ptr<CallMonitor> m_call_monitor;
+    std::unique_ptr<SpeakerPhone> m_speaker_phone;
+
+    // Created before the writer and destroyed first, so capture ends before the file does.
+    std::unique_ptr<RecordingWriter> m_writer;
+    std::unique_ptr<RecorderPCM> m_recorder;
+    std::unique_ptr<FileReader> m_reader;
+
+    os::FolderScanner m_scanner{*this};
+    RecordList m_records;
+    RecordEntry m_current;
+    std::vector<DocumentObserver*> m_observers;
+    Timer m_poll{*this};
+    int m_ticks_since_checkpoint = 0;
+
+    bool m_paused = false;
+    bool m_recording_call = false;
+    bool m_started_for_call = false;
+    bool m_talking = false;
+    bool m_speaker_state = false;
+    std::function<bool()> m_is_window_active;
+    std::function<void()> m_post_quit;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// The file end of a recording chain, whatever the codec: the MP3 writer for "mp3", the WAV writers
+// for "PCM", "ADPCM" and "GSM". The document links the ActiveBuffer to input() and polls is_valid().
+//
+// checkpoint() runs on the GUI thread about once a second while recording: it pushes buffered
+// audio into the file and brings a WAV header up to date, so a process that is killed leaves a
+// file that plays up to a second or two before the end.
+#include <memory>
+#include <string>
+
+class AudioConsumer;
+
+class RecordingWriter {
+public:
+    virtual ~RecordingWriter() = default;
+    // append: add after what the file holds (a tag, or an earlier recording). Null for an unknown
+    // codec.
+    static std::unique_ptr<RecordingWriter> create(const std::u16string& path, const std::u16string& codec,
+                                                   int32_t bit_rate, bool append);
+
+    virtual AudioConsumer& input() = 0;
+    virtual bool is_valid() const = 0;
+    virtual void checkpoint() = 0;
+};

@@ -1,0 +1,54 @@
+#include "document/sound_player.h"
+
+#include <vector>
+
+#include "app/core/event.h"
+#include "audio/readers/file_reader.h"
+#include "os/path.h"
+#include "os/wave/wave.h"
+
+namespace {
+// A beep is a fraction of a second; anything longer is not a beep and would hold up the GUI.
+constexpr size_t max_sound_bytes = 4 * 1024 * 1024;
+}  // namespace
+
+bool play_sound_sync(std::u16string_view path) {
+    std::unique_ptr<FileReader> reader = FileReader::open(os::expand_path(path));
+    if (!reader) return false;
+    std::vector<uint8_t> samples;
+    AudioFormat format;
+    for (;;) {
+        const AudioBlock block = reader->output().get_data(4096);
+        if (block.is_empty()) break;
+        if (format.is_empty()) format = block.format();
+        if (block.format() != format) break;
+        samples.insert(samples.end(), block.data(), block.data() + block.length());
+        if (samples.size() > max_sound_bytes) return false;
+    }
+    if (samples.empty()) return false;
+
+    os::MessageQueue messages;
+    std::unique_ptr<os::WaveOut> out;
+    const os::WaveFormat wave_format{format.channels, format.bits, format.rate};
+    if (os::wave_out_open(out, os::WAVE_MAPPER, wave_format, messages) != os::MMSYSERR_NOERROR || !out) return false;
+    os::WaveHeader header;
+    header.data = samples.data();
+    header.buffer_length = static_cast<uint32_t>(samples.size());
+    bool played = out->prepare_header(header) == os::MMSYSERR_NOERROR && out->write(header) == os::MMSYSERR_NOERROR;
+    if (played) {
+        // Waits for the buffer to come back, with a limit well past the sound's own length so a
+        // device that stalls cannot hang the caller.
+        const double limit = 2.0 + static_cast<double>(samples.size()) / wave_format.byte_rate();
+        const Stopwatch watch;
+        while (!(header.flags.load(std::memory_order_acquire) & os::WHDR_DONE) && watch.elapsed() < limit) {
+            sleep_seconds(0.005);
+        }
+        if (!(header.flags.load() & os::WHDR_DONE)) {
+            out->reset();
+            played = false;
+        }
+    }
+    out->unprepare_header(header);
+    out->close();
+    return played;
+}
