@@ -6,7 +6,7 @@
 
 using CallDirection = int32_t;
 
-constexpr CallDirection call_direction_none = 0;      // no call in progress (not talking)
+constexpr CallDirection call_direction_none = 0;  // no call in progress (not talking)
 constexpr CallDirection call_direction_incoming = 1;
 constexpr CallDirection call_direction_outgoing = 2;
-constexpr CallDirection call_direction_unknown = 3;   // talking, but the line did not say which way
+constexpr CallDirection call_direction_unknown = 3;  // talking, but the line did not say which way

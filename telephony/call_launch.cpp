@@ -10,8 +10,8 @@
 
 std::u16string call_launch_command_line() {
     const char* override_program = std::getenv("QUILLON_TOUCH_PROGRAM");
-    const std::u16string program = override_program && *override_program ? os::from_utf8(override_program)
-                                                                          : os::expand_path(u"%app_full_name%");
+    const std::u16string program =
+        override_program && *override_program ? os::from_utf8(override_program) : os::expand_path(u"%app_full_name%");
     return u"\"" + program + u"\" call";
 }
 

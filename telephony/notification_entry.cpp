@@ -3,13 +3,20 @@
 bool NotificationEntry::meets(uint32_t value) const {
     const uint32_t masked = value & mask;
     switch (comparison) {
-        case NotificationComparison::any_change: return true;
-        case NotificationComparison::equal: return masked == target;
-        case NotificationComparison::not_equal: return masked != target;
-        case NotificationComparison::greater: return masked > target;
-        case NotificationComparison::greater_or_equal: return masked >= target;
-        case NotificationComparison::less: return masked < target;
-        case NotificationComparison::less_or_equal: return masked <= target;
+        case NotificationComparison::any_change:
+            return true;
+        case NotificationComparison::equal:
+            return masked == target;
+        case NotificationComparison::not_equal:
+            return masked != target;
+        case NotificationComparison::greater:
+            return masked > target;
+        case NotificationComparison::greater_or_equal:
+            return masked >= target;
+        case NotificationComparison::less:
+            return masked < target;
+        case NotificationComparison::less_or_equal:
+            return masked <= target;
     }
     return false;
 }

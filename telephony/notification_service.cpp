@@ -17,8 +17,8 @@ std::vector<NotificationLaunch> honour_notifications(std::u16string_view key, st
             os::log() << u"notification " << entry.name << u": instance running\n";
         } else {
             launch.pid = spawn_command_line(entry.command_line);
-            os::log() << u"notification " << entry.name << u": started " << entry.command_line
-                      << u" pid=" << static_cast<long long>(launch.pid) << u"\n";
+            os::log() << u"notification " << entry.name << u": started " << entry.command_line << u" pid="
+                      << static_cast<long long>(launch.pid) << u"\n";
         }
         launches.push_back(std::move(launch));
     }

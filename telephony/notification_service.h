@@ -14,7 +14,7 @@
 struct NotificationLaunch {
     std::u16string name;
     std::u16string command_line;
-    pid_t pid = -1;             // -1 when not started
+    pid_t pid = -1;                 // -1 when not started
     bool instance_running = false;  // skipped because quillon-touch runs
 };
 

@@ -49,7 +49,8 @@ bool list_vcard_files(const std::string& folder, std::vector<std::string>& files
         if (error) continue;
         for (const auto& entry : inner) {
             std::error_code kind_error;
-            if (entry.is_regular_file(kind_error) && is_vcard_file(entry.path())) files.push_back(entry.path().string());
+            if (entry.is_regular_file(kind_error) && is_vcard_file(entry.path()))
+                files.push_back(entry.path().string());
         }
     }
     std::sort(files.begin(), files.end());

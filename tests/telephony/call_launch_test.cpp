@@ -1,5 +1,7 @@
-#include <gtest/gtest.h>
+#include "telephony/call_launch.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -15,7 +17,6 @@
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
-#include "telephony/call_launch.h"
 #include "telephony/notification_service.h"
 #include "telephony/notification_store.h"
 #include "telephony/phone_publisher.h"
@@ -120,7 +121,8 @@ TEST_F(CallLaunch, RegistrationIsStoredAndAnExistingOneCountsAsSuccess) {
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
         log += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
     }
-    EXPECT_NE(log.find(u"set_app_notification Quillon Touch.Call \"" + os::from_utf8(stub) + u"\" call\n"
+    EXPECT_NE(log.find(u"set_app_notification Quillon Touch.Call \"" + os::from_utf8(stub) +
+                       u"\" call\n"
                        u"set_app_notification fun good\nset_app_notification result=0\n"),
               std::u16string::npos);
     EXPECT_NE(log.find(u"set_app_notification result=2147943642\n"), std::u16string::npos);

@@ -1,3 +1,5 @@
+#include "telephony/call_monitor.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,7 +10,6 @@
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
-#include "telephony/call_monitor.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
 #include "telephony_test_env.h"
@@ -142,7 +143,8 @@ TEST_F(CallMonitorTest, WithoutObserverItKeepsPollingQuietly) {
 TEST_F(CallMonitorTest, FollowsARealQuillonPhoneProcess) {
     const std::string contacts = root() + "/monitor-contacts";
     ::mkdir(contacts.c_str(), 0755);
-    write_file(contacts + "/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Smith\r\nTEL:020 7946 0958\r\nEND:VCARD\r\n");
+    write_file(contacts + "/ann.vcf",
+               "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Smith\r\nTEL:020 7946 0958\r\nEND:VCARD\r\n");
     ::setenv("QUILLON_CONTACTS", contacts.c_str(), 1);
 
     CallMonitor monitor(&m_observer);

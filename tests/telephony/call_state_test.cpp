@@ -1,7 +1,8 @@
+#include "telephony/call_state.h"
+
 #include <gtest/gtest.h>
 
 #include "os/registry.h"
-#include "telephony/call_state.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
 #include "telephony/simulated_phone.h"
@@ -37,8 +38,13 @@ public:
     uint32_t stop_notification(std::u16string_view) override { return notification_ok; }
 
     bool readable = true;
-    LineCall call{line_call_state_connected, line_media_interactive_voice, line_origin_inbound,
-                  u"Line Caller", u"111", u"Line Called", u"222"};
+    LineCall call{line_call_state_connected,
+                  line_media_interactive_voice,
+                  line_origin_inbound,
+                  u"Line Caller",
+                  u"111",
+                  u"Line Called",
+                  u"222"};
     int questions = 0;
     uint32_t devices = 3;
     bool initialises = true;
@@ -191,8 +197,8 @@ TEST_F(CallState, SpeakerPhoneSwitchesEveryDevice) {
         speaker.set(true);
         speaker.set(false);
     }
-    const std::vector<std::pair<uint32_t, bool>> expected{{0, true}, {1, true}, {2, true},
-                                                           {0, false}, {1, false}, {2, false}};
+    const std::vector<std::pair<uint32_t, bool>> expected{{0, true},  {1, true},  {2, true},
+                                                          {0, false}, {1, false}, {2, false}};
     EXPECT_EQ(m_line.switched, expected);
     EXPECT_EQ(m_line.shutdowns, 1);
 

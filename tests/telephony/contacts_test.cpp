@@ -66,8 +66,9 @@ std::string log_text() {
 TEST_F(ContactsFolder, FindsTheFirstMatchingCardAndItsPicture) {
     // "PNG" in base64 with the PNG signature in front: 11 bytes, more than 7.
     card("a.vcf", "FN:Other\r\nTEL:+44 20 7946 1111\r\n");
-    card("b.vcf", "FN:Ann Smith\r\nTEL;TYPE=HOME:555 0100\r\nTEL;TYPE=CELL:(020) 7946-0958\r\n"
-                  "PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgpQTkc=\r\n");
+    card("b.vcf",
+         "FN:Ann Smith\r\nTEL;TYPE=HOME:555 0100\r\nTEL;TYPE=CELL:(020) 7946-0958\r\n"
+         "PHOTO;ENCODING=b;TYPE=PNG:iVBORw0KGgpQTkc=\r\n");
     card("c.vcf", "FN:Later Duplicate\r\nTEL:+44 20 7946 0958\r\n");
     write_file(m_folder + "/notes.txt", "BEGIN:VCARD\r\nFN:Not A Card File\r\nTEL:+44 20 7946 0958\r\nEND:VCARD\r\n");
 

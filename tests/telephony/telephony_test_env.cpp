@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -33,6 +34,14 @@ const std::string g_root = [] {
     ::unsetenv("QUILLON_TOUCH_PROGRAM");
     return root;
 }();
+
+// Removes the root when the test program ends.
+struct RootRemover {
+    ~RootRemover() {
+        std::error_code ignored;
+        if (g_root != "/tmp") std::filesystem::remove_all(g_root, ignored);
+    }
+} g_root_remover;
 
 uint32_t g_now = 1000;
 uint32_t fake_tick() { return g_now; }

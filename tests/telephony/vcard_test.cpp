@@ -84,14 +84,16 @@ TEST(VCard, ReadsPicturesInEveryForm) {
     EXPECT_EQ(photo_of("BEGIN:VCARD\r\n" + folded("PHOTO:data:image/png;base64," + encoded) + "END:VCARD\r\n"),
               as_bytes(png));
     // vCard 2.1: base64 lines of their own, ended by an empty line.
-    const std::string two_one = "BEGIN:VCARD\r\nVERSION:2.1\r\nPHOTO;PNG;ENCODING=BASE64:\r\n" +
-                                encoded.substr(0, 8) + "\r\n" + encoded.substr(8) + "\r\n\r\nEND:VCARD\r\n";
+    const std::string two_one = "BEGIN:VCARD\r\nVERSION:2.1\r\nPHOTO;PNG;ENCODING=BASE64:\r\n" + encoded.substr(0, 8) +
+                                "\r\n" + encoded.substr(8) + "\r\n\r\nEND:VCARD\r\n";
     EXPECT_EQ(photo_of(two_one), as_bytes(png));
     // A linked picture is not fetched; a data URI without base64 is not a picture we read.
     EXPECT_TRUE(photo_of("BEGIN:VCARD\r\nPHOTO;VALUE=uri:http://example.org/a.png\r\nEND:VCARD\r\n").empty());
     EXPECT_TRUE(photo_of("BEGIN:VCARD\r\nPHOTO:data:image/png,%89PNG\r\nEND:VCARD\r\n").empty());
     EXPECT_EQ(guess_picture_mime(as_bytes(png)), u"image/png");
-    EXPECT_EQ(guess_picture_mime(as_bytes("\xFF\xD8\xFF\xE1" "Exif")), u"image/jpeg");
+    EXPECT_EQ(guess_picture_mime(as_bytes("\xFF\xD8\xFF\xE1"
+                                          "Exif")),
+              u"image/jpeg");
     EXPECT_EQ(guess_picture_mime(as_bytes("GIF89a..")), u"image/gif");
     EXPECT_EQ(guess_picture_mime(as_bytes("BM......")), u"image/xyz");
 }
@@ -113,14 +115,15 @@ TEST(VCard, MalformedInputNeverBreaksTheReader) {
     EXPECT_EQ(cards[0].phones.size(), 1u);
 
     // Broken folding: a continuation before any property, an unfinished card, a card never ended.
-    cards = vcard::read_text(" orphan continuation\r\nBEGIN:VCARD\r\nFN:A\r\nBEGIN:VCARD\r\nFN:B\r\n\tx\r\nEND:VCARD\r\n"
-                             "BEGIN:VCARD\r\nTEL:1");
+    cards = vcard::read_text(
+        " orphan continuation\r\nBEGIN:VCARD\r\nFN:A\r\nBEGIN:VCARD\r\nFN:B\r\n\tx\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nTEL:1");
     ASSERT_EQ(cards.size(), 1u);
     EXPECT_EQ(cards[0].formatted_name, u"Bx");
 
     // A picture far beyond every bound, in one unbroken line: read with bounded memory, no picture.
-    std::string huge = "BEGIN:VCARD\r\nTEL:+15551234567\r\nPHOTO;ENCODING=b:" + std::string(3 << 20, 'A') +
-                       "\r\nEND:VCARD\r\n";
+    std::string huge =
+        "BEGIN:VCARD\r\nTEL:+15551234567\r\nPHOTO;ENCODING=b:" + std::string(3 << 20, 'A') + "\r\nEND:VCARD\r\n";
     cards = vcard::read_text(huge, 0);
     ASSERT_EQ(cards.size(), 1u);
     EXPECT_TRUE(cards[0].photo_overflowed);
@@ -136,17 +139,24 @@ TEST(VCard, MalformedInputNeverBreaksTheReader) {
 
     // Binary junk, and junk spliced into a valid card: whatever comes out, nothing crashes.
     std::mt19937 random(7);
-    const std::string valid = "BEGIN:VCARD\r\nFN:Ann\r\nTEL:+44 20 7946 0958\r\nPHOTO;ENCODING=b:" +
-                              base64(picture_of(300)) + "\r\nEND:VCARD\r\n";
+    const std::string valid =
+        "BEGIN:VCARD\r\nFN:Ann\r\nTEL:+44 20 7946 0958\r\nPHOTO;ENCODING=b:" + base64(picture_of(300)) +
+        "\r\nEND:VCARD\r\n";
     for (int round = 0; round < 300; ++round) {
         std::string bytes = valid;
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int e = 0; e < edits; ++e) {
             const size_t at = random() % bytes.size();
             switch (random() % 3) {
-                case 0: bytes[at] = static_cast<char>(random()); break;
-                case 1: bytes.erase(at, random() % 16); break;
-                default: bytes.insert(at, std::string(random() % 16, static_cast<char>(random()))); break;
+                case 0:
+                    bytes[at] = static_cast<char>(random());
+                    break;
+                case 1:
+                    bytes.erase(at, random() % 16);
+                    break;
+                default:
+                    bytes.insert(at, std::string(random() % 16, static_cast<char>(random())));
+                    break;
             }
             if (bytes.empty()) bytes = "x";
         }
