@@ -57,7 +57,9 @@ private:
     void read_more(int needed = refill_threshold);
     // Finds the next frame at or after the read index. With a reference it must match it; when
     // `confirm` the header one frame further on must match too (or the frame must end the file).
-    bool find_frame(const Mp3FrameHeader* reference, bool confirm, Mp3FrameHeader& found);
+    // The scan gives up (without reaching the end) once it passes stop_at.
+    bool find_frame(const Mp3FrameHeader* reference, bool confirm, Mp3FrameHeader& found,
+                    std::int64_t stop_at = INT64_MAX);
     void seek_locked(std::int64_t position);
     void sample_bit_rate();
     std::int64_t position_locked() const { return m_bytes_read - (m_fill - m_index); }

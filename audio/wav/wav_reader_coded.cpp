@@ -54,7 +54,7 @@ AudioBlock WavReaderCoded::get_data(int requested_frames) {
     }
     const std::size_t frame_bytes = static_cast<std::size_t>(m_format.block_align());
     AudioBlock decoded(m_pending.length() + static_cast<std::size_t>(blocks * m_samples_per_block) * frame_bytes, m_format);
-    std::memcpy(decoded.data(), m_pending.data(), m_pending.length());
+    if (!m_pending.is_empty()) std::memcpy(decoded.data(), m_pending.data(), m_pending.length());
     auto* pcm = reinterpret_cast<std::int16_t*>(decoded.data() + m_pending.length());
     for (std::int64_t i = 0; i < blocks; ++i) {
         std::int16_t* out = pcm + i * m_samples_per_block * m_format.channels;
