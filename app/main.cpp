@@ -7,6 +7,7 @@
 #include "app/core/plain_event_loop.h"
 #include "app/quit_signals.h"
 #include "app/starter.h"
+#include "document/document.h"
 #include "os/log.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -27,9 +28,14 @@ int win_main(const std::u16string& command_line) {
     QuitSignals quit_signals(application.game_base().loop());
     quit_signals.start();
     {
-        // The document is constructed before the starter once it exists.
+        // The document's constructor is the first loading phase; the second (settings, launch
+        // entry, record scan) follows once the starter has executed the command words.
+        Document document;
         Starter starter(application, command_line);
+        document.load_secondary_things();
         application.run();
+        // The starter goes first, then the document, whose destructor stops a running recording
+        // and finishes its file.
     }
     return 0;
 }

@@ -1,0 +1,85 @@
+// quillon-touch owning the document: command words handed over by a second start reach the
+// running instance's recording, and SIGTERM finishes the file.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/core/event.h"
+#include "audio/readers/file_reader.h"
+#include "os/text.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+pid_t start_touch(const char* word) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::string program = std::string(QUILLON_BIN_DIR) + "/quillon-touch";
+        if (word) {
+            ::execl(program.c_str(), program.c_str(), word, static_cast<char*>(nullptr));
+        } else {
+            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int exit_status(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The one recording in the folder, once it exists; empty after the time limit.
+std::string wait_for_recording(const std::string& folder, double seconds) {
+    const Stopwatch watch;
+    while (watch.elapsed() < seconds) {
+        if (fs::is_directory(folder)) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                if (entry.path().extension() == ".mp3") return entry.path().string();
+            }
+        }
+        sleep_seconds(0.05);
+    }
+    return {};
+}
+
+TEST(TouchProcess, HandedOverRecordStartsAndPausesAVoiceNote) {
+    TempRoot root;
+    const std::string microphone = root.path() + "/microphone.wav";
+    document_test::write_tone(microphone, 44100, 30.0);
+    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
+    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+    ::unsetenv("QUILLON_APP_DIR");
+
+    const pid_t running = start_touch(nullptr);
+    // A second start waits for the first to be ready, hands its words over and exits 0.
+    ASSERT_EQ(exit_status(start_touch("record")), 0);
+    const std::string path = wait_for_recording(root.path() + "/Documents/My Quillon", 10.0);
+    ASSERT_FALSE(path.empty());
+    const Stopwatch watch;
+    sleep_seconds(1.5);
+    ASSERT_EQ(exit_status(start_touch("record")), 0);  // pauses
+    sleep_seconds(1.5);  // past the next per-second write
+    const auto paused_size = fs::file_size(path);
+    sleep_seconds(1.5);
+    EXPECT_EQ(fs::file_size(path), paused_size);
+
+    ::kill(running, SIGTERM);
+    EXPECT_EQ(exit_status(running), 0);
+    std::unique_ptr<FileReader> reader = FileReader::open(os::from_utf8(path));
+    ASSERT_TRUE(reader);
+    // About 1.5 s were recorded before the pause, out of more than 4.5 s.
+    EXPECT_GT(reader->info().duration(), 1.0);
+    EXPECT_LT(reader->info().duration(), watch.elapsed() - 2.0);
+}
+
+}  // namespace
