@@ -33,7 +33,8 @@ int skin_fuzz_one(const uint8_t* data, size_t size) {
     if (properties.load_skin_bytes(bytes, u"/nonexistent/fuzz.skin", DisplayInfo{240, 320, size % 2 ? 192 : 96, 0})) {
         int budget = 2000;
         for (const auto& [id, element] : properties.top_level_elements()) {
-            if (properties.find_element(id) != element) __builtin_trap();
+            // A directory that is not sorted may not find its own ids; it must still end.
+            properties.find_element(id);
             visit(properties, element, 0, budget);
         }
     }
