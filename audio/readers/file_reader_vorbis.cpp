@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "audio/readers/file_callbacks.h"
@@ -49,9 +50,15 @@ FileReaderVorbis::FileReaderVorbis(const std::u16string& path) {
     }
     m_channels = info->channels;
     m_rate = static_cast<int>(info->rate);
-    const long nominal = ov_bitrate(&decoder->file, -1);
-    m_bit_rate = nominal > 0 ? static_cast<int>(nominal) : static_cast<int>(info->bitrate_nominal);
     m_total_frames = std::max<ogg_int64_t>(0, ov_pcm_total(&decoder->file, -1));
+    // The average over the whole stream, computed here: the library's own divides by a duration
+    // that a damaged stream can make 0.
+    const ogg_int64_t bytes = ov_raw_total(&decoder->file, -1);
+    if (m_total_frames > 0 && bytes > 0) {
+        m_bit_rate = static_cast<int>(std::min<std::int64_t>(bytes * 8 * m_rate / m_total_frames, INT32_MAX));
+    } else {
+        m_bit_rate = std::max(0, static_cast<int>(info->bitrate_nominal));
+    }
     m_decoder = std::move(decoder);
 }
 
