@@ -385,3 +385,53 @@ TEST(WavInterop, EcosystemDecodersReadEveryCodecCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Damaged headers of every codec: reading must fail or succeed cleanly, never read out of bounds
+// (the sanitizer build checks that), and anything accepted must obey the codec's rules.
+TEST(WavHeaderRead, SurvivesDamagedFiles) {
+    format_test::TempRoot root;
+    std::vector<std::vector<uint8_t>> originals;
+    {
+        const std::vector<int16_t> pcm = tone(2000, 1, 8000);
+        write_pcm(root.path16("p.wav"), false, pcm, 1, 8000);
+        auto gsm = CodecWavWriter::create_gsm(root.path16("g.wav"), false);
+        gsm->on_data(block_of(pcm, 1, 8000));
+        auto adpcm = CodecWavWriter::create_adpcm(root.path16("a.wav"), false);
+        adpcm->on_data(block_of(pcm, 1, 8000));
+    }
+    for (const char* name : {"p.wav", "g.wav", "a.wav"}) originals.push_back(read_file(root.path(name)));
+
+    uint32_t seed = 12345;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    const std::string path = root.path("damaged.wav");
+    int accepted = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::vector<uint8_t> bytes = originals[static_cast<size_t>(round) % originals.size()];
+        const int changes = 1 + static_cast<int>(next() % 4);
+        for (int c = 0; c < changes; ++c) {
+            const size_t at = next() % 100;
+            if (at < bytes.size()) bytes[at] = static_cast<uint8_t>(next());
+        }
+        if (next() % 4 == 0) bytes.resize(next() % bytes.size());
+        for (WavCodec codec : {WavCodec::Pcm, WavCodec::Gsm, WavCodec::Adpcm}) {
+            WavHeader header;
+            if (!reads_as(path, bytes, codec, &header)) continue;
+            ++accepted;
+            EXPECT_LE(header.data_start, bytes.size());
+            if (codec == WavCodec::Gsm) {
+                EXPECT_EQ(header.block_align, 65);
+            }
+            if (codec == WavCodec::Adpcm) {
+                EXPECT_EQ(header.coefficients.size(), 7u);
+            }
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+}  // namespace
