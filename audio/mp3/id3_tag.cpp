@@ -95,8 +95,8 @@ std::optional<std::vector<uint8_t>> Id3Tag::render(uint32_t fixed_size) const {
     for (const Frame& frame : m_frames) sum += frame.body.size() + kHeaderSize;
     if (sum == 0 || sum > kMaxSize) return std::nullopt;
     if (fixed_size != 0 && (fixed_size < kHeaderSize || sum > fixed_size - kHeaderSize)) return std::nullopt;
-    const uint32_t size =
-        fixed_size != 0 ? fixed_size - kHeaderSize : static_cast<uint32_t>(std::min<uint64_t>(sum + kPadding, kMaxSize));
+    const uint32_t size = fixed_size != 0 ? fixed_size - kHeaderSize
+                                          : static_cast<uint32_t>(std::min<uint64_t>(sum + kPadding, kMaxSize));
 
     std::vector<uint8_t> out;
     out.reserve(size + kHeaderSize);

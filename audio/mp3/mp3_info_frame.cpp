@@ -11,9 +11,7 @@ constexpr uint32_t kHasToc = 4;
 constexpr uint32_t kHasQuality = 8;
 constexpr size_t kLameBytes = 36;
 
-uint32_t get32(const uint8_t* p) {
-    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
+uint32_t get32(const uint8_t* p) { return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
 
 void put32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));

@@ -12,7 +12,8 @@ int64_t audio_start(FileWriterMP3& file) {
     uint8_t header[10];
     if (file.read_at(0, header, sizeof header) != sizeof header) return 0;
     if (header[0] != 'I' || header[1] != 'D' || header[2] != '3') return 0;
-    const int64_t size = (header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14 | (header[8] & 0x7F) << 7 | (header[9] & 0x7F);
+    const int64_t size =
+        (header[6] & 0x7F) << 21 | (header[7] & 0x7F) << 14 | (header[8] & 0x7F) << 7 | (header[9] & 0x7F);
     return 10 + size + ((header[5] & 0x10) ? 10 : 0);
 }
 

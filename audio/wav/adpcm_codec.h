@@ -11,7 +11,13 @@ namespace adpcm {
 // The seven coefficient pairs, as written into the "fmt " chunk of every ADPCM file.
 inline constexpr int kCoefficientCount = 7;
 inline constexpr std::array<std::array<int16_t, 2>, kCoefficientCount> kCoefficients{{
-    {256, 0}, {512, -256}, {0, 0}, {192, 64}, {240, 0}, {460, -208}, {392, -232},
+    {256, 0},
+    {512, -256},
+    {0, 0},
+    {192, 64},
+    {240, 0},
+    {460, -208},
+    {392, -232},
 }};
 
 inline constexpr int kHeaderBytesPerChannel = 7;

@@ -6,13 +6,14 @@
 #include "audio/wav/gsm_encoder.h"
 
 std::unique_ptr<CodecWavWriter> CodecWavWriter::create_adpcm(std::u16string path, bool continue_file) {
-    return std::make_unique<CodecWavWriter>(std::make_unique<AdpcmEncoder>(),
-                                            std::make_unique<WavFileWriter>(std::move(path), continue_file, WavCodec::Adpcm));
+    return std::make_unique<CodecWavWriter>(
+        std::make_unique<AdpcmEncoder>(),
+        std::make_unique<WavFileWriter>(std::move(path), continue_file, WavCodec::Adpcm));
 }
 
 std::unique_ptr<CodecWavWriter> CodecWavWriter::create_gsm(std::u16string path, bool continue_file) {
-    return std::make_unique<CodecWavWriter>(std::make_unique<GsmEncoder>(),
-                                            std::make_unique<WavFileWriter>(std::move(path), continue_file, WavCodec::Gsm));
+    return std::make_unique<CodecWavWriter>(
+        std::make_unique<GsmEncoder>(), std::make_unique<WavFileWriter>(std::move(path), continue_file, WavCodec::Gsm));
 }
 
 CodecWavWriter::CodecWavWriter(std::unique_ptr<AudioFilter> encoder, std::unique_ptr<WavFileWriter> file_writer)

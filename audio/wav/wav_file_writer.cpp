@@ -47,8 +47,8 @@ bool WavFileWriter::open_existing() {
     if (units * block_align != m_header.data_size) {
         m_header.data_size = static_cast<uint32_t>(units * block_align);
         if (m_codec != WavCodec::Pcm) {
-            m_header.fact_count = std::min<uint32_t>(m_header.fact_count,
-                                                     static_cast<uint32_t>(units * m_header.samples_per_block));
+            m_header.fact_count =
+                std::min<uint32_t>(m_header.fact_count, static_cast<uint32_t>(units * m_header.samples_per_block));
         }
     }
     if (!m_file.truncate(m_header.data_start + m_header.data_size)) return false;

@@ -186,8 +186,8 @@ bool WavHeader::read_header(os::File& file, WavCodec codec) {
         case WavCodec::Pcm:
             return channels >= 1 && (bits_per_sample == 8 || bits_per_sample == 16) && block_align > 0;
         case WavCodec::Gsm:
-            return channels == 1 && sample_rate == gsm610::kRate &&
-                   samples_per_block == gsm610::kSamplesPerBlock && block_align == gsm610::kBlockAlign;
+            return channels == 1 && sample_rate == gsm610::kRate && samples_per_block == gsm610::kSamplesPerBlock &&
+                   block_align == gsm610::kBlockAlign;
         case WavCodec::Adpcm:
             return (channels == 1 || channels == 2) && bits_per_sample == 4;
     }

@@ -46,9 +46,7 @@ std::string temp_folder() {
     return mkdtemp(pattern);
 }
 
-double seconds_since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 class InputPort : public AudioPort {
 public:
@@ -90,7 +88,8 @@ double run_bare_lame(const std::vector<int16_t>& pcm, int rate) {
     size_t total = 0;
     std::vector<int16_t> right(1152, 0);
     for (size_t i = 0; i + 1152 <= pcm.size(); i += 1152) {
-        const int n = lame_encode_buffer(lame, pcm.data() + i, right.data(), 1152, out.data(), static_cast<int>(out.size()));
+        const int n =
+            lame_encode_buffer(lame, pcm.data() + i, right.data(), 1152, out.data(), static_cast<int>(out.size()));
         if (n > 0) total += static_cast<size_t>(n);
     }
     total += static_cast<size_t>(std::max(0, lame_encode_flush(lame, out.data(), static_cast<int>(out.size()))));

@@ -250,7 +250,8 @@ TEST(Mp3Interop, DecodersAndTagReadersAcceptOurFiles) {
     if (!format_test::has_program("ffprobe")) GTEST_SKIP() << "ffprobe is not installed";
     const format_test::Run tags = format_test::run(
         "ffprobe -v error -show_entries format_tags=title,artist,album,genre -show_entries "
-        "stream=codec_name,codec_type -of default=noprint_wrappers=1 '" + path + "'");
+        "stream=codec_name,codec_type -of default=noprint_wrappers=1 '" +
+        path + "'");
     EXPECT_EQ(tags.status, 0);
     EXPECT_NE(tags.output.find("TAG:title=Hello"), std::string::npos) << tags.output;
     EXPECT_NE(tags.output.find("TAG:artist=Zo\xc3\xab"), std::string::npos) << tags.output;

@@ -59,7 +59,7 @@ TEST(EncodeTool, EveryCodecThroughTheRecordingChain) {
     write_input(in44, 2, 1, 44100, 16);
 
     const ToolRun mp3 = encode("'" + in44 + "' '" + root.path("a.mp3") +
-                           "' --codec mp3 --format Mp3High --boost Boost1 --tag TPE1=Caller --tag TIT2=Zo\xc3\xab");
+                               "' --codec mp3 --format Mp3High --boost Boost1 --tag TPE1=Caller --tag TIT2=Zo\xc3\xab");
     ASSERT_EQ(mp3.status, 0) << mp3.output;
     EXPECT_NE(mp3.output.find("\"seconds\": 2.000"), std::string::npos) << mp3.output;
     const std::vector<uint8_t> bytes = format_test::read_file(root.path("a.mp3"));
@@ -86,7 +86,7 @@ TEST(EncodeTool, EveryCodecThroughTheRecordingChain) {
     }
     if (format_test::has_program("ffprobe")) {
         const ToolRun tags = format_test::run("ffprobe -v error -show_entries format_tags=title,artist -of compact '" +
-                                          root.path("a.mp3") + "'");
+                                              root.path("a.mp3") + "'");
         EXPECT_NE(tags.output.find("title=Zo\xc3\xab"), std::string::npos) << tags.output;
         EXPECT_NE(tags.output.find("artist=Caller"), std::string::npos) << tags.output;
     }

@@ -1,5 +1,3 @@
-#include "audio/wav/wav_file_writer.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "audio/wav/codec_wav_writer.h"
+#include "audio/wav/wav_file_writer.h"
 #include "audio/wav/wav_header.h"
 #include "os/file.h"
 #include "tests/audio_wav/format_test_support.h"
@@ -198,11 +197,11 @@ TEST(WavHeaderRead, ChunkRulesAndAcceptance) {
     EXPECT_EQ(header.data_size, 10u);
     EXPECT_EQ(header.data_start, 12u + 24u + 14u + 8u);
     // Nothing may stand between "WAVE" and "fmt ".
-    EXPECT_FALSE(reads_as(path, riff({{"LIST", list}, {"fmt ", fmt_chunk(1, 1, 8000, 2, 16)}, {"data", data}}),
-                          WavCodec::Pcm));
+    EXPECT_FALSE(
+        reads_as(path, riff({{"LIST", list}, {"fmt ", fmt_chunk(1, 1, 8000, 2, 16)}, {"data", data}}), WavCodec::Pcm));
     // An 18-byte fmt chunk is fine.
-    ASSERT_TRUE(reads_as(path, riff({{"fmt ", fmt_chunk(1, 1, 8000, 2, 16, {0, 0})}, {"data", data}}), WavCodec::Pcm,
-                         &header));
+    ASSERT_TRUE(
+        reads_as(path, riff({{"fmt ", fmt_chunk(1, 1, 8000, 2, 16, {0, 0})}, {"data", data}}), WavCodec::Pcm, &header));
     EXPECT_EQ(header.data_start, 46u);
     // No data chunk, wrong codec, truncated.
     EXPECT_FALSE(reads_as(path, riff({{"fmt ", fmt_chunk(1, 1, 8000, 2, 16)}}), WavCodec::Pcm));
@@ -217,8 +216,8 @@ TEST(WavHeaderRead, ChunkRulesAndAcceptance) {
         std::vector<uint8_t> fmt = fmt_chunk(49, 1, rate, 65, 0, {2, 0, 0x40, 0x01});
         return fmt;
     };
-    ASSERT_TRUE(reads_as(path, riff({{"fmt ", gsm_fmt(8000)}, {"fact", fact}, {"data", data}}), WavCodec::Gsm,
-                         &header));
+    ASSERT_TRUE(
+        reads_as(path, riff({{"fmt ", gsm_fmt(8000)}, {"fact", fact}, {"data", data}}), WavCodec::Gsm, &header));
     EXPECT_EQ(header.fact_count, 8000u);
     EXPECT_EQ(header.samples_per_block, 320);
     EXPECT_FALSE(reads_as(path, riff({{"fmt ", gsm_fmt(16000)}, {"fact", fact}, {"data", data}}), WavCodec::Gsm));

@@ -212,7 +212,8 @@ int run_encode(const std::vector<std::string>& args) {
 
     // 200 ms blocks, as the recorder delivers them.
     const AudioFormat format{source.channels, source.bits_per_sample, static_cast<int32_t>(source.sample_rate)};
-    const size_t block_bytes = static_cast<size_t>(format.byte_rate() / 5 / format.block_align()) * format.block_align();
+    const size_t block_bytes =
+        static_cast<size_t>(format.byte_rate() / 5 / format.block_align()) * format.block_align();
     std::vector<uint8_t> chunk(block_bytes);
     uint32_t left = source.data_size;
     bool short_input = false;
