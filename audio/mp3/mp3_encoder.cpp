@@ -107,17 +107,17 @@ void Mp3Encoder::emit_pending(size_t count) {
 void Mp3Encoder::encode_frame() { encode_samples(m_frame_size); }
 
 void Mp3Encoder::encode_samples(int samples) {
+    // Mono samples are already the left channel; the right one stays zero, as LAME ignores it.
     const int16_t* in = m_accumulator.data();
-    if (m_channels == 1) {
-        std::copy(in, in + samples, m_left.begin());
-    } else {
+    const int16_t* left = in;
+    if (m_channels == 2) {
         for (int i = 0; i < samples; ++i) {
             m_left[static_cast<size_t>(i)] = in[2 * i];
             m_right[static_cast<size_t>(i)] = in[2 * i + 1];
         }
+        left = m_left.data();
     }
-    const int produced =
-        lame_encode_buffer(m_lame, m_left.data(), m_right.data(), samples, m_scratch.data(), kScratchBytes);
+    const int produced = lame_encode_buffer(m_lame, left, m_right.data(), samples, m_scratch.data(), kScratchBytes);
     // Often nothing comes out: LAME holds frames back for its bit reservoir.
     if (produced > 0) emit(m_scratch.data(), produced);
 }
