@@ -29,11 +29,13 @@ const char* const kSchema =
     "  type INTEGER NOT NULL, data BLOB NOT NULL,"
     "  PRIMARY KEY(hive, path, name)) WITHOUT ROWID;";
 
-// A file that cannot be opened or read at start is as useless as a corrupt one.
+// A file that cannot be opened at start is as useless as a corrupt one. An I/O error is not
+// counted: a full disk or a file-size limit says nothing about the file, and setting it aside would
+// reset every setting the user made.
 bool is_damage_at_open(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_CANTOPEN ||
-           primary == SQLITE_IOERR || primary == SQLITE_PERM;
+           primary == SQLITE_PERM;
 }
 
 // While running, only a file that SQLite itself finds malformed is set aside; a passing I/O error
