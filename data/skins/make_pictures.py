@@ -37,7 +37,7 @@ def rounded(width, height, radius, top, bottom, border):
         if d > radius - 1.2:
             return rgb(*border)
         # Shaded only in the fixed top and bottom rows, so the tiled middle rows are all alike.
-        t = min(max((y - radius) / max(1, height - 1 - 2 * radius), 0), 1)
+        t = 1 if y >= height - 8 else 0
         return rgb(*[int(a + (b - a) * t) for a, b in zip(top, bottom)])
     return pixel
 
