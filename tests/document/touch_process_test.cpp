@@ -61,7 +61,13 @@ TEST(TouchProcess, HandedOverRecordStartsAndPausesAVoiceNote) {
     ::unsetenv("QUILLON_APP_DIR");
 
     const pid_t running = start_touch(nullptr);
-    // A second start waits for the first to be ready, hands its words over and exits 0.
+    // Until the first instance holds the start-up lock, a second start could become the first;
+    // its hand-over socket shows that it is up.
+    const std::string socket = root.path() + "/GlazerClass_Quillon Touch.socket";
+    const Stopwatch ready;
+    while (!fs::exists(socket) && ready.elapsed() < 10.0) sleep_seconds(0.02);
+    ASSERT_TRUE(fs::exists(socket));
+    // A second start hands its words over and exits 0.
     ASSERT_EQ(exit_status(start_touch("record")), 0);
     const std::string path = wait_for_recording(root.path() + "/Documents/My Quillon", 10.0);
     ASSERT_FALSE(path.empty());
