@@ -92,4 +92,23 @@ std::u16string to_text_unsigned(unsigned long long value) {
     return out;
 }
 
+std::string json_string(std::u16string_view text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (char c : to_utf8(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            out += "\\u00";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
 }  // namespace os

@@ -11,5 +11,7 @@ std::u16string from_utf8(std::string_view text);
 // Decimal form of a number, as every log line and message writes numbers.
 std::u16string to_text(long long value);
 std::u16string to_text_unsigned(unsigned long long value);
+// A JSON string literal (quotes included) of the text in UTF-8, for the tools' JSON output.
+std::string json_string(std::u16string_view text);
 
 }  // namespace os

@@ -122,25 +122,6 @@ PublishResult publish_speaker(bool on) {
 
 namespace {
 
-std::string json_text(std::u16string_view text) {
-    std::string out = "\"";
-    for (char c : os::to_utf8(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            out += "\\u00";
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string json_bool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
@@ -154,23 +135,23 @@ std::string phone_status_json() {
     out += ",\"connected\":" + json_bool(count != 0 && (bits & status_connected) != 0);
     out += ",\"ringing\":" + json_bool(count != 0 && (bits & status_ringing) != 0);
     out += ",\"dialling\":" + json_bool(count != 0 && (bits & status_dialling) != 0);
-    out += ",\"caller_number\":" + json_text(read_text(phone_key, caller_number));
-    out += ",\"caller_name\":" + json_text(read_text(phone_key, caller_name));
+    out += ",\"caller_number\":" + os::json_string(read_text(phone_key, caller_number));
+    out += ",\"caller_name\":" + os::json_string(read_text(phone_key, caller_name));
     out += ",\"speaker\":" + json_bool(read_dword(hardware_key, speaker) != 0);
     LineCall line;
     if (count != 0 && telephony_platform().first_line_call(line)) {
         out += ",\"line\":{\"call_state\":" + std::to_string(line.call_state);
         out += ",\"media_mode\":" + std::to_string(line.media_mode);
         out += ",\"origin\":" + std::to_string(line.origin);
-        out += ",\"caller_name\":" + json_text(line.caller_name);
-        out += ",\"caller_number\":" + json_text(line.caller_number);
-        out += ",\"called_name\":" + json_text(line.called_name);
-        out += ",\"called_number\":" + json_text(line.called_number) + "}";
+        out += ",\"caller_name\":" + os::json_string(line.caller_name);
+        out += ",\"caller_number\":" + os::json_string(line.caller_number);
+        out += ",\"called_name\":" + os::json_string(line.called_name);
+        out += ",\"called_number\":" + os::json_string(line.called_number) + "}";
     } else {
         out += ",\"line\":null";
     }
     const auto launch = notification_store::find(call_launch_name);
     out += ",\"call_launch\":";
-    out += launch ? json_text(launch->command_line) : "null";
+    out += launch ? os::json_string(launch->command_line) : "null";
     return out + "}";
 }

@@ -15,3 +15,9 @@ TEST(Text, NumbersAreDecimal) {
     EXPECT_EQ(os::to_text(-2147483648LL), u"-2147483648");
     EXPECT_EQ(os::to_text_unsigned(4294967295ULL), u"4294967295");
 }
+
+TEST(Text, JsonStringEscapesQuotesBackslashesAndControls) {
+    EXPECT_EQ(os::json_string(u"a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(os::json_string(u"line\nend\x1f"), "\"line\\u000aend\\u001f\"");
+    EXPECT_EQ(os::json_string(u"Zoë"), "\"Zo\xC3\xAB\"");
+}

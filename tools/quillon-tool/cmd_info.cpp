@@ -10,23 +10,6 @@
 
 namespace {
 
-std::string json_string(const std::u16string& text) {
-    std::string out = "\"";
-    for (unsigned char c : os::to_utf8(text)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 int run_info(const std::vector<std::string>& args) {
     if (args.size() != 1) return fail("usage: quillon-tool info FILE");
     const std::u16string path = os::from_utf8(args[0]);
@@ -37,9 +20,9 @@ int run_info(const std::vector<std::string>& args) {
     std::printf(
         "{\"codec\": %s, \"channels\": %d, \"rate\": %d, \"bits\": %d, \"bit_rate\": %d, \"duration\": %.3f, "
         "\"file_size\": %lld, \"artist\": %s, \"title\": %s, \"album\": %s}\n",
-        json_string(reader->codec()).c_str(), info.channels(), info.rate(), info.bits(), info.bit_rate(), info.duration(),
-        static_cast<long long>(info.file_size()), json_string(tags.artist).c_str(), json_string(tags.title).c_str(),
-        json_string(tags.album).c_str());
+        os::json_string(reader->codec()).c_str(), info.channels(), info.rate(), info.bits(), info.bit_rate(), info.duration(),
+        static_cast<long long>(info.file_size()), os::json_string(tags.artist).c_str(), os::json_string(tags.title).c_str(),
+        os::json_string(tags.album).c_str());
     return 0;
 }
 

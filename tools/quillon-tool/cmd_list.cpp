@@ -2,27 +2,11 @@
 // object per line: {"path","artist","title","album","size","date"}.
 #include <cstdio>
 
+#include "os/text.h"
 #include "tools/quillon-tool/command.h"
 #include "tools/quillon-tool/document_session.h"
 
 namespace {
-std::string json_text(const std::u16string& text) {
-    std::string out = "\"";
-    for (char c : os::to_utf8(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 std::string date_text(const os::DateTime& date) {
     char text[32];
@@ -40,8 +24,8 @@ int run_list(const std::vector<std::string>& args) {
     for (size_t i = 0; i < records.size(); ++i) {
         const RecordEntry& entry = records.at(i);
         std::printf("{\"path\":%s,\"artist\":%s,\"title\":%s,\"album\":%s,\"size\":%s,\"date\":\"%s\"}\n",
-                    json_text(entry.path).c_str(), json_text(entry.artist).c_str(), json_text(entry.title).c_str(),
-                    json_text(entry.album).c_str(), json_text(entry.size_text).c_str(), date_text(entry.date).c_str());
+                    os::json_string(entry.path).c_str(), os::json_string(entry.artist).c_str(), os::json_string(entry.title).c_str(),
+                    os::json_string(entry.album).c_str(), os::json_string(entry.size_text).c_str(), date_text(entry.date).c_str());
     }
     return 0;
 }
