@@ -43,8 +43,18 @@ pid_t spawn_command_line(std::u16string_view command_line) {
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
+    // The started program outlives its starter and must not hold the starter's input and output:
+    // a caller reading the publisher's output to its end would otherwise wait for the whole run of
+    // the program (quillon-touch started for a call lasts as long as the call).
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return -1;
+    bool ok = true;
+    for (int fd : {0, 1, 2}) {
+        ok = ok && posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0) == 0;
+    }
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    if (!ok || posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 

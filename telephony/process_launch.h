@@ -12,7 +12,7 @@
 std::vector<std::string> split_command_line(std::u16string_view command_line);
 
 // Starts the command line's program with the rest as its arguments (posix_spawn, no shell) and does
-// not wait for it. The pid, or -1 when nothing was started.
+// not wait for it, with its standard input and output on /dev/null. The pid, or -1 when nothing was started.
 pid_t spawn_command_line(std::u16string_view command_line);
 
 // True while a quillon-touch instance runs for this user (or this QUILLON_ROOT): its command socket
