@@ -1,0 +1,148 @@
+// quillon-tool settings [NAME VALUE]: without arguments prints the settings of the document's key
+// as one JSON object, in the order the document saves them, followed by "Path" and "Language"
+// (empty texts when absent):
+//
+//     {"AutoRecord":0,"Speaker":0,"Format":"Mp3Middle","Boost":"BoostOff","VasLevel":0,"Volume":1,
+//      "Path":"","Language":""}
+//
+// With NAME VALUE it changes one setting through the Document, as the options menu does, and saves
+// them all with a hive flush. "AutoRecord" goes through the launch registration: the flag changes
+// only when the registration follows it, else the command fails and the flag stays. "VasLevel" and
+// "Volume" are fractions from 0 to 1 (the registry keeps them with 20 fraction bits). "Path" selects
+// an existing recording. "Language" belongs to the language files and is only shown.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "os/path.h"
+#include "os/registry.h"
+#include "os/text.h"
+#include "tools/quillon-tool/command.h"
+#include "tools/quillon-tool/document_session.h"
+
+namespace {
+
+constexpr const char* usage_text =
+    "usage: quillon-tool settings [NAME VALUE]  (NAME: AutoRecord 0|1, Speaker 0|1, Format Mp3Low|Mp3Middle|Mp3High, "
+    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE)";
+
+// Shortest text that reads back as the same double, so 0.5 prints as 0.5 and not 0.500000.
+std::string number_text(double value) {
+    char text[32];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) break;
+    }
+    return text;
+}
+
+// Prints the values as the document holds them after loading, i.e. what a running program uses.
+void print_settings(Document& document) {
+    const Settings& settings = document.settings();
+    std::u16string language;
+    if (!os::reg_read_string(settings_key, u"Language", language)) language.clear();
+    std::printf(
+        "{\"AutoRecord\":%d,\"Speaker\":%d,\"Format\":%s,\"Boost\":%s,\"VasLevel\":%s,\"Volume\":%s,\"Path\":%s,"
+        "\"Language\":%s}\n",
+        settings.auto_record ? 1 : 0, settings.speaker ? 1 : 0, os::json_string(settings.format).c_str(),
+        os::json_string(settings.boost).c_str(), number_text(document.level().vas_level()).c_str(),
+        number_text(document.player().volume()).c_str(), os::json_string(read_current_path()).c_str(),
+        os::json_string(language).c_str());
+    std::fflush(stdout);
+}
+
+bool parse_flag(const std::string& text, bool& out) {
+    if (text != "0" && text != "1") return false;
+    out = text == "1";
+    return true;
+}
+
+// A fraction from 0 to 1; anything else (words, NaN, trailing junk) is refused rather than clamped.
+bool parse_fraction(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (!end || *end != 0 || !std::isfinite(value) || value < 0.0 || value > 1.0) return false;
+    out = value;
+    return true;
+}
+
+// quillon-tool is not the program the platform should start for a call: unless told otherwise the
+// registration names the quillon-touch installed beside it.
+bool choose_call_program() {
+    const char* chosen = std::getenv("QUILLON_TOUCH_PROGRAM");
+    if (chosen && *chosen) return true;
+    const std::string program = os::to_utf8(os::app_path()) + "/quillon-touch";
+    if (::access(program.c_str(), X_OK) != 0) return false;
+    ::setenv("QUILLON_TOUCH_PROGRAM", program.c_str(), 1);
+    return true;
+}
+
+// Changes one setting; an empty text on success, else the reason.
+std::string change_setting(Document& document, const std::string& name, const std::string& value) {
+    const std::string bad_value = "bad value for " + name + ": " + value;
+    if (name == "AutoRecord") {
+        bool enabled = false;
+        if (!parse_flag(value, enabled)) return bad_value + " (0 or 1)";
+        if (enabled && !choose_call_program()) return "no quillon-touch beside quillon-tool; set QUILLON_TOUCH_PROGRAM";
+        if (!document.set_auto_record(enabled)) {
+            return std::string("the launch registration refused the change; AutoRecord stays ") +
+                   (document.settings().auto_record ? "1" : "0");
+        }
+    } else if (name == "Speaker") {
+        bool on = false;
+        if (!parse_flag(value, on)) return bad_value + " (0 or 1)";
+        document.settings().speaker = on ? 1 : 0;
+    } else if (name == "Format") {
+        if (!is_known_format(os::from_utf8(value))) return bad_value + " (Mp3Low, Mp3Middle or Mp3High)";
+        document.settings().format = os::from_utf8(value);
+    } else if (name == "Boost") {
+        if (!is_known_boost(os::from_utf8(value))) return bad_value + " (BoostOff, Boost1, Boost2 or Boost3)";
+        document.set_boost(os::from_utf8(value));
+    } else if (name == "VasLevel" || name == "Volume") {
+        double fraction = 0.0;
+        if (!parse_fraction(value, fraction)) return bad_value + " (a number from 0 to 1)";
+        // The document saves these from the nodes that use them, so that is where they go.
+        if (name == "VasLevel") {
+            document.level().set_vas_level(fraction);
+        } else {
+            document.player().set_volume(fraction);
+        }
+    } else if (name == "Path") {
+        // Selecting writes "Path" and flushes at once.
+        if (!document.select(os::from_utf8(value))) return value + ": not a recording";
+        return {};
+    } else if (name == "Language") {
+        return "Language is chosen by the language files, not through the document";
+    } else {
+        return "unknown setting " + name;
+    }
+    document.save_settings();
+    return {};
+}
+
+int run_settings(const std::vector<std::string>& args) {
+    if (args.size() != 0 && args.size() != 2) return fail(usage_text);
+    document_tool::DocumentSession session;
+    Document& document = *session.document;
+    // The document's second loading phase without its side effects: the stored launch flag is not
+    // re-applied and no record scan starts. The volume goes into the player, from where it is saved.
+    document.settings().load_secondary();
+    document.player().set_volume(document.settings().volume);
+    if (args.empty()) {
+        print_settings(document);
+        return 0;
+    }
+    const std::string reason = change_setting(document, args[0], args[1]);
+    if (!reason.empty()) return fail(reason);
+    return 0;
+}
+
+const ToolCommand command{"settings", "[NAME VALUE]",
+                          "print the settings as one JSON object, or change one through the Document and save",
+                          &run_settings};
+
+}  // namespace
