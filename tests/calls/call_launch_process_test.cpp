@@ -83,4 +83,30 @@ TEST_F(CallLaunchProcess, NothingStartsWithAutoRecordOff) {
     EXPECT_TRUE(recordings(documents(), true).empty());
 }
 
+TEST_F(CallLaunchProcess, StartedForACallThatIsAlreadyOverQuitsWithoutAFile) {
+    // The call ended before the program started: nothing to record, and nothing will ever end.
+    touch = spawn("quillon-touch", {"call"});
+    const int status = wait_exit(touch, 20.0);
+    if (status != -2) touch = -1;
+    EXPECT_EQ(status, 0) << touch_log();
+    EXPECT_TRUE(recordings(documents(), true).empty());
+}
+
+TEST_F(CallLaunchProcess, CallEndingBeforeTheMonitorSawItStillEndsTheRecording) {
+    ASSERT_EQ(phone({"incoming", caller_number}).status, 0);
+    ASSERT_EQ(phone({"answer"}).status, 0);
+    touch = spawn("quillon-touch", {"call"});
+    // The recording starts during start-up, before the call monitor's first poll; a call that ends
+    // at once may never be seen by the monitor.
+    std::vector<std::string> found;
+    ASSERT_TRUE(await([&] { return !(found = recordings(documents(), true)).empty(); }, 20.0)) << touch_log();
+    ASSERT_EQ(phone({"hangup"}).status, 0);
+    const int status = wait_exit(touch, 20.0);
+    if (status != -2) touch = -1;
+    EXPECT_EQ(status, 0) << touch_log();
+    // Too short for audio to reach the file, but its tag is whole.
+    EXPECT_TRUE(tag_written(found.front()));
+    EXPECT_EQ(read_record_tags(os::from_utf8(found.front())).artist, os::from_utf8(caller_name));
+}
+
 }  // namespace
