@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "audio/mp3/id3_reader.h"
 #include "os/text.h"
@@ -21,16 +23,25 @@ protected:
         ASSERT_EQ(enabled.status, 0) << enabled.output;
     }
 
-    // Answers the ringing or dialled call and waits for the one recording in folder; empty when
-    // none came. seconds_to_file tells how long after the answer the file appeared.
-    std::string answer_and_await_recording(const std::string& folder, double* seconds_to_file = nullptr) {
+    // Answers the ringing or dialled call and waits for the one recording in folder whose name
+    // begins with name; empty when none came. seconds_to_file tells how long after the answer the file appeared.
+    std::string answer_and_await_recording(const std::string& folder, double* seconds_to_file = nullptr,
+                                           const std::string& name = {}) {
         const Stopwatch watch;
         const ProgramRun answered = phone({"answer"});
         EXPECT_EQ(answered.status, 0) << answered.output;
         // The instance runs, so the launch registration must not start a second one.
         EXPECT_EQ(answered.output.find("(pid "), std::string::npos) << answered.output;
         std::vector<std::string> found;
-        await([&] { return !(found = recordings(folder)).empty(); }, 10.0);
+        await(
+            [&] {
+                found.clear();
+                for (const std::string& path : recordings(folder)) {
+                    if (fs::path(path).filename().string().rfind(name, 0) == 0) found.push_back(path);
+                }
+                return !found.empty();
+            },
+            10.0);
         if (seconds_to_file) *seconds_to_file = watch.elapsed();
         EXPECT_EQ(found.size(), 1u);
         if (found.empty()) return {};
@@ -131,6 +142,34 @@ TEST_F(CallRecording, AnsweredOutgoingCallWithSpeakerOnGoesToOutgoing) {
     talk_and_hang_up(path);
     EXPECT_NE(phone({"status"}).output.find("\"speaker\":false"), std::string::npos);
     EXPECT_GT(duration_of(path), 0.0);
+    EXPECT_EQ(stop_touch(), 0);
+}
+
+TEST_F(CallRecording, LargestPictureIsTaggedWholeAndALargerOneIsLeftOut) {
+    // Two callers whose photos sit on both sides of the 200,000-byte bound, one call each.
+    for (const auto& [file, size] : {std::pair<std::string, size_t>{"large", 200000}, {"larger", 200001}}) {
+        std::vector<uint8_t> picture = photo_bytes();
+        picture.resize(size, 0x5A);
+        write_bytes(contacts + "/" + file + ".vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Caller " + file +
+                                                        "\r\nTEL:+1 555 010 " + std::to_string(size % 10 + 10) +
+                                                        "\r\nPHOTO;ENCODING=b;TYPE=PNG:" + base64(picture) +
+                                                        "\r\nEND:VCARD\r\n");
+    }
+    start_touch();
+    for (const auto& [name, number, size] :
+         {std::tuple<std::string, std::string, size_t>{"Caller large", "+1 555 010 10", 200000},
+          {"Caller larger", "+1 555 010 11", 0}}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(phone({"incoming", number}).status, 0);
+        const std::string path = answer_and_await_recording(documents() + "/Incoming", nullptr, name + " ");
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(read_record_tags(os::from_utf8(path)).artist, os::from_utf8(name));
+        const TagPicture picture = read_tag_picture(path);
+        EXPECT_EQ(picture.present, size != 0);
+        EXPECT_EQ(picture.bytes.size(), size);
+        talk_and_hang_up(path);
+        EXPECT_GT(duration_of(path), 0.0);
+    }
     EXPECT_EQ(stop_touch(), 0);
 }
 

@@ -33,6 +33,8 @@ std::vector<char*> argv_of(const std::string& path, const std::vector<std::strin
     return argv;
 }
 
+}  // namespace
+
 std::string base64(const std::vector<uint8_t>& bytes) {
     static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -47,8 +49,6 @@ std::string base64(const std::vector<uint8_t>& bytes) {
     }
     return out;
 }
-
-}  // namespace
 
 std::vector<uint8_t> photo_bytes() {
     std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -180,6 +180,11 @@ void CallsFixture::SetUp() {
     write_bytes(contacts + "/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + std::string(caller_name) +
                                            "\r\nTEL;TYPE=CELL:(020) 7946-0958\r\nPHOTO;ENCODING=b;TYPE=PNG:" +
                                            base64(photo_bytes()) + "\r\nEND:VCARD\r\n");
+
+    // Damaged cards beside the good ones: binary junk, broken folding and bad base64.
+    std::string junk = "BEGIN:VCARD\r\nFN:Junk\r\nTEL:+44 20 7946 2222\r\n PHOTO;ENCODING=b:***%%%\r\n";
+    for (int i = 0; i < 512; ++i) junk += static_cast<char>(i * 131 + 7);
+    write_bytes(contacts + "/junk.vcf", junk);
 
     // The instance's log is how the tests see its GUI thread at work.
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));

@@ -24,6 +24,7 @@ inline constexpr const char* caller_name = "Ann Smith";
 // The contact's photo: a PNG signature and a few bytes, enough for the picture to count (more than
 // 7 bytes) and for its type to be guessed.
 std::vector<uint8_t> photo_bytes();
+std::string base64(const std::vector<uint8_t>& bytes);
 
 struct ProgramRun {
     int status = -1;  // exit status; -1 when the program did not exit normally

@@ -119,4 +119,13 @@ TEST_F(SettingsTool, PathSelectsAnExistingRecording) {
     EXPECT_NE(printed().find("\"Path\":" + os::json_string(os::from_utf8(paths[0]))), std::string::npos);
 }
 
+TEST_F(SettingsTool, ChangeWhileAnInstanceRunsIsSavedAndSaysWhenItApplies) {
+    start_touch();
+    const ProgramRun changed = settings({"Boost", "Boost1"});
+    EXPECT_EQ(changed.status, 0);
+    EXPECT_NE(changed.output.find("takes effect at its next start"), std::string::npos) << changed.output;
+    EXPECT_NE(printed().find("\"Boost\":\"Boost1\""), std::string::npos);
+    EXPECT_EQ(stop_touch(), 0);
+}
+
 }  // namespace

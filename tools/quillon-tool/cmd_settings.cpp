@@ -9,7 +9,8 @@
 // them all with a hive flush. "AutoRecord" goes through the launch registration: the flag changes
 // only when the registration follows it, else the command fails and the flag stays. "VasLevel" and
 // "Volume" are fractions from 0 to 1 (the registry keeps them with 20 fraction bits). "Path" selects
-// an existing recording. "Language" belongs to the language files and is only shown.
+// an existing recording. "Language" belongs to the language files and is only shown. A running
+// quillon-touch keeps the settings it read at its start (a warning says so).
 #include <unistd.h>
 
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "os/path.h"
 #include "os/registry.h"
 #include "os/text.h"
+#include "telephony/process_launch.h"
 #include "tools/quillon-tool/command.h"
 #include "tools/quillon-tool/document_session.h"
 
@@ -138,11 +140,18 @@ int run_settings(const std::vector<std::string>& args) {
     }
     const std::string reason = change_setting(document, args[0], args[1]);
     if (!reason.empty()) return fail(reason);
+    // A running instance read its settings at start and writes all of them back when they change.
+    if (quillon_touch_running()) {
+        std::fprintf(stderr, "quillon-tool: quillon-touch runs; the change takes effect at its next start\n");
+    }
     return 0;
 }
 
-const ToolCommand command{"settings", "[NAME VALUE]",
-                          "print the settings as one JSON object, or change one through the Document and save",
-                          &run_settings};
+const ToolCommand command{
+    "settings", "[NAME VALUE]",
+    "print the document's settings as one JSON object ({\"AutoRecord\":0,...}), or change one "
+    "through the Document and save: AutoRecord 0|1, Speaker 0|1, Format Mp3Low|Mp3Middle|Mp3High, "
+    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE",
+    &run_settings};
 
 }  // namespace
