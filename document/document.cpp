@@ -466,10 +466,10 @@ void Document::poll_phone() {
         m_talking = talking;
         notify(DocumentEvent::PhoneStateChanged);
     }
-    // The call monitor reports only the calls it saw begin. A call that ended while a program started
-    // for it was still starting up (or before it started) is never reported, and its recording and
-    // the program would run on for good: with no call in progress, the call is over.
-    if (!talking && (m_recording_call || m_started_for_call)) on_call_stop();
+    // The call monitor reports only the calls it saw begin. A call that ended while the program
+    // started for it was still starting up (or before it started) is never reported, and its
+    // recording and the program would run on for good: with no call in progress, that call is over.
+    if (!talking && m_started_for_call) on_call_stop();
     const bool speaker = m_call_monitor->is_speaker_on();
     if (speaker != m_speaker_state) {
         m_speaker_state = speaker;
