@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "skin/font_spec.h"
+#include "skin/font_face_request.h"
 
 // An anti-aliased glyph: coverage 0..255, `left` / `top` measured from the pen position on the
 // baseline (top upwards).

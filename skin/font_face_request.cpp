@@ -1,4 +1,4 @@
-#include "skin/font_spec.h"
+#include "skin/font_face_request.h"
 
 namespace {
 bool is_space(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f'; }
