@@ -1,0 +1,117 @@
+#include "lang/text_keys.h"
+
+namespace lang {
+
+namespace {
+
+// Grouped by where the program shows them; a key used in two places appears once.
+constexpr TextKey kKeys[] = {
+    // Start-up, the splash screen and platform message boxes.
+    {u"skin_ProgramName", u"program name: splash screen, message box captions", u""},
+    {u"NoSkins", u"message box when the main skin cannot be loaded", u""},
+    // Main screen.
+    {u"Find", u"main screen: button opening the search keyboard", u""},
+    {u"X", u"main screen: button closing the search", u""},
+    {u"Record", u"main screen: button starting a voice note", u""},
+    {u"Menu", u"main screen button; caption of the playback menu", u""},
+    {u"Menu_MainMemory", u"name of the main-memory storage", u""},
+    // Recording and playback screens.
+    {u"Recording", u"recording screen: placeholder of the format line", u""},
+    {u"VAS", u"recording screen: voice-activation slider", u""},
+    {u"Boost", u"recording screen button, boost menu caption, Settings item", u""},
+    {u"Speaker", u"speakerphone buttons; Settings item (speakerphone in calls)", u""},
+    {u"Pause", u"recording and playback screens", u""},
+    {u"Resume", u"recording screen", u""},
+    {u"Stop", u"recording screen", u""},
+    {u"Play", u"playback screen", u""},
+    {u"Close", u"playback screen; error dialog", u""},
+    // Dialogs.
+    {u"OK", u"dialog buttons", u""},
+    {u"Cancel", u"dialog buttons; last item of every menu", u""},
+    {u"Confirm_deleting", u"confirmation before deleting the listed recordings", u"%count%"},
+    {u"SelectButton", u"quick-record screen: choose a hardware button", u""},
+    // Error events.
+    {u"Sorry_card_problem", u"recording stopped: storage card problem", u""},
+    {u"Sorry_no_memory", u"recording stopped: no memory or space left", u""},
+    {u"Sorry_too_slow_device", u"recording stopped: the device could not keep up", u""},
+    {u"Sorry_cannot_move_files", u"moving recordings to the card failed", u""},
+    // Main menu.
+    {u"MainMenu", u"main menu caption", u""},
+    {u"About", u"main menu button", u""},
+    {u"Help", u"main menu button", u""},
+    {u"Help_link", u"file name of the help page in the help folder", u""},
+    {u"Minimize", u"main menu button", u""},
+    {u"Exit", u"main menu button", u""},
+    {u"File", u"main menu item", u""},
+    {u"DeleteFiles", u"File menu: delete the listed recordings", u""},
+    {u"Move", u"File menu: move the listed recordings to the card", u""},
+    {u"Refresh", u"File menu: scan the folders again", u""},
+    {u"Settings", u"main menu item", u""},
+    {u"AutoRecord", u"Settings: record calls automatically", u""},
+    {u"Format", u"Settings: recording format", u""},
+    {u"Mp3Low", u"recording format", u""},
+    {u"Mp3Middle", u"recording format", u""},
+    {u"Mp3High", u"recording format", u""},
+    {u"BoostOff", u"boost menu", u""},
+    {u"Boost1", u"boost menu", u""},
+    {u"Boost2", u"boost menu", u""},
+    {u"Boost3", u"boost menu", u""},
+    {u"QuickRecord", u"Settings: hardware button for quick recording", u""},
+    {u"Language", u"Settings: language", u""},
+    // Playback menu.
+    {u"Delete", u"playback menu item; caption of its confirmation", u""},
+    {u"Confirm", u"playback menu: confirm deleting", u""},
+    {u"Append", u"playback menu: continue this recording", u""},
+    {u"Send", u"playback menu: send by e-mail", u""},
+};
+
+}  // namespace
+
+std::span<const TextKey> text_keys() { return kKeys; }
+
+const TextKey* find_text_key(std::u16string_view key) {
+    for (const TextKey& entry : kKeys) {
+        if (entry.key == key) return &entry;
+    }
+    return nullptr;
+}
+
+std::vector<std::u16string> missing_keys(const TextTable& entries) {
+    std::vector<std::u16string> out;
+    for (const TextKey& entry : kKeys) {
+        if (entries.find(std::u16string(entry.key)) == entries.end()) out.emplace_back(entry.key);
+    }
+    return out;
+}
+
+std::vector<std::u16string> unknown_keys(const TextTable& entries) {
+    std::vector<std::u16string> out;
+    for (const auto& [key, value] : entries) {
+        if (find_text_key(key) == nullptr) out.push_back(key);
+    }
+    return out;
+}
+
+std::vector<std::u16string> keys_lacking_variables(const TextTable& entries) {
+    std::vector<std::u16string> out;
+    for (const TextKey& entry : kKeys) {
+        if (entry.variables.empty()) continue;
+        const auto it = entries.find(std::u16string(entry.key));
+        if (it == entries.end()) continue;
+        // The variables are listed one after another, each in percent signs.
+        std::u16string_view rest = entry.variables;
+        while (!rest.empty()) {
+            const size_t end = rest.find(u'%', 1);
+            const std::u16string_view variable =
+                rest.substr(0, end == std::u16string_view::npos ? rest.size() : end + 1);
+            rest.remove_prefix(variable.size());
+            if (it->second.find(variable) == std::u16string::npos) {
+                out.push_back(it->first);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace lang
