@@ -15,6 +15,15 @@ constexpr TextKey kKeys[] = {
     {u"Record", u"main screen: button starting a voice note", u""},
     {u"Menu", u"main screen button; caption of the playback menu", u""},
     {u"Menu_MainMemory", u"name of the main-memory storage", u""},
+    // The letters on the search keyboard's digit keys (keyboard.txt maps the same letters).
+    {u"ABC", u"search keyboard: letters on key 2", u""},
+    {u"DEF", u"search keyboard: letters on key 3", u""},
+    {u"GHI", u"search keyboard: letters on key 4", u""},
+    {u"JKL", u"search keyboard: letters on key 5", u""},
+    {u"MNO", u"search keyboard: letters on key 6", u""},
+    {u"PQRS", u"search keyboard: letters on key 7", u""},
+    {u"TUV", u"search keyboard: letters on key 8", u""},
+    {u"WXYZ", u"search keyboard: letters on key 9", u""},
     // Recording and playback screens.
     {u"Recording", u"recording screen: placeholder of the format line", u""},
     {u"VAS", u"recording screen: voice-activation slider", u""},
@@ -28,6 +37,7 @@ constexpr TextKey kKeys[] = {
     // Dialogs.
     {u"OK", u"dialog buttons", u""},
     {u"Cancel", u"dialog buttons; last item of every menu", u""},
+    {u"Rename", u"rename screen title", u""},
     {u"Confirm_deleting", u"confirmation before deleting the listed recordings", u"%count%"},
     {u"SelectButton", u"quick-record screen: choose a hardware button", u""},
     // Error events.

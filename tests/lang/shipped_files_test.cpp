@@ -4,13 +4,16 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include "lang/key_value_file.h"
 #include "lang/language.h"
 #include "lang/text_keys.h"
 #include "os/path.h"
 #include "os/text.h"
+#include "skin/skin_dump.h"
 #include "tests/lang/lang_test_support.h"
 #include "tests/os/temp_root.h"
 
@@ -18,17 +21,21 @@ namespace {
 
 const std::u16string kBin = os::from_utf8(QUILLON_BIN_DIR);
 
-// The "text" attributes of a skin source that name language keys: texts made only of letters,
-// digits and underscores with at least one letter (pure numbers and symbols are shown as they are).
-std::set<std::u16string> skin_text_keys(const std::string& source) {
+// The "text" attributes of a compiled skin that name language keys: texts made only of letters,
+// digits and underscores with at least one letter (times, numbers and sentences show as they are).
+std::set<std::u16string> skin_text_keys(const std::string& skin) {
     std::set<std::u16string> keys;
-    std::ifstream in(source);
+    std::ifstream in(skin, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const SkinDump dump = dump_skin(std::move(bytes));
+    EXPECT_TRUE(dump.ok) << skin;
+    std::istringstream lines(dump.text);
     std::string line;
-    while (std::getline(in, line)) {
-        const size_t at = line.find("string text ");
-        if (at == std::string::npos || line.find_first_not_of(" \t") != at) continue;
-        std::string text = line.substr(at + 12);
-        while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+    const std::string property = "string text ";
+    while (std::getline(lines, line)) {
+        const size_t at = line.find_first_not_of(' ');
+        if (at == std::string::npos || line.compare(at, property.size(), property) != 0) continue;
+        std::string text = line.substr(at + property.size());
         if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
         bool letter = false, word = !text.empty();
         for (char c : text) {
@@ -72,13 +79,13 @@ TEST(ShippedLanguages, EveryFileHasEveryKey) {
 
 TEST(ShippedLanguages, SkinTextsAreKnownKeys) {
     // A text added to a skin must be added to the key table and so to every language file.
-    for (const char* skin : {"default.src", "splash.src"}) {
-        const std::set<std::u16string> keys = skin_text_keys(std::string(QUILLON_SOURCE_DIR) + "/data/skins/" + skin);
-        EXPECT_FALSE(keys.empty()) << skin;
+    for (const char* skin : {"default.skin", "splash.skin"}) {
+        const std::set<std::u16string> keys = skin_text_keys(std::string(QUILLON_BIN_DIR) + "/skins/bin/" + skin);
         for (const std::u16string& key : keys) {
             EXPECT_NE(lang::find_text_key(key), nullptr) << skin << ": " << os::to_utf8(key);
         }
     }
+    EXPECT_FALSE(skin_text_keys(std::string(QUILLON_BIN_DIR) + "/skins/bin/default.skin").empty());
     for (const char16_t* key : {u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device", u"NoSkins",
                                 u"Confirm_deleting", u"skin_ProgramName", u"Menu_MainMemory"}) {
         EXPECT_NE(lang::find_text_key(key), nullptr) << os::to_utf8(key);
