@@ -112,6 +112,11 @@ TEST(Language, StartupChoiceFallsThroughInOrder) {
     EXPECT_TRUE(none.table().empty());
     EXPECT_EQ(lang::no_language_message(),
               u"No languages, please reinstall\nНе найдены языковые файлы, нужна переустановка\n");
+    // Headless, the message goes to standard error in UTF-8.
+    testing::internal::CaptureStderr();
+    lang::report_no_language();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "No languages, please reinstall\nНе найдены языковые файлы, нужна переустановка\n");
 }
 
 TEST(Language, StartupChoiceTakesTheSystemLanguageFromTheLocale) {
