@@ -22,8 +22,10 @@ public:
     ~Application();
 
     // True when another instance was found and has been given the command line: this process
-    // must then end at once with status 0.
+    // must then end at once with startup_exit_status() (0; 1 when a running instance would not
+    // take the command line). A quit signal while it waits ends the process there and then.
     static bool show_running_instance_open_bracket(std::u16string_view command_line, std::u16string_view app_name);
+    static int startup_exit_status();
     // Lets a waiting second start look for this instance.
     static void release_startup_mutex();
 

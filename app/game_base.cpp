@@ -37,10 +37,14 @@ GameBase::GameBase(std::u16string app_name, std::unique_ptr<EventLoop> loop)
     log_progress(3);
 
     // The command channel is what other instances look for, as they would look for the window.
-    m_channel = std::make_unique<instance_channel::InstanceServer>([this](std::u16string text) {
-        // The channel's thread only queues a post; the text is handled on the GUI thread.
-        m_loop->post_task([this, text = std::move(text)]() mutable { receive_command_line(std::move(text)); });
-    });
+    m_channel = std::make_unique<instance_channel::InstanceServer>(
+        [this](std::u16string text, instance_channel::Receipt receipt) {
+            // The channel's thread only queues a post; the text is handled on the GUI thread.
+            auto held = std::make_shared<instance_channel::Receipt>(std::move(receipt));
+            m_loop->post_task([this, text = std::move(text), held]() mutable {
+                receive_command_line(std::move(text), std::move(*held));
+            });
+        });
     m_channel_open = m_channel->start(m_window_class_name);
     if (!m_channel_open) os::log() << u"GameBase: no command channel errno=" << errno << u"\n";
     log_progress(4);
@@ -57,25 +61,37 @@ GameBase::~GameBase() {
     g_window_host = nullptr;
 }
 
-void GameBase::receive_command_line(std::u16string text) {
+void GameBase::receive_command_line(std::u16string text, instance_channel::Receipt receipt) {
+    if (m_quitting) return;
     if (text == empty_command_line) text.clear();
     m_commands.push_back(std::move(text));
+    m_receipts.push_back(std::move(receipt));
     m_loop->post_task([this] { deliver_next_command(); });
 }
 
 void GameBase::deliver_next_command() {
     if (m_commands.empty()) return;
     const std::u16string text = std::move(m_commands.front());
+    instance_channel::Receipt receipt = std::move(m_receipts.front());
     m_commands.pop_front();
+    m_receipts.pop_front();
+    // Quitting began after the text arrived: the sender hears nothing and starts after us.
+    if (m_quitting) return;
     if (m_listener) {
         m_listener->on_command(text);
     } else {
         bring_to_front();
     }
+    receipt.confirm();
 }
 
 void GameBase::bring_to_front() {}
 
 void GameBase::run() { m_loop->run(); }
 
-void GameBase::post_quit() { m_loop->quit(); }
+void GameBase::post_quit() {
+    m_quitting = true;
+    // The socket goes at once, so a start from now on waits for this process to end.
+    if (m_channel) m_channel->stop();
+    m_loop->quit();
+}

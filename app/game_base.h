@@ -3,6 +3,7 @@
 // handed over by other instances. Until the window exists the host is headless: the end of the
 // command channel stands in for the main window, and "the window exists" means the loop and that
 // channel are ready.
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -33,8 +34,10 @@ public:
     ApplicationListener* listener() const { return m_listener; }
 
     // A command line from another instance, on the GUI thread: queued, then delivered by a post
-    // of its own so that the listener sees the texts one at a time in arrival order.
-    void receive_command_line(std::u16string text);
+    // of its own so that the listener sees the texts one at a time in arrival order. The receipt
+    // is confirmed once the listener has acted on the text; once quitting has begun nothing more
+    // is taken and the receipt is dropped, so the sender tries the next instance instead.
+    void receive_command_line(std::u16string text, instance_channel::Receipt receipt = {});
     const std::deque<std::u16string>& command_queue() const { return m_commands; }
 
     // Shows the main window restored and in front; nothing while there is no window.
@@ -42,8 +45,9 @@ public:
 
     // Runs the message loop until the quit message.
     void run();
-    // Any thread.
+    // Any thread: stops taking command lines from other instances, then quits the loop.
     void post_quit();
+    bool is_quitting() const { return m_quitting.load(); }
 
 private:
     void deliver_next_command();
@@ -54,6 +58,8 @@ private:
     std::unique_ptr<CActiveScheduler> m_scheduler;
     uint32_t m_sip_preference = 0;
     std::deque<std::u16string> m_commands;
+    std::deque<instance_channel::Receipt> m_receipts;  // beside m_commands
+    std::atomic<bool> m_quitting{false};
     ApplicationListener* m_listener = nullptr;
     std::unique_ptr<instance_channel::InstanceServer> m_channel;
     bool m_channel_open = false;

@@ -8,7 +8,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "os/path.h"
@@ -18,8 +20,22 @@ namespace instance_channel {
 
 namespace {
 
-// A peer that connects and then stalls must not hold up the running instance for long.
-constexpr int peer_timeout_seconds = 5;
+// A peer has this long from connecting to sending its whole text; peers are served side by side,
+// so one that stalls costs only its own slot.
+constexpr long long peer_deadline_ms = 2000;
+// More peers at once than this are turned away (the sender tries again).
+constexpr size_t max_peers = 64;
+// The sender's limits: to write its text, and to hear that the command was carried out (which
+// waits for the GUI thread to come round to it).
+constexpr int send_timeout_seconds = 5;
+constexpr int receipt_timeout_seconds = 30;
+// How often a wait for the start-up mutex looks at it again.
+constexpr int lock_poll_ms = 25;
+
+long long now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 std::string runtime_folder_utf8() {
     const std::string folder = os::to_utf8(os::runtime_folder());
@@ -37,10 +53,9 @@ bool make_address(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-void set_timeouts(int socket) {
-    timeval timeout{peer_timeout_seconds, 0};
-    ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+void set_timeout(int socket, int option, int seconds) {
+    timeval timeout{seconds, 0};
+    ::setsockopt(socket, SOL_SOCKET, option, &timeout, sizeof timeout);
 }
 
 // Only our own user may hand us commands, and we hand ours only to our own user's instance.
@@ -94,6 +109,10 @@ std::u16string lock_path(std::u16string_view app_name) {
     return os::runtime_folder() + u"/" + std::u16string(app_name) + u".lock";
 }
 
+std::u16string running_path(std::u16string_view app_name) {
+    return os::runtime_folder() + u"/" + std::u16string(app_name) + u".running";
+}
+
 std::u16string socket_path(std::u16string_view window_class_name) {
     return os::runtime_folder() + u"/" + std::u16string(window_class_name) + u".socket";
 }
@@ -105,16 +124,40 @@ bool StartupMutex::open(std::u16string_view app_name) {
     return m_fd >= 0;
 }
 
-bool StartupMutex::wait() {
-    if (m_fd < 0) return false;
-    int result;
-    do {
-        result = ::flock(m_fd, LOCK_EX);
-    } while (result != 0 && errno == EINTR);
-    return result == 0;
+WaitResult StartupMutex::wait(int interrupt_fd) {
+    if (m_fd < 0) return WaitResult::Failed;
+    for (;;) {
+        if (::flock(m_fd, interrupt_fd >= 0 ? LOCK_EX | LOCK_NB : LOCK_EX) == 0) return WaitResult::Owned;
+        if (errno != EWOULDBLOCK && errno != EINTR) return WaitResult::Failed;
+        if (interrupt_fd < 0) continue;
+        // flock has no way to wait for a descriptor as well; looking again every few
+        // milliseconds lets a quit signal end the wait at once.
+        pollfd fd{interrupt_fd, POLLIN, 0};
+        if (::poll(&fd, 1, lock_poll_ms) > 0) return WaitResult::Interrupted;
+    }
 }
 
 void StartupMutex::release() {
+    if (m_fd < 0) return;
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+bool RunningMark::try_take(std::u16string_view app_name) {
+    if (m_fd >= 0) return true;
+    runtime_folder_utf8();
+    const int fd = ::open(os::to_utf8(running_path(app_name)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+void RunningMark::release() {
     if (m_fd < 0) return;
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
@@ -143,7 +186,8 @@ int connect_to_running_instance(std::u16string_view window_class_name, long long
 }
 
 bool send_command_line(int socket, std::u16string_view text) {
-    set_timeouts(socket);
+    set_timeout(socket, SO_SNDTIMEO, send_timeout_seconds);
+    set_timeout(socket, SO_RCVTIMEO, receipt_timeout_seconds);
     std::string frame(4 + 2 * text.size(), '\0');
     const uint32_t count = static_cast<uint32_t>(2 * text.size());
     for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>(count >> (8 * i));
@@ -158,6 +202,28 @@ bool send_command_line(int socket, std::u16string_view text) {
     return sent;
 }
 
+Receipt& Receipt::operator=(Receipt&& other) noexcept {
+    if (this != &other) {
+        drop();
+        m_socket = other.m_socket;
+        other.m_socket = -1;
+    }
+    return *this;
+}
+
+bool Receipt::confirm() {
+    if (m_socket < 0) return false;
+    const char receipt = 1;
+    const bool sent = write_all(m_socket, &receipt, 1);
+    drop();
+    return sent;
+}
+
+void Receipt::drop() {
+    if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
+}
+
 InstanceServer::~InstanceServer() { stop(); }
 
 bool InstanceServer::start(std::u16string_view window_class_name) {
@@ -168,7 +234,7 @@ bool InstanceServer::start(std::u16string_view window_class_name) {
         errno = ENAMETOOLONG;
         return false;
     }
-    m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (m_listener < 0) return false;
     // The mask keeps the socket private from its creation on, not only after a chmod.
     const mode_t mask = ::umask(0177);
@@ -194,6 +260,7 @@ bool InstanceServer::start(std::u16string_view window_class_name) {
 }
 
 void InstanceServer::stop() {
+    const std::lock_guard guard(m_stop_lock);
     if (m_stop_pipe[1] >= 0) {
         const char wake = 1;
         (void)!::write(m_stop_pipe[1], &wake, 1);
@@ -213,38 +280,78 @@ void InstanceServer::stop() {
 }
 
 void InstanceServer::run() {
+    std::vector<Peer> peers;
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_stop_pipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        const long long now = now_ms();
+        // Peers past their deadline are dropped without a receipt.
+        peers.erase(std::remove_if(peers.begin(), peers.end(),
+                                   [&](const Peer& peer) {
+                                       if (peer.deadline_ms > now) return false;
+                                       ::close(peer.socket);
+                                       return true;
+                                   }),
+                    peers.end());
+        long long wait_ms = -1;
+        for (const Peer& peer : peers)
+            wait_ms = wait_ms < 0 ? peer.deadline_ms - now : std::min(wait_ms, peer.deadline_ms - now);
+
+        fds.assign({{m_listener, POLLIN, 0}, {m_stop_pipe[0], POLLIN, 0}});
+        for (const Peer& peer : peers) fds.push_back({peer.socket, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), static_cast<int>(wait_ms)) < 0) {
             if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[1].revents) break;
+        // Read before accepting, while the indexes still match.
+        size_t kept = 0;
+        for (size_t i = 0; i < peers.size(); ++i) {
+            if (fds[2 + i].revents == 0 || read_from(peers[i])) peers[kept++] = std::move(peers[i]);
+        }
+        peers.resize(kept);
+        if (fds[0].revents & POLLIN) accept_peers(peers);
+    }
+    for (const Peer& peer : peers) ::close(peer.socket);
+}
+
+void InstanceServer::accept_peers(std::vector<Peer>& peers) {
+    for (;;) {
+        const int peer = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (peer < 0) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
             return;
         }
-        if (fds[1].revents) return;
-        if (!(fds[0].revents & POLLIN)) continue;
-        const int peer = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (peer < 0) continue;
-        serve(peer);
-        ::close(peer);
+        if (!peer_is_us(peer) || peers.size() >= max_peers) {
+            ::close(peer);
+            continue;
+        }
+        peers.push_back({peer, now_ms() + peer_deadline_ms, {}});
     }
 }
 
-void InstanceServer::serve(int peer) {
-    if (!peer_is_us(peer)) return;
-    set_timeouts(peer);
-    unsigned char header[4];
-    if (!read_all(peer, header, sizeof header)) return;
-    const uint32_t count = header[0] | header[1] << 8 | header[2] << 16 | static_cast<uint32_t>(header[3]) << 24;
-    if (count % 2 != 0 || count > max_bytes) return;
-    std::string bytes(count, '\0');
-    if (!read_all(peer, bytes.data(), count)) return;
-    std::u16string text(count / 2, u'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+bool InstanceServer::read_from(Peer& peer) {
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::recv(peer.socket, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (n <= 0) break;  // gone before sending its whole text
+        peer.bytes.append(buffer, static_cast<size_t>(n));
+        if (peer.bytes.size() < 4) continue;
+        const auto* header = reinterpret_cast<const unsigned char*>(peer.bytes.data());
+        const uint32_t count = header[0] | header[1] << 8 | header[2] << 16 | static_cast<uint32_t>(header[3]) << 24;
+        if (count % 2 != 0 || count > max_bytes || peer.bytes.size() > 4 + size_t{count}) break;
+        if (peer.bytes.size() < 4 + size_t{count}) continue;
+        std::u16string text(count / 2, u'\0');
+        for (size_t i = 0; i < text.size(); ++i) {
+            text[i] = static_cast<char16_t>(static_cast<unsigned char>(peer.bytes[4 + 2 * i]) |
+                                            static_cast<unsigned char>(peer.bytes[4 + 2 * i + 1]) << 8);
+        }
+        m_callback(std::move(text), Receipt(peer.socket));
+        return false;
     }
-    m_callback(std::move(text));
-    const char receipt = 1;
-    write_all(peer, &receipt, 1);
+    ::close(peer.socket);
+    return false;
 }
 
 }  // namespace instance_channel

@@ -18,14 +18,16 @@ constexpr std::u16string_view application_name = u"Quillon Touch";
 
 int win_main(const std::u16string& command_line) {
     os::log() << u"WinMain:" << os::tick_count() << u"\n";
-    if (Application::show_running_instance_open_bracket(command_line, application_name)) return 0;
+    if (Application::show_running_instance_open_bracket(command_line, application_name)) {
+        return Application::startup_exit_status();
+    }
 
     os::log() << u"WinMain1:" << os::tick_count() << u"\n";
     // Headless until the display exists: the GUI thread runs the plain loop.
     Application application{std::u16string(application_name), std::make_unique<PlainEventLoop>()};
     os::log() << u"WinMain2:" << os::tick_count() << u"\n";
 
-    QuitSignals quit_signals(application.game_base().loop());
+    QuitSignals quit_signals([&application] { application.game_base().post_quit(); });
     quit_signals.start();
     {
         // The document's constructor is the first loading phase; the second (settings, launch

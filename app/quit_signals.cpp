@@ -27,6 +27,31 @@ void block_quit_signals() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+int open_quit_signal_fd() {
+    const sigset_t set = quit_set();
+    return ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+bool quit_signal_arrived(int fd) {
+    pollfd ready{fd, POLLIN, 0};
+    return fd >= 0 && ::poll(&ready, 1, 0) > 0;
+}
+
+void die_of_quit_signal(int fd) {
+    signalfd_siginfo info{};
+    int number = SIGTERM;
+    if (::read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) number = static_cast<int>(info.ssi_signo);
+    os::log() << u"quit signal=" << number << u" while starting\n";
+    ::signal(number, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, number);
+    ::raise(number);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    // Not reached: the default action of SIGINT and SIGTERM ends the process.
+    ::_exit(128 + number);
+}
+
 QuitSignals::~QuitSignals() { stop(); }
 
 bool QuitSignals::start() {
@@ -63,6 +88,6 @@ void QuitSignals::run() {
         signalfd_siginfo info{};
         if (::read(m_signals, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
         os::log() << u"quit signal=" << info.ssi_signo << u"\n";
-        m_loop.quit();
+        m_quit();
     }
 }

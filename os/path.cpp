@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "os/log.h"
+#include "os/runtime_folder.h"
 #include "os/text.h"
 
 namespace os {
@@ -92,7 +93,11 @@ std::u16string runtime_folder() {
     if (!root.empty()) return strip_separator(root);
     std::u16string runtime = env_text("XDG_RUNTIME_DIR");
     if (!runtime.empty()) return strip_separator(runtime) + u"/quillon-touch";
-    return u"/tmp/quillon-touch-" + to_text(static_cast<long long>(::getuid()));
+    // /tmp is shared: another user could have made the folder first to hold our lock or socket.
+    std::u16string cache = env_text("XDG_CACHE_HOME");
+    if (cache.empty()) cache = home_folder() + u"/.cache";
+    return choose_private_folder(u"/tmp/quillon-touch-" + to_text(static_cast<long long>(::getuid())),
+                                 strip_separator(cache) + u"/quillon-touch/runtime");
 }
 
 std::u16string my_documents_folder() {

@@ -19,7 +19,9 @@ std::u16string app_name();
 std::u16string my_documents_folder();
 std::u16string user_data_folder();  // $QUILLON_ROOT, else $XDG_DATA_HOME/quillon-touch
 std::u16string config_folder();     // $QUILLON_ROOT, else $XDG_CONFIG_HOME/quillon-touch
-std::u16string runtime_folder();    // $QUILLON_ROOT, else $XDG_RUNTIME_DIR/quillon-touch, else /tmp/quillon-touch-UID
+// $QUILLON_ROOT, else $XDG_RUNTIME_DIR/quillon-touch, else /tmp/quillon-touch-UID when it is private
+// to this user, else $XDG_CACHE_HOME/quillon-touch/runtime.
+std::u16string runtime_folder();
 
 std::u16string strip_separator(std::u16string_view path);
 std::u16string folder_of(std::u16string_view path);

@@ -31,6 +31,8 @@ inline Pixel blend(Pixel d, Pixel c, int32_t a) {
     return static_cast<Pixel>((r << 11) | (g << 5) | b);
 }
 
+// Draws in box coordinates within `limit`; the bitmap holds only the limit's pixels, its top-left
+// pixel being the limit's top-left corner.
 void draw_line(Bitmap& bitmap, const Rect& limit, FontRep& font, Pixel color, std::u16string_view line, int32_t x,
                int32_t baseline) {
     std::vector<int32_t> widths;
@@ -46,10 +48,10 @@ void draw_line(Bitmap& bitmap, const Rect& limit, FontRep& font, Pixel color, st
             const int32_t y0 = std::max(top, limit.top), y1 = std::min(top + glyph.height, limit.bottom);
             for (int32_t y = y0; y < y1; ++y) {
                 const uint8_t* coverage = glyph.coverage.data() + static_cast<size_t>(y - top) * glyph.width;
-                Pixel* row = bitmap.row(y);
+                Pixel* row = bitmap.row(y - limit.top);
                 for (int32_t px = x0; px < x1; ++px) {
                     const int32_t a = coverage[px - left];
-                    if (a != 0) row[px] = blend(row[px], color, a);
+                    if (a != 0) row[px - limit.left] = blend(row[px - limit.left], color, a);
                 }
             }
         }
@@ -57,9 +59,13 @@ void draw_line(Bitmap& bitmap, const Rect& limit, FontRep& font, Pixel color, st
     }
     if (font.spec().underline) {
         const int32_t top = std::max(baseline + font.underline_position(), limit.top);
-        const int32_t bottom = std::min(baseline + font.underline_position() + font.underline_thickness(), limit.bottom);
+        const int32_t bottom =
+            std::min(baseline + font.underline_position() + font.underline_thickness(), limit.bottom);
         const int32_t x0 = std::max(start_x, limit.left), x1 = std::min(x, limit.right);
-        for (int32_t y = top; y < bottom; ++y) std::fill(bitmap.row(y) + x0, bitmap.row(y) + std::max(x0, x1), color);
+        for (int32_t y = top; y < bottom; ++y) {
+            Pixel* row = bitmap.row(y - limit.top);
+            std::fill(row + (x0 - limit.left), row + (std::max(x0, x1) - limit.left), color);
+        }
     }
 }
 }  // namespace
@@ -124,23 +130,25 @@ std::vector<std::u16string> break_text_lines(FontRep& font, std::u16string_view 
     return lines;
 }
 
-void draw_text(RenderSurface& surface, FontRep& font, Color color, std::u16string_view text, Rect box,
-               HAlign halign, VAlign valign, bool wrap, Rect clip) {
+void draw_text(RenderSurface& surface, FontRep& font, Color color, std::u16string_view text, Rect box, HAlign halign,
+               VAlign valign, bool wrap, Rect clip) {
     Bitmap* target = surface.bitmap();
     if (text.empty() || !target || box.empty()) return;
     const int32_t width = box.width();
     const int32_t height = box.height();
-    RenderSurface& scratch = scratch_surface({width, height});
-    Bitmap* canvas = scratch.bitmap();
-    scratch.set_clip_state({{0, 0, canvas->width(), canvas->height()}, false});
 
     // The part of the box inside the destination, in box coordinates: only that part is copied in
-    // and drawn on, and only that part can be written back.
+    // and drawn on, and only that part can be written back. The scratch holds just that part, so a
+    // box far larger than the screen costs no more than the screen.
     const Rect inside = intersect(box, {0, 0, target->width(), target->height()});
     if (inside.empty()) return;
     const Rect local{inside.left - box.left, inside.top - box.top, inside.right - box.left, inside.bottom - box.top};
+    RenderSurface& scratch = scratch_surface({inside.width(), inside.height()});
+    Bitmap* canvas = scratch.bitmap();
+    if (!canvas || canvas->width() < inside.width() || canvas->height() < inside.height()) return;
+    scratch.set_clip_state({{0, 0, canvas->width(), canvas->height()}, false});
     for (int32_t y = inside.top; y < inside.bottom; ++y) {
-        opaque_blitter().copy_row(canvas->row(y - box.top) + local.left, canvas->row(y - box.top) + local.right,
+        opaque_blitter().copy_row(canvas->row(y - inside.top), canvas->row(y - inside.top) + inside.width(),
                                   target->row(y) + inside.left);
     }
 
@@ -170,6 +178,6 @@ void draw_text(RenderSurface& surface, FontRep& font, Color color, std::u16strin
     area = intersect(area, inside);
     for (int32_t row = area.top; row < area.bottom; ++row) {
         text_write_back_blitter().copy_row(target->row(row) + area.left, target->row(row) + area.right,
-                                           canvas->row(row - box.top) + (area.left - box.left));
+                                           canvas->row(row - inside.top) + (area.left - inside.left));
     }
 }

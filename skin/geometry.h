@@ -14,6 +14,22 @@ struct Size {
     friend bool operator==(const Size&, const Size&) = default;
 };
 
+// The longest side a layout result or a drawing surface may have: more than a screen shows, and
+// small enough that no value in a skin can ask for a surface larger than memory holds, or make the
+// layout's sums overflow.
+constexpr int32_t kMaxScreenLength = 8192;
+// Positions stay within a few screens of the origin for the same reason.
+constexpr int32_t kMaxScreenPosition = 8 * kMaxScreenLength;
+
+inline int32_t clamp_length(int64_t length) {
+    return length < 0 ? 0 : length > kMaxScreenLength ? kMaxScreenLength : static_cast<int32_t>(length);
+}
+inline int32_t clamp_position(int64_t position) {
+    return position < -kMaxScreenPosition  ? -kMaxScreenPosition
+           : position > kMaxScreenPosition ? kMaxScreenPosition
+                                           : static_cast<int32_t>(position);
+}
+
 // Right and bottom are exclusive.
 struct Rect {
     int32_t left = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <new>
 
 #include "app/core/event.h"
 #include "os/log.h"
@@ -47,7 +48,14 @@ bool Properties::load_skin(std::u16string_view path, const DisplayInfo& display)
 }
 
 bool Properties::load_skin_bytes(std::vector<uint8_t> bytes, std::u16string_view path, const DisplayInfo& display) {
-    auto impl = std::make_unique<PropertiesImpl>(std::move(bytes), path, display);
+    std::unique_ptr<PropertiesImpl> impl;
+    try {
+        impl = std::make_unique<PropertiesImpl>(std::move(bytes), path, display);
+    } catch (const std::bad_alloc&) {
+        // Pictures, fonts and tables too large for the memory left: the skin loaded before stays.
+        os::log() << u"Error: skin [" << path << u"] failed to load: no memory\n";
+        return false;
+    }
     os::log() << u"Properties::load_skin 2\n";
     if (!impl->is_valid()) return false;
     os::log() << u"Properties::load_skin 3\n";

@@ -1,10 +1,12 @@
 #include "skin/properties_impl.h"
 
+#include <filesystem>
 #include <unordered_map>
 
 #include "app/core/event.h"
 #include "os/log.h"
 #include "os/path.h"
+#include "os/text.h"
 #include "skin/skin_format.h"
 
 using namespace skin_format;
@@ -28,6 +30,16 @@ void log_entry_sizes() {
     os::log() << u"sizeof(PictureNode)=" << 20 << u"\n";
     os::log() << u"PictureNode::Size=" << kEntrySize[4] << u"\n";
 }
+// The folder the skin file lies in, as an absolute path: a skin named relative to the current
+// folder ("default.skin", "skins/default.skin") has its pictures beside it, not at the root.
+std::u16string skin_folder(std::u16string_view path) {
+    std::u16string folder = os::folder_of(os::expand_path(path));
+    if (!folder.empty() && folder.front() == u'/') return folder;
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (error) return folder.empty() ? u"./" : folder;
+    return os::from_utf8(current.string()) + u"/" + folder;
+}
 }  // namespace
 
 PropertiesImpl::PropertiesImpl(std::vector<uint8_t> bytes, std::u16string_view path, const DisplayInfo& display,
@@ -49,7 +61,7 @@ PropertiesImpl::PropertiesImpl(std::vector<uint8_t> bytes, std::u16string_view p
     if (!read_pool(picture_count, font_count, string_count, pool)) return;
 
     Stopwatch stopwatch;
-    const std::u16string folder = os::folder_of(os::expand_path(path));
+    const std::u16string folder = skin_folder(path);
     for (uint32_t i = 0; i < picture_count && !load_resources; ++i) picture_names.push_back(pool[i]);
     for (uint32_t i = 0; i < picture_count && load_resources; ++i) {
         const std::u16string& name = pool[i];

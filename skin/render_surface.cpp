@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 #include "os/log.h"
 
@@ -29,8 +30,9 @@ void RenderSurface::release() {
 }
 
 bool RenderSurface::recreate(int32_t width, int32_t height) {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    // Nothing on a screen needs a larger surface; a skin asking for one gets the largest.
+    width = clamp_length(width);
+    height = clamp_length(height);
     if (m_bitmap ? (m_bitmap->width() == width && m_bitmap->height() == height) : (width == 0 && height == 0)) {
         return false;
     }
@@ -38,7 +40,15 @@ bool RenderSurface::recreate(int32_t width, int32_t height) {
         os::log() << u"Gluck: " << u"Clip is in effect, cannot resize" << u" @ " << u"RenderSurface::recreate" << u"\n";
     }
     release();
-    m_owned = std::make_unique<Bitmap>(width, height);
+    try {
+        m_owned = std::make_unique<Bitmap>(width, height);
+    } catch (const std::bad_alloc&) {
+        // Short of memory the surface stays empty, and drawing into it does nothing.
+        os::log() << u"RenderSurface::recreate no memory for " << width << u"x" << height << u"\n";
+        m_clip = {};
+        m_clip_in_effect = false;
+        return true;
+    }
     m_bitmap = m_owned.get();
     g_pixel_count += static_cast<int64_t>(width) * height;
     m_clip = {0, 0, width, height};

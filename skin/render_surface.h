@@ -20,8 +20,9 @@ public:
     RenderSurface(const RenderSurface&) = delete;
     RenderSurface& operator=(const RenderSurface&) = delete;
 
-    // Replaces the bitmap with a new one of this size; false (and nothing done) when the size is
-    // unchanged. The clip is reset to the whole bitmap.
+    // Replaces the bitmap with a new one of this size (each side at most kMaxScreenLength); false
+    // (and nothing done) when the size is unchanged. The clip is reset to the whole bitmap. When
+    // memory is short the surface is left without a bitmap.
     bool recreate(int32_t width, int32_t height);
     Size size() const;
     Bitmap* bitmap() { return m_bitmap; }

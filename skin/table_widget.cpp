@@ -17,8 +17,13 @@ struct Item {
     int32_t length;  // the length the child ends up with, before its borders
 };
 
-// floor(total × part / whole) with a wide product; whole is never 0 where this is used.
-int32_t share_of(int64_t total, int64_t part, int64_t whole) { return static_cast<int32_t>(total * part / whole); }
+// floor(total × part / whole) with a product wide enough for any skin's values, held within a
+// range whose differences cannot overflow; whole is never 0 where this is used.
+int64_t share_of(int64_t total, int64_t part, int64_t whole) {
+    constexpr int64_t limit = int64_t{1} << 60;
+    const __int128 share = static_cast<__int128>(total) * part / whole;
+    return share > limit ? limit : share < -limit ? -limit : static_cast<int64_t>(share);
+}
 }  // namespace
 
 MeasuredPair TableWidget::compute_width() { return m_axis == 0 ? measure_table() : measure_axis(0); }
@@ -41,24 +46,26 @@ void TableWidget::layout_y() {
 }
 
 MeasuredPair TableWidget::measure_table() {
-    const int32_t design = along(design_size(), m_axis);
-    int32_t sum_required = 0;
-    int32_t sum_slack = 0;
+    const int64_t design = along(design_size(), m_axis);
+    // Wide sums: many long children must not wrap round; the result is bounded by the caller.
+    int64_t sum_required = 0;
+    int64_t sum_slack = 0;
     for (const auto& child : children()) {
         if (!child->is_visible()) continue;
         const MeasuredPair pair = m_axis == 0 ? child->measure_width() : child->measure_height();
         const AnchorType anchor = m_axis == 0 ? child->anchor_x() : child->anchor_y();
-        sum_required += required_length(anchor, along(child->border_min(), m_axis),
-                                        along(child->border_max(), m_axis), pair.preferred);
+        sum_required += required_length(anchor, along(child->border_min(), m_axis), along(child->border_max(), m_axis),
+                                        pair.preferred);
         sum_slack += pair.preferred - pair.minimum;
     }
-    return {std::max(design, sum_required), std::max(design, sum_required - sum_slack)};
+    return {clamp_length(std::max(design, sum_required)), clamp_length(std::max(design, sum_required - sum_slack))};
 }
 
 void TableWidget::place_table() {
     const int32_t own_position = m_axis == 0 ? position().x : position().y;
     const int32_t own_length = m_axis == 0 ? size().width : size().height;
-    auto place = [&](Widget* child, int32_t at, int32_t length) {
+    auto place = [&](Widget* child, int64_t position, int32_t length) {
+        const int32_t at = clamp_position(position);
         if (m_axis == 0) {
             child->set_x(at, length);
         } else {
@@ -71,9 +78,14 @@ void TableWidget::place_table() {
     int32_t with_ratio = 0;
     for (const auto& child : children()) {
         if (!child->is_visible()) continue;
-        Item item{child.get(), m_axis == 0 ? child->measure_width() : child->measure_height(),
-                  m_axis == 0 ? child->anchor_x() : child->anchor_y(), along(child->border_min(), m_axis),
-                  along(child->border_max(), m_axis), 0, child->table_ratio(), 0};
+        Item item{child.get(),
+                  m_axis == 0 ? child->measure_width() : child->measure_height(),
+                  m_axis == 0 ? child->anchor_x() : child->anchor_y(),
+                  along(child->border_min(), m_axis),
+                  along(child->border_max(), m_axis),
+                  0,
+                  child->table_ratio(),
+                  0};
         item.border = border_length(item.anchor, item.border_min, item.border_max);
         item.length = item.pair.minimum;
         borders += item.border;
@@ -109,11 +121,14 @@ void TableWidget::place_table() {
             }
             grow = collected;
         }
-        int32_t running = own_position;
+        int64_t running = own_position;
         int64_t ratio_sum = 0;
         for (Item& item : items) {
             if (item.ratio > 0) {
-                item.length += share_of(extra, ratio_sum + item.ratio, with_ratio) - share_of(extra, ratio_sum, with_ratio);
+                // A ratio far above 1 asks for many times the extra length: no child grows past
+                // what a screen can show.
+                item.length = clamp_length(int64_t{item.length} + share_of(extra, ratio_sum + item.ratio, with_ratio) -
+                                           share_of(extra, ratio_sum, with_ratio));
                 ratio_sum += item.ratio;
             }
             const int32_t slot = item.length + item.border;
@@ -125,11 +140,11 @@ void TableWidget::place_table() {
         return;
     }
     // Even the minimums do not fit: share the length in proportion to them.
-    int32_t running = own_position;
+    int64_t running = own_position;
     int64_t minimum_sum = 0;
     for (Item& item : items) {
-        const int32_t share = share_of(available, minimum_sum + item.pair.minimum, minimum) -
-                              share_of(available, minimum_sum, minimum);
+        const int32_t share = clamp_length(share_of(available, minimum_sum + item.pair.minimum, minimum) -
+                                           share_of(available, minimum_sum, minimum));
         minimum_sum += item.pair.minimum;
         const int32_t slot = share + item.border;
         const int32_t length = child_size(item.anchor, item.border_min, item.border_max, slot, share);

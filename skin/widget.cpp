@@ -1,6 +1,7 @@
 #include "skin/widget.h"
 
 #include <algorithm>
+#include <new>
 
 #include "os/log.h"
 #include "skin/skin_exceptions.h"
@@ -140,7 +141,8 @@ void Widget::draw(RenderSurface& surface, Point origin) {
 }
 
 void Widget::draw_child(Widget& child, RenderSurface& surface, Point origin) {
-    const Point child_origin{origin.x + child.m_position.x - m_position.x, origin.y + child.m_position.y - m_position.y};
+    const Point child_origin{origin.x + child.m_position.x - m_position.x,
+                             origin.y + child.m_position.y - m_position.y};
     if (!child.m_visible) return;
     if (child.m_cached) {
         child.draw_through_cache(surface, child_origin);
@@ -158,7 +160,9 @@ void Widget::draw_through_cache(RenderSurface& surface, Point origin) {
         draw(m_cache, {0, 0});
     }
     if (const Bitmap* bitmap = m_cache.bitmap()) {
-        blit(surface, origin, m_size, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
+        // The cache may be smaller than the widget (bounded, or short of memory): what it holds.
+        const Size shown{std::min(m_size.width, bitmap->width()), std::min(m_size.height, bitmap->height())};
+        blit(surface, origin, shown, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
     }
 }
 
@@ -174,7 +178,15 @@ bool Widget::bind(const Properties& properties, std::u16string_view id) {
     const auto element = properties.find_element(id);
     if (!element) return false;
     while (!m_children.empty()) m_children.pop_back();
-    load(properties, *element);
+    try {
+        load(properties, *element);
+    } catch (const std::bad_alloc&) {
+        // A skin too large for the memory left: nothing of it is kept.
+        os::log() << u"Widget::bind no memory for {" << id << u"}\n";
+        while (!m_children.empty()) m_children.pop_back();
+        invalidate_layout();
+        return false;
+    }
     invalidate_layout();
     mark_redraw();
     return true;

@@ -6,15 +6,21 @@
 
 namespace {
 int32_t along(Point p, int axis) { return axis == 0 ? p.x : p.y; }
+
+// A measured pair that a screen can show: both lengths within 0..kMaxScreenLength.
+MeasuredPair bounded(MeasuredPair pair) {
+    const int32_t preferred = clamp_length(pair.preferred);
+    return {preferred, std::min(clamp_length(pair.minimum), preferred)};
+}
 }  // namespace
 
 MeasuredPair Widget::measure_width() {
-    if (m_measured_width.preferred == -1) m_measured_width = compute_width();
+    if (m_measured_width.preferred == -1) m_measured_width = bounded(compute_width());
     return m_measured_width;
 }
 
 MeasuredPair Widget::measure_height() {
-    if (m_measured_height.preferred == -1) m_measured_height = compute_height();
+    if (m_measured_height.preferred == -1) m_measured_height = bounded(compute_height());
     return m_measured_height;
 }
 
@@ -44,10 +50,11 @@ void Widget::place_children(int axis) {
         const int32_t border_max = along(child->m_border_max, axis);
         const int32_t size = child_size(anchor, border_min, border_max, own_length, pair.preferred);
         const int32_t offset = child_offset(anchor, border_min, border_max, own_length, size);
+        const int32_t at = clamp_position(int64_t{own_position} + offset);
         if (axis == 0) {
-            child->set_x(own_position + offset, size);
+            child->set_x(at, size);
         } else {
-            child->set_y(own_position + offset, size);
+            child->set_y(at, size);
         }
     }
 }
@@ -56,6 +63,8 @@ void Widget::layout_x() { place_children(0); }
 void Widget::layout_y() { place_children(1); }
 
 void Widget::set_x(int32_t x, int32_t width) {
+    x = clamp_position(x);
+    width = clamp_length(width);
     if (x == m_position.x && width == m_size.width && !m_layout_dirty) return;
     m_position.x = x;
     m_size.width = width;
@@ -66,6 +75,8 @@ void Widget::set_x(int32_t x, int32_t width) {
 }
 
 void Widget::set_y(int32_t y, int32_t height) {
+    y = clamp_position(y);
+    height = clamp_length(height);
     if (y == m_position.y && height == m_size.height && !m_layout_dirty) return;
     m_position.y = y;
     m_size.height = height;

@@ -10,8 +10,20 @@
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_callbacks.h"
 
+// What the library reads through. While a seek runs, the library walks the stream block by block
+// with no test for the end of the file, so it would walk on for ever past the end of a cut file.
+// Past the end it is therefore shown empty blocks of audio, which it counts off until it arrives,
+// and the seek is reported as having left the data present.
+struct MusepackSource {
+    InputFile* file = nullptr;
+    bool seeking = false;
+    bool beyond = false;       // the library's position lies outside the file
+    bool went_beyond = false;  // it did so during this seek
+};
+
 struct FileReaderMusepack::Decoder {
     mpc_reader reader{};
+    MusepackSource source;
     mpc_demux* demux = nullptr;
     std::vector<MPC_SAMPLE_FORMAT> samples = std::vector<MPC_SAMPLE_FORMAT>(MPC_DECODER_BUFFER_LENGTH);
 
@@ -22,18 +34,36 @@ struct FileReaderMusepack::Decoder {
 
 namespace {
 
-InputFile& file_of(mpc_reader* reader) { return *static_cast<InputFile*>(reader->data); }
+MusepackSource& source_of(mpc_reader* reader) { return *static_cast<MusepackSource*>(reader->data); }
+
+// An audio block ("AP") three bytes long, holding nothing.
+constexpr unsigned char empty_block[3] = {'A', 'P', 3};
 
 mpc_int32_t read_callback(mpc_reader* reader, void* buffer, mpc_int32_t size) {
     if (size <= 0) return 0;
-    return static_cast<mpc_int32_t>(file_of(reader).read(buffer, static_cast<std::size_t>(size)));
+    MusepackSource& source = source_of(reader);
+    if (source.seeking && (source.beyond || source.file->position() >= source.file->size())) {
+        source.beyond = source.went_beyond = true;
+        auto* bytes = static_cast<unsigned char*>(buffer);
+        for (mpc_int32_t i = 0; i < size; ++i) bytes[i] = empty_block[i % 3];
+        return size;
+    }
+    return static_cast<mpc_int32_t>(source.file->read(buffer, static_cast<std::size_t>(size)));
 }
 
-mpc_bool_t seek_callback(mpc_reader* reader, mpc_int32_t offset) { return file_of(reader).seek(offset) ? MPC_TRUE : MPC_FALSE; }
+mpc_bool_t seek_callback(mpc_reader* reader, mpc_int32_t offset) {
+    MusepackSource& source = source_of(reader);
+    if (source.seeking && (offset < 0 || offset >= source.file->size())) {
+        source.beyond = source.went_beyond = true;
+        return MPC_TRUE;
+    }
+    source.beyond = false;
+    return source.file->seek(offset) ? MPC_TRUE : MPC_FALSE;
+}
 
-mpc_int32_t tell_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(file_of(reader).position()); }
+mpc_int32_t tell_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(source_of(reader).file->position()); }
 
-mpc_int32_t size_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(file_of(reader).size()); }
+mpc_int32_t size_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(source_of(reader).file->size()); }
 
 mpc_bool_t can_seek_callback(mpc_reader*) { return MPC_TRUE; }
 
@@ -64,7 +94,9 @@ FileReaderMusepack::FileReaderMusepack(const std::u16string& path) {
     if (m_file.size() > std::numeric_limits<mpc_int32_t>::max() || !m_file.seek(0)) return;
 
     auto decoder = std::make_unique<Decoder>();
-    decoder->reader = mpc_reader{read_callback, seek_callback, tell_callback, size_callback, can_seek_callback, &m_file};
+    decoder->source.file = &m_file;
+    decoder->reader =
+        mpc_reader{read_callback, seek_callback, tell_callback, size_callback, can_seek_callback, &decoder->source};
     decoder->demux = mpc_demux_init(&decoder->reader);
     if (decoder->demux == nullptr) return;
     mpc_streaminfo info{};
@@ -74,6 +106,15 @@ FileReaderMusepack::FileReaderMusepack(const std::u16string& path) {
     m_rate = static_cast<int>(info.sample_freq);
     m_bit_rate = static_cast<int>(info.average_bitrate);
     m_total_frames = info.samples > info.beg_silence ? static_cast<std::int64_t>(info.samples - info.beg_silence) : 0;
+    // A header may promise more samples than the file could hold; a seek walks at most one block
+    // (version 8, at least 3 bytes each) or one frame (version 7, at least 20 bits) per sample
+    // count it skips, so bounding the length by the bytes bounds every seek's walk.
+    const std::int64_t bytes = m_file.size();
+    const std::int64_t block_samples =
+        info.stream_version >= 8 ? std::int64_t{MPC_FRAME_LENGTH} << std::min<unsigned>(info.block_pwr, 20) : 0;
+    const std::int64_t most =
+        block_samples > 0 ? (bytes / 3 + 1) * block_samples : (bytes * 8 / 20 + 1) * MPC_FRAME_LENGTH;
+    m_total_frames = std::min(m_total_frames, most);
     m_decoder = std::move(decoder);
 }
 
@@ -89,8 +130,8 @@ bool FileReaderMusepack::decode_frame() {
             return false;
         }
         if (frame.samples == 0) continue;
-        const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(frame.samples) * m_channels,
-                                                        m_decoder->samples.size());
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(frame.samples) * m_channels, m_decoder->samples.size());
         AudioBlock block(count * 2, AudioFormat{m_channels, 16, m_rate});
         auto* out = reinterpret_cast<std::int16_t*>(block.data());
         for (std::size_t i = 0; i < count; ++i) out[i] = to_pcm16(m_decoder->samples[i]);
@@ -135,8 +176,18 @@ bool FileReaderMusepack::seek(std::int64_t position) {
     std::lock_guard guard(m_lock);
     if (!m_decoder) return false;
     position = std::clamp<std::int64_t>(position, 0, m_total_frames);
-    if (mpc_demux_seek_sample(m_decoder->demux, static_cast<mpc_uint64_t>(position)) != MPC_STATUS_OK) return false;
+    MusepackSource& source = m_decoder->source;
+    source.seeking = true;
+    source.beyond = source.went_beyond = false;
+    const mpc_status status = mpc_demux_seek_sample(m_decoder->demux, static_cast<mpc_uint64_t>(position));
+    source.seeking = false;
     m_pending = AudioBlock();
+    if (status != MPC_STATUS_OK || source.went_beyond) {
+        // The place asked for is not in the file (it was cut short): the reader stays at its end.
+        source.beyond = false;
+        m_ended = true;
+        return false;
+    }
     m_position = position;
     m_ended = false;
     return true;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "audio/readers/file_callbacks.h"
+#include "audio/readers/vorbis_setup_check.h"
 
 struct FileReaderVorbis::Decoder {
     OggVorbis_File file{};
@@ -38,10 +39,16 @@ FileReaderVorbis::FileReaderVorbis(const std::u16string& path) {
     if (!m_file.open(path)) return;
     // Only Ogg streams reach the library: anything else is turned away without a read past 4 bytes.
     char magic[4] = {};
-    if (m_file.read(magic, 4) != 4 || std::memcmp(magic, "OggS", 4) != 0 || !m_file.seek(0)) return;
+    if (m_file.read(magic, 4) != 4 || std::memcmp(magic, "OggS", 4) != 0) return;
+    if (!vorbis_codebooks_usable(m_file) || !m_file.seek(0)) return;
     auto decoder = std::make_unique<Decoder>();
     const ov_callbacks callbacks{read_callback, seek_callback, close_callback, tell_callback};
-    if (ov_open_callbacks(&m_file, &decoder->file, nullptr, 0, callbacks) != 0) return;
+    if (ov_open_callbacks(&m_file, &decoder->file, nullptr, 0, callbacks) != 0) {
+        // A failed open may keep what it allocated before it gave up (the sync and stream state);
+        // clearing is safe either way, as the structure is zeroed where the library let go.
+        ov_clear(&decoder->file);
+        return;
+    }
     vorbis_info* info = ov_info(&decoder->file, -1);
     if (info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0) {
         // Mono and stereo only: the player and its level meters know no other layout.
@@ -73,7 +80,8 @@ AudioBlock FileReaderVorbis::get_data(int requested_frames) {
     AudioBlock block(static_cast<std::size_t>(frames) * m_channels * 2, AudioFormat{m_channels, 16, m_rate});
     for (int holes = 0; holes <= max_holes_per_pull; ++holes) {
         int link = 0;
-        const long got = ov_read(&m_decoder->file, reinterpret_cast<char*>(block.data()), static_cast<int>(block.length()), &link);
+        const long got =
+            ov_read(&m_decoder->file, reinterpret_cast<char*>(block.data()), static_cast<int>(block.length()), &link);
         if (got == OV_HOLE) continue;
         if (got <= 0) {
             if (got < 0) m_failed = true;

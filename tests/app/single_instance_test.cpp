@@ -89,12 +89,13 @@ TEST_F(SingleInstanceTest, SecondStartWaitsForTheMutexThenHandsOver) {
     // This process plays the running instance while it is still starting: mutex held, channel open.
     instance_channel::StartupMutex mutex;
     ASSERT_TRUE(mutex.open(u"Quillon Touch"));
-    ASSERT_TRUE(mutex.wait());
+    ASSERT_EQ(mutex.wait(), instance_channel::WaitResult::Owned);
     std::mutex lock;
     std::vector<std::u16string> received;
-    instance_channel::InstanceServer server([&](std::u16string text) {
+    instance_channel::InstanceServer server([&](std::u16string text, instance_channel::Receipt receipt) {
         std::lock_guard guard(lock);
         received.push_back(std::move(text));
+        receipt.confirm();
     });
     ASSERT_TRUE(server.start(kClassName));
 
@@ -115,7 +116,10 @@ TEST_F(SingleInstanceTest, SecondStartWaitsForTheMutexThenHandsOver) {
 
 TEST_F(SingleInstanceTest, EmptyCommandLineTravelsAsPlaceholder) {
     std::vector<std::u16string> received;
-    instance_channel::InstanceServer server([&](std::u16string text) { received.push_back(std::move(text)); });
+    instance_channel::InstanceServer server([&](std::u16string text, instance_channel::Receipt receipt) {
+        received.push_back(std::move(text));
+        receipt.confirm();
+    });
     ASSERT_TRUE(server.start(kClassName));
     Program second({});
     EXPECT_EQ(second.wait(), 0);
@@ -188,7 +192,10 @@ TEST(CommandQueueTest, ReadsTheSipPreference) {
 TEST(InstanceChannelTest, RefusesMalformedFrames) {
     TempRoot root;
     std::vector<std::u16string> received;
-    instance_channel::InstanceServer server([&](std::u16string text) { received.push_back(std::move(text)); });
+    instance_channel::InstanceServer server([&](std::u16string text, instance_channel::Receipt receipt) {
+        received.push_back(std::move(text));
+        receipt.confirm();
+    });
     ASSERT_TRUE(server.start(kClassName));
     for (const std::string& frame : {std::string("\x03\x00\x00\x00"
                                                  "abc",

@@ -47,12 +47,23 @@ void fuzz_factory(const std::uint8_t* data, std::size_t size) {
     if (!reader) return;
     StreamInfo& info = reader->info();
     (void)info.duration();
-    for (int pass = 0; pass < 2; ++pass) {
-        for (int i = 0; i < max_pulls; ++i) {
+    auto play = [&](int pulls) {
+        for (int i = 0; i < pulls; ++i) {
             if (reader->output().get_data(16384).is_empty()) break;
         }
-        reader->seek(info.length() / 3);
+    };
+    play(max_pulls);
+    // Seeks as the playback screen makes them: into the middle, to 9 seconds, to the end and past
+    // it (a header may promise more than a cut file holds), and back to the start; each must end
+    // promptly and leave a reader that plays on or stops.
+    const std::int64_t length = info.length();
+    for (const std::int64_t target :
+         {length / 3, info.position_of_time(9.0), length, length + 1, length * 2 / 3, std::int64_t{0}}) {
+        reader->seek(target);
+        (void)info.position();
+        play(64);
     }
+    play(max_pulls);
 }
 
 void fuzz_id3(const std::uint8_t* data, std::size_t size) {

@@ -5,6 +5,7 @@
 #include "skin/bitmap.h"
 #include "skin/properties.h"
 #include "skin/skin_dump.h"
+#include "tests/skin/fuzz/skin_fuzz_widgets.h"
 
 namespace {
 void visit(const Properties& properties, SkinElement element, int depth, int& budget) {
@@ -36,6 +37,13 @@ int skin_fuzz_one(const uint8_t* data, size_t size) {
             // A directory that is not sorted may not find its own ids; it must still end.
             properties.find_element(id);
             visit(properties, element, 0, budget);
+        }
+        // Every element it loads is laid out and drawn as a screen would be.
+        fill_fuzz_widget_registry();
+        int screens = 32;
+        for (const auto& [id, element] : properties.top_level_elements()) {
+            if (--screens < 0) break;
+            lay_out_and_draw(properties, id, 240, 320);
         }
     }
     dump_skin(bytes);

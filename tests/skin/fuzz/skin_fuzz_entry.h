@@ -1,6 +1,7 @@
 #pragma once
 // One fuzz input through the skin reader: load_skin, every lookup on every element it reaches,
-// the dump, and the bitmap loader. Shared by the libFuzzer target and the corpus replay test.
+// every top-level element built into widgets, laid out and drawn, the dump, and the bitmap loader.
+// Shared by the libFuzzer target and the corpus replay test.
 #include <cstddef>
 #include <cstdint>
 
