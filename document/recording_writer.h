@@ -2,9 +2,10 @@
 // The file end of a recording chain, whatever the codec: the MP3 writer for "mp3", the WAV writers
 // for "PCM", "ADPCM" and "GSM". The document links the ActiveBuffer to input() and polls is_valid().
 //
-// checkpoint() runs on the GUI thread about once a second while recording: it pushes buffered
-// audio into the file and brings a WAV header up to date, so a process that is killed leaves a
-// file that plays up to a second or two before the end.
+// checkpoint() is called on the GUI thread about once a second while recording. It only asks: the
+// ActiveBuffer's thread, right after its next block, pushes buffered audio into the file, brings a
+// WAV header up to date and syncs the file's data (and, the first time, its folder), so a process
+// that is killed, or a power cut, leaves a file that plays up to a second or two before the end.
 #include <memory>
 #include <string>
 
