@@ -480,10 +480,11 @@ void Document::poll_recording() {
         return;
     }
     if (!m_paused) m_gate.tick();
-    if (++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9) {
-        m_ticks_since_checkpoint = 0;
-        m_writer->checkpoint();
-    }
+    // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
+    // killed process then loses only the last moments); about once a second it is made durable.
+    const bool durable = ++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9;
+    if (durable) m_ticks_since_checkpoint = 0;
+    m_writer->checkpoint(durable);
 }
 
 void Document::poll_phone() {

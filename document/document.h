@@ -45,7 +45,8 @@ class Document final : public Singleton<Document>,
                        private os::FolderScannerObserver {
 public:
     static constexpr double poll_seconds = 0.2;
-    // How often buffered audio is pushed into the file while recording.
+    // How often buffered audio is made durable in the file while recording (it is pushed into
+    // the file on every poll).
     static constexpr double checkpoint_seconds = 1.0;
 
     // Runs the first loading phase.

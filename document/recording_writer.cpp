@@ -15,24 +15,32 @@
 namespace {
 
 // The writer's input as the ActiveBuffer sees it. A checkpoint asked for by the GUI thread is done
-// here, on the ActiveBuffer's thread, right after the next block: a sync can take long on a slow
-// card, and neither the GUI nor the capture thread may wait for it.
+// here, on the ActiveBuffer's thread, right after the next block: a write or a sync can take long on
+// a slow card, and neither the GUI nor the capture thread may wait for it.
 class CheckpointInput final : public AudioConsumer {
 public:
-    CheckpointInput(AudioConsumer& writer, std::u16string path, std::function<bool()> sync)
-        : m_writer(writer), m_path(std::move(path)), m_sync(std::move(sync)) {}
+    CheckpointInput(AudioConsumer& writer, std::u16string path, std::function<void()> push, std::function<bool()> sync)
+        : m_writer(writer), m_path(std::move(path)), m_push(std::move(push)), m_sync(std::move(sync)) {}
 
     void on_data(const AudioBlock& block) override {
         {
             std::lock_guard<std::recursive_mutex> guard(m_writer.lock());
             m_writer.on_data(block);
         }
-        if (m_requested.exchange(false)) checkpoint();
+        const unsigned requested = m_requested.exchange(0);
+        if (requested & durable_request) {
+            sync();
+        } else if (requested & push_request) {
+            m_push();
+        }
     }
-    void request() { m_requested = true; }
+    void request(bool durable) { m_requested.fetch_or(durable ? durable_request : push_request); }
 
 private:
-    void checkpoint() {
+    static constexpr unsigned push_request = 1;
+    static constexpr unsigned durable_request = 2;
+
+    void sync() {
         if (!m_sync()) return;
         // The file's own entry in its folder: without it a synced file may still be gone after a
         // power cut. Once per recording is enough.
@@ -44,18 +52,22 @@ private:
 
     AudioConsumer& m_writer;
     std::u16string m_path;
+    std::function<void()> m_push;
     std::function<bool()> m_sync;
-    std::atomic<bool> m_requested{false};
+    std::atomic<unsigned> m_requested{0};
     bool m_folder_synced = false;
 };
 
 class Mp3RecordingWriter final : public RecordingWriter {
 public:
     Mp3RecordingWriter(const std::u16string& path, bool append, int32_t bit_rate)
-        : m_writer(path, append, bit_rate), m_input(m_writer, path, [this] { return m_writer.file_writer().sync(); }) {}
+        : m_writer(path, append, bit_rate),
+          m_input(
+              m_writer, path, [this] { m_writer.file_writer().flush(); },
+              [this] { return m_writer.file_writer().sync(); }) {}
     AudioConsumer& input() override { return m_input; }
     bool is_valid() const override { return m_writer.is_valid(); }
-    void checkpoint() override { m_input.request(); }
+    void checkpoint(bool durable) override { m_input.request(durable); }
 
 private:
     Mp3Writer m_writer;
@@ -65,10 +77,12 @@ private:
 class PcmRecordingWriter final : public RecordingWriter {
 public:
     PcmRecordingWriter(const std::u16string& path, bool append)
-        : m_writer(path, append, WavCodec::Pcm), m_input(m_writer, path, [this] { return m_writer.sync(); }) {}
+        : m_writer(path, append, WavCodec::Pcm),
+          m_input(
+              m_writer, path, [this] { m_writer.update_header(); }, [this] { return m_writer.sync(); }) {}
     AudioConsumer& input() override { return m_input; }
     bool is_valid() const override { return m_writer.is_valid(); }
-    void checkpoint() override { m_input.request(); }
+    void checkpoint(bool durable) override { m_input.request(durable); }
 
 private:
     WavFileWriter m_writer;
@@ -78,10 +92,12 @@ private:
 class CodecRecordingWriter final : public RecordingWriter {
 public:
     CodecRecordingWriter(std::unique_ptr<CodecWavWriter> writer, const std::u16string& path)
-        : m_writer(std::move(writer)), m_input(*m_writer, path, [this] { return m_writer->sync(); }) {}
+        : m_writer(std::move(writer)),
+          m_input(
+              *m_writer, path, [this] { m_writer->update_header(); }, [this] { return m_writer->sync(); }) {}
     AudioConsumer& input() override { return m_input; }
     bool is_valid() const override { return m_writer->is_valid(); }
-    void checkpoint() override { m_input.request(); }
+    void checkpoint(bool durable) override { m_input.request(durable); }
 
 private:
     std::unique_ptr<CodecWavWriter> m_writer;

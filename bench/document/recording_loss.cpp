@@ -3,8 +3,9 @@
 //
 // - at stop: `record --seconds N` captures from the start of recording until its N s timer stops
 //   it; the loss is N minus the seconds the file plays.
-// - after kill -9: `record` is killed N s after it reported the recording started; the loss is N
-//   minus the seconds the file left behind plays (what a player finds in it).
+// - after kill -9: `record` is killed N + 0.2 k s (k = 0..4, spread over the one-second checkpoint
+//   cycle) after it reported the recording started; the loss is that time minus the seconds the
+//   file left behind plays (what a player decodes from it).
 //
 //     recording_loss [--tool PATH/quillon-tool] [--runs R] [--seconds N]
 //
@@ -95,9 +96,19 @@ void write_tone(const std::string& path, int rate, double seconds) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Seconds of audio a player decodes from the file (an MP3 holds the encoder's delay and padding,
+// a few dozen milliseconds, on top of what was recorded).
 double plays_seconds(const std::string& path) {
     std::unique_ptr<FileReader> reader = FileReader::open(os::from_utf8(path));
-    return reader ? reader->info().duration() : 0.0;
+    if (!reader) return 0.0;
+    int64_t frames = 0;
+    int rate = 0;
+    for (AudioBlock block = reader->output().get_data(4096); !block.is_empty();
+         block = reader->output().get_data(4096)) {
+        frames += block.frames();
+        rate = block.rate();
+    }
+    return rate > 0 ? static_cast<double>(frames) / rate : 0.0;
 }
 
 struct Loss {
@@ -148,7 +159,9 @@ int main(int argc, char** argv) {
             Child killed = start(tool, {"record", "--format", format});
             const std::string path = read_line(killed);
             const Clock::time_point begun = Clock::now();
-            while (std::chrono::duration<double>(Clock::now() - begun).count() < seconds) ::usleep(1000);
+            // The kills fall at different moments of the one-second checkpoint cycle.
+            const double kill_after = seconds + 0.2 * (run % 5);
+            while (std::chrono::duration<double>(Clock::now() - begun).count() < kill_after) ::usleep(1000);
             ::kill(killed.pid, SIGKILL);
             const double ran = std::chrono::duration<double>(Clock::now() - begun).count();
             finish(killed);
