@@ -73,6 +73,7 @@ std::size_t ActiveBuffer::queued_blocks() {
 }
 
 void ActiveBuffer::run_loop(Thread& thread) {
+    os::mark_audio_thread();
     while (!thread.stop_requested()) {
         AudioBlock block;
         bool taken = false;
@@ -90,7 +91,7 @@ void ActiveBuffer::run_loop(Thread& thread) {
             m_wake.wait();
             continue;
         }
-        feed(*this, block);  // the writer runs here, outside this node's lock
+        feed(*this, block);    // the writer runs here, outside this node's lock
         block = AudioBlock();  // samples are released before the count says the writer is done
         std::lock_guard guard(lock());
         m_in_flight = 0;

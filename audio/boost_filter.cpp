@@ -50,6 +50,20 @@ void BoostFilter::reset() {
     m_held = AudioBlock();
 }
 
+void BoostFilter::flush() {
+    std::lock_guard guard(lock());
+    if (m_held.is_empty()) return;
+    AudioBlock held(m_held.length(), m_held.format());
+    std::memcpy(held.data(), m_held.data(), m_held.length());
+    m_held = AudioBlock();
+    if (m_previous_peak != 0 && held.bits() == 16 && held.channels() == 1) {
+        auto* samples = reinterpret_cast<int16_t*>(held.data());
+        const int64_t g = gain(m_previous_peak);
+        for (std::size_t k = 0; k < held.length() / 2; ++k) samples[k] = apply_gain(samples[k], g);
+    }
+    feed(*this, held);
+}
+
 int64_t BoostFilter::curve(int64_t x) const {
     int64_t x_lo = m_x2, y_lo = m_ymax, x_hi = 32768, y_hi = 32768;
     if (x < m_x0) {
@@ -110,7 +124,7 @@ std::size_t BoostFilter::process(int16_t* s, std::size_t n_samples, int rate) {
     int fallback_value = 0;
     while (e < n && i < last) {
         int64_t j = i + 1;
-        while (j < n && static_cast<int32_t>(s[j - 1]) * s[j] > 0) ++j;
+        while (j<n&& static_cast<int32_t>(s[j - 1]) * s[j]> 0) ++j;
         if (j >= n) break;
 
         int64_t peak = i;

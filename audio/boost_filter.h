@@ -20,6 +20,9 @@ public:
     int factor();
     // Drops the held samples and forgets the previous peak: called after each recording.
     void reset();
+    // Feeds the held samples on at the gain of the last accepted peak (unchanged when there was
+    // none): at stop nothing follows to judge them by, and they belong to the recording.
+    void flush();
 
     void on_data(const AudioBlock& block) override;
 

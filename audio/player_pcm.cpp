@@ -103,6 +103,7 @@ uint32_t PlayerPCM::buffer_size() {
 }
 
 void PlayerPCM::run_loop(Thread& thread) {
+    os::mark_audio_thread();
     m_ready.set();  // the message queue exists from construction on
     while (!thread.stop_requested()) {
         os::WaveMessage message;
@@ -116,10 +117,17 @@ void PlayerPCM::run_loop(Thread& thread) {
         // Notifications of a device already let go of (closed on a restart while draining) are stale.
         if (!m_handle || message.device != m_handle.get()) continue;
         switch (message.message) {
-        case os::MM_WOM_OPEN: on_device_ready(); break;
-        case os::MM_WOM_DONE: on_done(message.header); break;
-        case os::MM_WOM_CLOSE: on_close(); break;
-        default: break;
+            case os::MM_WOM_OPEN:
+                on_device_ready();
+                break;
+            case os::MM_WOM_DONE:
+                on_done(message.header);
+                break;
+            case os::MM_WOM_CLOSE:
+                on_close();
+                break;
+            default:
+                break;
         }
     }
     std::lock_guard guard(lock());
@@ -234,7 +242,8 @@ bool PlayerPCM::fill() {
                 m_pending = AudioBlock();
                 break;
             }
-            const uint32_t count = static_cast<uint32_t>(std::min<std::size_t>(m_pending.length(), m_buffer_size - copied));
+            const uint32_t count =
+                static_cast<uint32_t>(std::min<std::size_t>(m_pending.length(), m_buffer_size - copied));
             std::memcpy(header.data + copied, m_pending.data(), count);
             copied += count;
             m_pending = m_pending.sub_block(count, m_pending.length() - count);

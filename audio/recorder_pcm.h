@@ -23,6 +23,10 @@ public:
     // Stops capturing; true on success or when already paused.
     virtual bool pause() = 0;
     virtual bool is_paused() = 0;
+    // Ends capture and feeds what the device captured up to now, the partly filled buffer too, so
+    // the last moments before a stop reach the file. Call while the consumer is still linked; the
+    // recorder captures nothing more afterwards.
+    virtual void finish() = 0;
     // The device is open and has not failed.
     virtual bool is_ok() = 0;
     virtual int channels() = 0;

@@ -43,27 +43,32 @@ RecorderPCMImpl::RecorderPCMImpl(int channels, int rate, int bits)
 
 RecorderPCMImpl::~RecorderPCMImpl() {
     os::log() << u"recorder ~RecorderPCMImpl " << os::tick_count() << u"\n";
-    {
-        std::lock_guard guard(m_lock);
-        if (m_handle) {
-            m_state = 3;
-            uint32_t result = m_handle->reset();
-            if (result != os::MMSYSERR_NOERROR) os::log() << u"recorder bad reset!!!!! waveInReset=" << result << u"\n";
-            // The reset hands back every buffer, the partly filled one too: pass what they hold on
-            // so the last moments before stop reach the file.
-            harvest();
-            result = m_handle->close();
-            if (result != os::MMSYSERR_NOERROR) os::log() << u"recorder bad close!!!!! waveInClose=" << result << u"\n";
-        }
-    }
+    close_device();
     m_thread->request_stop();
-    m_stop_wake.set();
+    m_wake.set();
     m_thread->join();
     std::lock_guard guard(m_lock);
     m_handle.reset();
 }
 
+void RecorderPCMImpl::close_device() {
+    std::lock_guard guard(m_lock);
+    if (!m_handle || m_device_closed) return;
+    m_device_closed = true;
+    m_state = 3;
+    uint32_t result = m_handle->reset();
+    if (result != os::MMSYSERR_NOERROR) os::log() << u"recorder bad reset!!!!! waveInReset=" << result << u"\n";
+    // The reset hands back every buffer, the partly filled one too: pass what they hold on so the
+    // last moments before stop reach the file.
+    harvest();
+    result = m_handle->close();
+    if (result != os::MMSYSERR_NOERROR) os::log() << u"recorder bad close!!!!! waveInClose=" << result << u"\n";
+}
+
+void RecorderPCMImpl::finish() { close_device(); }
+
 void RecorderPCMImpl::run_loop(Thread& thread) {
+    os::mark_audio_thread();
     while (!thread.stop_requested()) {
         {
             std::lock_guard guard(m_lock);
@@ -85,7 +90,7 @@ void RecorderPCMImpl::run_loop(Thread& thread) {
             if (m_state == 3) break;
         }
         // A pass every 100 ms; ten 200 ms buffers leave two seconds of slack before the device starves.
-        m_stop_wake.wait_for(100);
+        m_wake.wait_for(100);
     }
 }
 
@@ -143,6 +148,7 @@ void RecorderPCMImpl::harvest() {
 bool RecorderPCMImpl::start() {
     std::lock_guard guard(m_lock);
     m_start_requested = true;
+    m_wake.set();
     return m_handle != nullptr;
 }
 

@@ -20,6 +20,7 @@ public:
     bool start() override;
     bool pause() override;
     bool is_paused() override;
+    void finish() override;
     bool is_ok() override;
     int channels() override;
     int bits() override;
@@ -38,12 +39,15 @@ private:
     void run_loop(Thread& thread);
     void start_device();
     void harvest();
+    void close_device();
     void queue_header(os::WaveHeader& header);
     uint32_t handle_id() const { return m_handle ? m_handle->id() : 0; }
 
     std::recursive_mutex m_lock;
     std::unique_ptr<Worker> m_thread;
-    Event m_stop_wake{Event::Reset::Manual};
+    // Ends the 100 ms wait between passes early: for a stop, and for a start so that capture
+    // begins at once rather than up to two passes later.
+    Event m_wake{Event::Reset::Automatic};
     os::MessageQueue m_messages;
     std::array<os::WaveHeader, buffer_count> m_headers;
     std::array<std::vector<uint8_t>, buffer_count> m_buffers;
@@ -55,5 +59,6 @@ private:
     int m_bits;
     bool m_paused = false;
     bool m_start_requested = false;
+    bool m_device_closed = false;
     int m_state = 0;
 };

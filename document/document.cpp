@@ -13,6 +13,7 @@
 #include "os/file_system.h"
 #include "os/log.h"
 #include "os/path.h"
+#include "os/registry.h"
 #include "os/tick.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/speaker_phone.h"
@@ -56,9 +57,7 @@ Document::~Document() {
 
 void Document::add_observer(DocumentObserver* observer) { m_observers.push_back(observer); }
 
-void Document::remove_observer(DocumentObserver* observer) {
-    std::erase(m_observers, observer);
-}
+void Document::remove_observer(DocumentObserver* observer) { std::erase(m_observers, observer); }
 
 void Document::notify(int32_t code, int32_t parameter) {
     // An observer may add or remove observers while it handles the event.
@@ -81,6 +80,8 @@ void Document::set_window_hooks(std::function<bool()> is_window_active, std::fun
 void Document::load_first_things() {
     const Stopwatch watch;
     m_settings.load_first();
+    // The program runs on with the defaults of what it could not read, but says so.
+    if (!m_settings.read_error.empty()) os::log() << u"load_first_things: " << m_settings.read_error << u"\n";
     m_boost.set_boost(boost_factor_of(m_settings.boost));
     m_level.set_vas_level(m_settings.vas_level);
     os::log() << u"load_first_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
@@ -96,11 +97,14 @@ void Document::load_secondary_things() {
     os::log() << u"load_secondary_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
 }
 
-void Document::save_settings() {
+bool Document::save_settings() {
     m_settings.volume = m_player.volume();
     m_settings.vas_level = m_level.vas_level();
-    m_settings.save();
-    flush_settings();
+    if (!m_settings.save() || !flush_settings()) {
+        os::log() << u"save_settings: " << os::reg_last_error() << u"\n";
+        return false;
+    }
+    return true;
 }
 
 void Document::set_boost(std::u16string_view boost) {
@@ -139,7 +143,9 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     const os::DateTime moment = os::now();
     const std::u16string title = record_title_of(moment);
     const RecordFormat format = record_format();
-    const std::u16string path = make_record_path(prefix + u" " + title, folder, extension_for(format.codec));
+    // The date and time stay in the name whatever the length of the caller's name.
+    const std::u16string path =
+        make_record_path(prefix + u" " + title, folder, extension_for(format.codec), title.size() + 1);
 
     RecordEntry current;
     current.path = path;
@@ -169,6 +175,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     stop();
     m_current = current;
     m_recording_call = call;
+    m_recording_new = true;
     // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
     m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
     if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
@@ -176,7 +183,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
         return false;
     }
     write_current_path(path);
-    const int index = m_records.insert(record_entry(path));
+    const int index = m_records.insert(record_entry(path, false));
     notify(DocumentEvent::RecordingStarted, index);
     return true;
 }
@@ -233,21 +240,38 @@ void Document::stop() {
     }
     if (m_writer) {
         if (m_recorder) {
+            // What the device captured up to this moment goes down the chain first, and what the
+            // boost node still holds back follows it: a recording ends where the stop came.
+            m_recorder->finish();
             connect(*m_recorder, nullptr);
             m_recorder.reset();
+            m_boost.flush();
             play_sound_sync(end_beep);
         }
         // Every block captured so far goes into the file before the writer closes it.
         const Stopwatch watch;
         while (m_buffer.queued_blocks() > 0 && watch.elapsed() < drain_limit_seconds) sleep_seconds(0.01);
+        // Nothing reached the writer: the file holds at most a tag, which nothing can play.
+        const bool empty = m_recording_new && m_duration.total() <= 0.0;
+        m_recording_new = false;
         m_boost.reset();
         m_buffer.start();
         connect(m_buffer, nullptr);
         m_writer.reset();
         m_gate.unlink();
         if (m_settings.speaker) set_speakerphone(false);
+        if (empty) remove_empty_recording();
     }
     notify(DocumentEvent::Stopped);
+}
+
+void Document::remove_empty_recording() {
+    os::log() << u"os::delete_file empty recording " << m_current.path << u"\n";
+    os::delete_file(m_current.path);
+    const int index = m_records.find(m_current.path);
+    if (index < 0) return;
+    m_records.remove_at(static_cast<size_t>(index));
+    notify(DocumentEvent::RecordDeleted, index);
 }
 
 void Document::set_paused(bool paused) {
@@ -412,6 +436,8 @@ void Document::end_with(int32_t code) {
 
 void Document::on_timer(Timer&) {
     m_poll.after(poll_seconds);
+    // The audio threads log by the switch as last read here, so it is kept current.
+    os::refresh_log_switch();
     if (is_playing()) poll_playback();
     if (is_recording()) poll_recording();
     poll_phone();
@@ -454,10 +480,11 @@ void Document::poll_recording() {
         return;
     }
     if (!m_paused) m_gate.tick();
-    if (++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9) {
-        m_ticks_since_checkpoint = 0;
-        m_writer->checkpoint();
-    }
+    // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
+    // killed process then loses only the last moments); about once a second it is made durable.
+    const bool durable = ++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9;
+    if (durable) m_ticks_since_checkpoint = 0;
+    m_writer->checkpoint(durable);
 }
 
 void Document::poll_phone() {

@@ -45,7 +45,8 @@ class Document final : public Singleton<Document>,
                        private os::FolderScannerObserver {
 public:
     static constexpr double poll_seconds = 0.2;
-    // How often buffered audio is pushed into the file while recording.
+    // How often buffered audio is made durable in the file while recording (it is pushed into
+    // the file on every poll).
     static constexpr double checkpoint_seconds = 1.0;
 
     // Runs the first loading phase.
@@ -58,7 +59,8 @@ public:
     // Settings.
     void load_first_things();
     void load_secondary_things();
-    void save_settings();
+    // False, with the reason in os::reg_last_error(), when the registry would not take them.
+    bool save_settings();
     void set_boost(std::u16string_view boost);
     // True when the launch entry followed the flag.
     bool set_auto_record(bool enabled);
@@ -124,6 +126,8 @@ private:
     // Links a new recorder into the chain and starts it after the beep; false when it cannot start.
     bool start_recorder();
     void fail_recording();
+    // Deletes the file of a new recording that never got audio and takes it off the list.
+    void remove_empty_recording();
     void poll_playback();
     void poll_recording();
     void poll_phone();
@@ -154,6 +158,8 @@ private:
 
     bool m_paused = false;
     bool m_recording_call = false;
+    // The recording runs into a file of its own (not appended to an earlier one).
+    bool m_recording_new = false;
     bool m_started_for_call = false;
     bool m_talking = false;
     bool m_speaker_state = false;

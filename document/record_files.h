@@ -11,13 +11,21 @@
 
 class Id3Tag;
 
-// The whole path of a recording stays below this many characters.
+// The whole path of a recording stays below this many characters where the title allows.
 inline constexpr size_t max_record_path = 250;
+// What Linux file systems take for one name, in bytes of its UTF-8 form.
+inline constexpr size_t max_name_bytes = 255;
+// Room kept in a name for the "~n" that a collision adds.
+inline constexpr size_t collision_room_bytes = 8;
 
-// folder/title.extension with the title cut so the path stays short, the characters that cannot
-// stand in a file name turned into spaces, and "~n" added until the name is free: an existing file
-// is never overwritten.
-std::u16string make_record_path(std::u16string_view title, std::u16string_view folder, std::u16string_view extension);
+// folder/title.extension, with "~n" added until the name is free (an existing file is never
+// overwritten). The characters that cannot stand in a file name become spaces, so do unusual
+// spaces; direction marks are dropped. The title is cut between characters so that the name fits
+// in 255 bytes with room for "~n" and the path stays below 250 characters, taking characters from
+// before its last keep_tail characters, which stay. The name is never empty ("Record" then) and
+// never starts with a dot (leading dots become "_").
+std::u16string make_record_path(std::u16string_view title, std::u16string_view folder, std::u16string_view extension,
+                                size_t keep_tail = 0);
 // Drops the control characters a title may not hold and turns a line feed into a space.
 std::u16string clean_title(std::u16string_view title);
 
@@ -25,8 +33,8 @@ std::u16string clean_title(std::u16string_view title);
 std::u16string record_title_of(const os::DateTime& moment);
 
 // The frames of a new recording's tag, in their fixed order; the picture only when not empty.
-void fill_new_record_tag(Id3Tag& tag, std::u16string_view artist, std::u16string_view title,
-                         std::u16string_view album, const os::DateTime& moment, const std::vector<uint8_t>& picture);
+void fill_new_record_tag(Id3Tag& tag, std::u16string_view artist, std::u16string_view title, std::u16string_view album,
+                         const os::DateTime& moment, const std::vector<uint8_t>& picture);
 // "07" for 7, "12" for 2012.
 std::u16string two_digits(int value);
 
@@ -36,5 +44,7 @@ bool is_record_file(std::u16string_view path);
 bool is_in_main_memory(std::u16string_view path);
 // "" for 0, "1023B", "1K", "1.5M".
 std::u16string size_text(uint64_t bytes);
-// The list entry of a file: size text, date and the tags; not valid when the file cannot be read.
-RecordEntry record_entry(std::u16string_view path);
+// The list entry of a file: size text, date and the tags; not valid when the file cannot be read
+// or no reader accepts it. A recording that has just begun has no audio yet: its entry is made
+// without asking the readers.
+RecordEntry record_entry(std::u16string_view path, bool require_reader = true);

@@ -13,8 +13,9 @@ int RecordList::insert(RecordEntry entry, bool* inserted) {
     }
     // The list is ordered by date, newest first, and holds each path once, so the first entry that
     // does not go before the new one is the first that is not newer.
-    const auto place = std::partition_point(m_entries.begin(), m_entries.end(),
-                                            [&](const std::unique_ptr<RecordEntry>& e) { return e->date > entry.date; });
+    const auto place =
+        std::partition_point(m_entries.begin(), m_entries.end(),
+                             [&](const std::unique_ptr<RecordEntry>& e) { return e->date > entry.date; });
     m_paths.insert(entry.path);
     const auto index = place - m_entries.begin();
     m_entries.insert(place, std::make_unique<RecordEntry>(std::move(entry)));

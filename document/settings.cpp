@@ -1,5 +1,6 @@
 #include "document/settings.h"
 
+#include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
 
@@ -72,31 +73,45 @@ uint32_t to_fixed_point(double value) {
 
 double from_fixed_point(uint32_t value) { return value / fixed_point_one; }
 
+namespace {
+// Keeps the first reason a read could not be done; an absent value is no reason.
+void note_read(bool found, std::u16string& error) {
+    if (!found && error.empty()) error = os::reg_last_error();
+}
+}  // namespace
+
 void Settings::load_first() {
-    os::reg_read_bool(settings_key, u"Speaker", speaker);
+    note_read(os::reg_read_bool(settings_key, u"Speaker", speaker), read_error);
     std::u16string text;
     // An unknown text would record as the default anyway; keeping the default text as well means
     // the options screen shows, and the next save writes, what is really used.
-    if (os::reg_read_string(settings_key, u"Format", text) && is_known_format(text)) format = text;
-    if (os::reg_read_string(settings_key, u"Boost", text) && is_known_boost(text)) boost = text;
+    bool found = os::reg_read_string(settings_key, u"Format", text);
+    note_read(found, read_error);
+    if (found && is_known_format(text)) format = text;
+    found = os::reg_read_string(settings_key, u"Boost", text);
+    note_read(found, read_error);
+    if (found && is_known_boost(text)) boost = text;
     uint32_t value = 0;
-    if (os::reg_read_dword(settings_key, u"VasLevel", value)) vas_level = from_fixed_point(value);
+    found = os::reg_read_dword(settings_key, u"VasLevel", value);
+    note_read(found, read_error);
+    if (found) vas_level = from_fixed_point(value);
 }
 
 void Settings::load_secondary() {
-    os::reg_read_bool(settings_key, u"AutoRecord", auto_record);
+    note_read(os::reg_read_bool(settings_key, u"AutoRecord", auto_record), read_error);
     uint32_t value = 1048576;
-    os::reg_read_dword(settings_key, u"Volume", value);
+    note_read(os::reg_read_dword(settings_key, u"Volume", value), read_error);
     volume = from_fixed_point(value);
 }
 
-void Settings::save() const {
-    os::reg_write_dword(settings_key, u"AutoRecord", auto_record ? 1 : 0);
-    os::reg_write_dword(settings_key, u"Speaker", speaker ? 1 : 0);
-    os::reg_write_string(settings_key, u"Format", format);
-    os::reg_write_string(settings_key, u"Boost", boost);
-    os::reg_write_dword(settings_key, u"Volume", to_fixed_point(volume));
-    os::reg_write_dword(settings_key, u"VasLevel", to_fixed_point(vas_level));
+bool Settings::save() const {
+    // Each write waits a bounded time at most; once one fails the rest would only wait again.
+    return os::reg_write_dword(settings_key, u"AutoRecord", auto_record ? 1 : 0) &&
+           os::reg_write_dword(settings_key, u"Speaker", speaker ? 1 : 0) &&
+           os::reg_write_string(settings_key, u"Format", format) &&
+           os::reg_write_string(settings_key, u"Boost", boost) &&
+           os::reg_write_dword(settings_key, u"Volume", to_fixed_point(volume)) &&
+           os::reg_write_dword(settings_key, u"VasLevel", to_fixed_point(vas_level));
 }
 
 std::u16string read_current_path() {
@@ -105,12 +120,15 @@ std::u16string read_current_path() {
     return path;
 }
 
-void write_current_path(std::u16string_view path) {
-    os::reg_write_string(settings_key, u"Path", path);
-    flush_settings();
+bool write_current_path(std::u16string_view path) {
+    if (!os::reg_write_string(settings_key, u"Path", path)) {
+        os::log() << u"write_current_path: " << os::reg_last_error() << u"\n";
+        return false;
+    }
+    return flush_settings();
 }
 
-void flush_settings() {
+bool flush_settings() {
     // Both hives live in one database: one durable commit covers them.
-    os::reg_flush(u"HKEY_CURRENT_USER");
+    return os::reg_flush(u"HKEY_CURRENT_USER");
 }

@@ -42,17 +42,23 @@ struct Settings {
     double vas_level = 0.0;
     double volume = 1.0;
 
+    // Why a value could not be read at all (the registry is locked or refuses us), as opposed
+    // to being absent; empty when every load read what the registry holds. The values that could
+    // not be read keep their defaults, so a program can still run; a tool must say so.
+    std::u16string read_error;
+
     // "Speaker", "Format", "Boost" and "VasLevel"; what is missing or unreadable keeps its default.
     void load_first();
     // "AutoRecord" and "Volume".
     void load_secondary();
-    // Every value, in a fixed order; write failures are ignored. Does not flush.
-    void save() const;
+    // Every value, in a fixed order; false (with the reason in os::reg_last_error()) when one
+    // could not be written. Does not flush.
+    bool save() const;
 };
 
 // "Path", the record that was last started, renamed or selected; empty when absent.
 std::u16string read_current_path();
-// Writes "Path" and makes it durable at once.
-void write_current_path(std::u16string_view path);
+// Writes "Path" and makes it durable at once; false when the registry refused.
+bool write_current_path(std::u16string_view path);
 // Makes every registry write so far durable (both hives the settings touch).
-void flush_settings();
+bool flush_settings();

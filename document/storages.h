@@ -18,5 +18,7 @@ struct StorageEntry {
 // Main memory first, then the cards by ascending volume size.
 std::vector<StorageEntry> storages();
 // The folder for a new recording: the largest card with room, else main memory, with the subfolder
-// ("Incoming", "Outgoing" or none) created when missing. Empty when it cannot be made.
+// ("Incoming", "Outgoing" or none) created when missing. A card whose folder cannot be made or
+// written (read-only, failing) is passed over for main memory, so a call is never lost to it.
+// Empty when no folder can be made.
 std::u16string record_folder(std::u16string_view subfolder, std::u16string* store = nullptr);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <string>
 
 #include "os/path.h"
 #include "os/text.h"
@@ -103,7 +105,23 @@ size_t File::write(const void* data, size_t bytes) {
     return done;
 }
 
-bool File::flush() { return m_handle >= 0 && ::fdatasync(m_handle) == 0; }
+namespace {
+int real_sync(int descriptor, bool is_folder) { return is_folder ? ::fsync(descriptor) : ::fdatasync(descriptor); }
+std::atomic<SyncFunction> g_sync{&real_sync};
+}  // namespace
+
+void set_sync_function(SyncFunction function) { g_sync.store(function ? function : &real_sync); }
+
+bool File::flush() { return m_handle >= 0 && g_sync.load()(m_handle, false) == 0; }
+
+bool sync_folder(std::u16string_view path) {
+    const std::string folder = to_utf8(expand_path(path));
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return false;
+    const bool ok = g_sync.load()(descriptor, true) == 0;
+    ::close(descriptor);
+    return ok;
+}
 
 bool File::truncate(int64_t position) { return seek(position) && ::ftruncate(m_handle, position) == 0; }
 

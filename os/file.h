@@ -40,7 +40,8 @@ public:
     size_t read(void* data, size_t bytes);
     // The bytes written: fewer than asked only on failure (a full disk).
     size_t write(const void* data, size_t bytes);
-    // Pushes the written data to the storage medium.
+    // Pushes the written data to the storage medium (fdatasync, through sync_function()). May
+    // take long on a slow card: never on a capture thread.
     bool flush();
     // Cuts (or extends) the file at the position and leaves the position there.
     bool truncate(int64_t position);
@@ -49,5 +50,13 @@ public:
 private:
     int m_handle = -1;
 };
+
+// The call that makes a file's data durable: fdatasync for files, fsync for folders. Tests put a
+// counting one in its place; null brings the real ones back.
+using SyncFunction = int (*)(int descriptor, bool is_folder);
+void set_sync_function(SyncFunction function);
+// Makes the folder's entries durable (a file created in it survives a power cut). Same caution
+// as File::flush.
+bool sync_folder(std::u16string_view path);
 
 }  // namespace os

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include "os/path.h"
 #include "os/registry.h"
+#include "os/registry_database.h"
 #include "os/text.h"
 
 namespace os {
@@ -58,8 +61,9 @@ public:
         std::lock_guard lock(m_mutex);
         (void)!::write(m_fd, bytes.data(), bytes.size());
     }
+    // The sync runs outside the write lock: a slow disk must not hold up the writers of other
+    // threads, audio threads among them.
     void flush() override {
-        std::lock_guard lock(m_mutex);
         if (m_fd >= 0) ::fdatasync(m_fd);
     }
     bool is_file() const override { return true; }
@@ -77,33 +81,95 @@ void make_folders(const std::string& folder) {
     }
 }
 
+// How long a read of the "Log" value stays current.
+constexpr std::chrono::milliseconds kSwitchLifetime{500};
+
+// The sink in use. Audio threads take g_sink_mutex only to copy the pointer: nothing slow (no
+// file opening, no registry read) ever runs while it is held.
 std::mutex g_sink_mutex;
 std::shared_ptr<LogSink> g_sink;
-LockedFileSink* g_file_sink = nullptr;  // g_sink when it writes to a file
+
+// Serialises the reads of the switch and the replacement of the sink; audio threads never take it.
+std::mutex g_refresh_mutex;
+LockedFileSink* g_file_sink = nullptr;  // g_sink when it writes to a file; under g_refresh_mutex
+bool g_checked = false;
+std::chrono::steady_clock::time_point g_checked_at;
+uint64_t g_checked_generation = 0;
+std::string g_checked_path;
+
+thread_local bool t_audio_thread = false;
+// The registry logs what happens to a damaged database, which comes back here mid-read.
+thread_local bool t_refreshing = false;
+
+std::shared_ptr<LogSink> current_sink() {
+    std::lock_guard lock(g_sink_mutex);
+    return g_sink;
+}
+
+void install(std::shared_ptr<LogSink> sink) {
+    std::shared_ptr<LogSink> old;
+    {
+        std::lock_guard lock(g_sink_mutex);
+        old = std::exchange(g_sink, std::move(sink));
+    }
+    // The old sink (a file to close) goes away outside the lock, or later with its last stream.
+}
+
+// force: read the value whatever the age of the last read.
+void refresh(bool force) {
+    if (t_audio_thread || t_refreshing) return;
+    std::lock_guard lock(g_refresh_mutex);
+    t_refreshing = true;
+    const auto now = std::chrono::steady_clock::now();
+    // The file follows the user data folder, so a test that moves QUILLON_ROOT gets its own log.
+    const std::string path = to_utf8(log_file_path());
+    const uint64_t generation = registry_database::write_generation();
+    const bool current = g_checked && !force && now - g_checked_at < kSwitchLifetime &&
+                         generation == g_checked_generation && path == g_checked_path;
+    if (!current) {
+        uint32_t value = 0;
+        // A caller that logs why a registry operation failed must still find that reason after.
+        std::u16string reason = registry_database::last_error();
+        const bool want_file = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", value) && value != 0;
+        registry_database::set_last_error(std::move(reason));
+        g_checked = true;
+        g_checked_at = now;
+        g_checked_generation = generation;
+        g_checked_path = path;
+        const bool is_file = g_file_sink != nullptr;
+        const bool moved = want_file && g_file_sink && g_file_sink->path() != path;
+        if (want_file != is_file || moved || !current_sink()) {
+            if (want_file) {
+                make_folders(path.substr(0, path.rfind('/')));
+                auto sink = std::make_shared<LockedFileSink>(path);
+                g_file_sink = sink.get();
+                install(std::move(sink));
+            } else {
+                g_file_sink = nullptr;
+                install(std::make_shared<DiscardingSink>());
+            }
+        }
+    }
+    t_refreshing = false;
+}
 
 }  // namespace
 
 std::u16string log_file_path() { return user_data_folder() + u"/Temp/" + expand_path(u"%app_name%.txt"); }
 
+void mark_audio_thread() { t_audio_thread = true; }
+
+void refresh_log_switch() { refresh(false); }
+
 LogStream log() {
-    uint32_t value = 0;
-    const bool want_file = reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", value) && value != 0;
-    // The file follows the user data folder, so a test that moves QUILLON_ROOT gets its own log.
-    const std::string path = want_file ? to_utf8(log_file_path()) : std::string();
-    std::lock_guard lock(g_sink_mutex);
-    const bool moved = want_file && g_file_sink && g_file_sink->path() != path;
-    if (!g_sink || g_sink->is_file() != want_file || moved) {
-        g_file_sink = nullptr;
-        if (want_file) {
-            make_folders(path.substr(0, path.rfind('/')));
-            auto sink = std::make_shared<LockedFileSink>(path);
-            g_file_sink = sink.get();
-            g_sink = std::move(sink);
-        } else {
-            g_sink = std::make_shared<DiscardingSink>();
-        }
+    refresh(false);
+    std::shared_ptr<LogSink> sink = current_sink();
+    if (!sink) {
+        // An audio thread logging before anyone read the switch: nothing to say yet.
+        static const std::shared_ptr<LogSink> discarding = std::make_shared<DiscardingSink>();
+        sink = discarding;
     }
-    return LogStream(g_sink);
+    return LogStream(std::move(sink));
 }
 
 void fatal_error(std::u16string_view location, std::u16string_view message) {

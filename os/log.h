@@ -1,7 +1,13 @@
 #pragma once
 // The diagnostic log. It writes UTF-16LE lines ending in "\n" to "Temp/<program>.txt" under the
 // user's data folder, but only while the DWORD "Log" under "HKEY_CURRENT_USER\Software\Korvel" is
-// non-zero; the value is read again on every os::log() call so logging can be switched at run time.
+// non-zero. Logging can be switched at run time: the value is read again by an os::log() call once
+// half a second has passed since the last read (at once after this process wrote to the registry),
+// and refresh_log_switch() lets a timer keep it current while nothing logs.
+//
+// Audio threads must never wait for the registry: a busy database can hold its lock for as long
+// as a write's bounded wait, and a capture thread that stalls that long loses audio. A thread that
+// calls mark_audio_thread() only ever reads the switch as another thread last saw it.
 //
 //     os::log() << u"WinMain:" << os::tick_count() << u"\n";
 //
@@ -58,6 +64,13 @@ private:
 };
 
 LogStream log();
+
+// From now on os::log() on the calling thread never touches the registry nor waits on a lock that
+// another thread may hold for longer than it takes to copy a pointer.
+void mark_audio_thread();
+// Reads the "Log" value again when half a second has passed since the last read. Not for audio
+// threads (it does nothing there).
+void refresh_log_switch();
 
 // Where the log file goes while logging is on.
 std::u16string log_file_path();

@@ -31,15 +31,17 @@ std::optional<KeyPath> parse(std::u16string_view path) {
         {u"HKEY_USERS", Hive::Users},
         {u"HKEY_CURRENT_USER", Hive::CurrentUser},
     };
+    registry_database::set_last_error({});
     for (const Root& root : roots) {
         if (path.substr(0, root.name.size()) != root.name) continue;
         std::u16string_view rest = path.substr(root.name.size());
         // "HKEY_USERSX" is not "HKEY_USERS" followed by a separator.
-        if (!rest.empty() && rest.front() != u'\\') return std::nullopt;
+        if (!rest.empty() && rest.front() != u'\\') break;
         if (!rest.empty()) rest.remove_prefix(1);
         while (!rest.empty() && rest.back() == u'\\') rest.remove_suffix(1);
         return KeyPath{root.hive, rest};
     }
+    registry_database::set_last_error(u"no registry root in " + std::u16string(path));
     return std::nullopt;
 }
 
@@ -123,5 +125,7 @@ bool reg_flush(std::u16string_view key) {
 }
 
 std::u16string reg_database_path() { return registry_database::path(); }
+
+std::u16string reg_last_error() { return registry_database::last_error(); }
 
 }  // namespace os

@@ -8,7 +8,8 @@
 // A REG_SZ read of an empty text is true and empty; any value of another type is reported as absent.
 // Key and value names match without regard to ASCII case, as the platform's do. A damaged database
 // is kept aside (renamed beside itself), reported once on stderr and in the log, and replaced by an
-// empty one, so the program runs on with its defaults.
+// empty one, so the program runs on with its defaults. A database that cannot be opened for the lack
+// of permissions is left where it is: the run goes on with the defaults and says so once.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,5 +26,12 @@ bool reg_delete_value(std::u16string_view key, std::u16string_view name);
 bool reg_flush(std::u16string_view key);
 // The database file in use for the current environment.
 std::u16string reg_database_path();
+
+// Why the calling thread's last registry operation failed, for the user: the database is locked
+// by another program beyond the bounded wait (about 0.1 s), cannot be opened for the lack of
+// permissions, the key path names no root, and the like. Empty after a success, and after a read
+// that failed only because the value is absent or of another type: a caller that falls back to a
+// default does so only when this is empty.
+std::u16string reg_last_error();
 
 }  // namespace os

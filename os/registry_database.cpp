@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -17,8 +19,27 @@ namespace os::registry_database {
 namespace {
 
 // Another process (the phone-state publisher) may hold the write lock for a moment; waiting this
-// long covers any sane transaction without hanging the GUI for ever on a wedged peer.
-constexpr int kBusyTimeoutMs = 5000;
+// long covers any sane transaction, and stays well under the document's 0.2 s tick, so a wedged
+// peer makes an operation fail (and say so) instead of freezing the GUI for seconds.
+constexpr int kBusyTimeoutMs = 100;
+
+thread_local std::u16string t_last_error;
+std::atomic<uint64_t> g_write_generation{0};
+
+bool is_busy(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// The file (or, while it does not exist, its folder) refuses us for the lack of rights. That says
+// nothing about the file's health: it must not be set aside as damaged.
+bool permission_denied(const std::string& file) {
+    const bool exists = ::access(file.c_str(), F_OK) == 0;
+    const std::string target = exists ? file : file.substr(0, file.rfind('/'));
+    const int mode = exists ? (R_OK | W_OK) : (W_OK | X_OK);
+    if (::access(target.c_str(), mode) == 0) return false;
+    return errno == EACCES || errno == EPERM || errno == EROFS;
+}
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
@@ -100,12 +121,17 @@ public:
             m_db = nullptr;
         }
         close();
+        if (wanted != m_path) {
+            g_write_generation.fetch_add(1);
+            m_refusal_reported = false;
+        }
         m_path = wanted;
         m_pid = ::getpid();
         std::u16string reason;
         if (open(reason)) return true;
-        if (!set_aside(reason)) return false;
-        return open(reason);
+        if (set_aside(reason) && open(reason)) return true;
+        if (t_last_error.empty()) t_last_error = u"the registry database " + m_path + u" cannot be opened";
+        return false;
     }
 
     // A statement met a damaged file while running: keep it aside and start over.
@@ -142,8 +168,29 @@ private:
 
     bool fail(std::u16string& reason, int code) {
         reason = from_utf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(code));
-        const bool damaged = is_damage_at_open(code) || is_damage_at_open(m_db ? sqlite3_extended_errcode(m_db) : code);
+        const int extended = m_db ? sqlite3_extended_errcode(m_db) : code;
+        bool damaged = is_damage_at_open(code) || is_damage_at_open(extended);
         close();
+        const std::string file = to_utf8(m_path);
+        if (is_busy(code) || is_busy(extended)) {
+            damaged = false;
+            t_last_error = u"the registry database " + m_path + u" is locked by another program";
+        } else if (damaged && permission_denied(file)) {
+            damaged = false;
+            t_last_error = u"the registry database " + m_path +
+                           u" cannot be opened: permission denied; this run uses the default settings and keeps "
+                           u"no changes";
+            // Once per database: the program starts with its defaults and says so, and the file
+            // stays where it is for the user to mend its rights.
+            if (!m_refusal_reported) {
+                m_refusal_reported = true;
+                const std::string line = "registry: " + to_utf8(t_last_error) + "\n";
+                (void)!::write(STDERR_FILENO, line.data(), line.size());
+                m_notice = t_last_error + u"\n";
+            }
+        } else if (!damaged) {
+            t_last_error = u"the registry database " + m_path + u" cannot be used: " + reason;
+        }
         if (!damaged) reason.clear();
         return false;
     }
@@ -159,7 +206,9 @@ private:
         // NORMAL keeps each commit atomic in WAL mode without an fsync per write; reg_flush makes
         // the writes durable when the program asks.
         rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) return fail(reason, rc);
+        // A database in another journal mode that another program holds locked cannot change its
+        // mode now; it is still read and written in its own mode, and changed at the next open.
+        if (rc != SQLITE_OK && !is_busy(rc)) return fail(reason, rc);
         if (!quick_check_passes(rc)) {
             if (rc == SQLITE_OK) rc = SQLITE_CORRUPT;
             return fail(reason, rc);
@@ -238,6 +287,7 @@ private:
     }
 
     pid_t m_pid = 0;
+    bool m_refusal_reported = false;
     std::pair<dev_t, ino_t> m_identity{};  // of the file opened, to notice it was replaced
     std::u16string m_notice;
 };
@@ -258,10 +308,19 @@ void report(std::u16string notice) {
     reporting = false;
 }
 
+void note_failure(Database& db, int rc) {
+    if (is_busy(rc)) {
+        t_last_error = u"the registry database " + db.m_path + u" is locked by another program";
+    } else {
+        t_last_error = u"the registry database " + db.m_path + u" failed: " + from_utf8(sqlite3_errstr(rc));
+    }
+}
+
 bool step_done(Database& db, sqlite3_stmt* statement) {
     const int rc = sqlite3_step(statement);
     sqlite3_reset(statement);
     if (rc == SQLITE_DONE || rc == SQLITE_ROW) return true;
+    note_failure(db, rc);
     db.recover_from(rc);
     return false;
 }
@@ -288,6 +347,7 @@ bool in_write_transaction(Database& db, Body body) {
 
 bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& out) {
     Database& db = database();
+    t_last_error.clear();
     bool found = false;
     std::u16string notice;
     {
@@ -309,13 +369,20 @@ bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& o
                     const int known = sqlite3_step(exists);
                     db.m_select_key.done();
                     if (known == SQLITE_DONE) {
+                        // Creating the key is a courtesy of the read: it never waits for another
+                        // program's write lock, and its failure does not make the read fail.
+                        sqlite3_busy_timeout(db.m_db, 0);
                         in_write_transaction(db, [&] { return insert_key_and_parents(db, hive, key); });
+                        if (db.m_db) sqlite3_busy_timeout(db.m_db, kBusyTimeoutMs);
+                        t_last_error.clear();
                     } else if (known != SQLITE_ROW) {
+                        note_failure(db, known);
                         db.recover_from(known);
                     }
                 }
             } else {
                 db.m_select_value.done();
+                note_failure(db, rc);
                 db.recover_from(rc);
             }
         }
@@ -327,6 +394,8 @@ bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& o
 
 bool write(Hive hive, std::u16string_view key, std::u16string_view name, const Value& value) {
     Database& db = database();
+    t_last_error.clear();
+    g_write_generation.fetch_add(1);
     bool ok = false;
     std::u16string notice;
     {
@@ -348,6 +417,8 @@ bool write(Hive hive, std::u16string_view key, std::u16string_view name, const V
 
 bool remove(Hive hive, std::u16string_view key, std::u16string_view name) {
     Database& db = database();
+    t_last_error.clear();
+    g_write_generation.fetch_add(1);
     bool ok = false;
     std::u16string notice;
     {
@@ -363,6 +434,7 @@ bool remove(Hive hive, std::u16string_view key, std::u16string_view name) {
 
 bool flush() {
     Database& db = database();
+    t_last_error.clear();
     bool ok = false;
     std::u16string notice;
     {
@@ -372,7 +444,10 @@ bool flush() {
             // waiting (within the busy timeout) for another process's writer to finish.
             const int rc = sqlite3_wal_checkpoint_v2(db.m_db, nullptr, SQLITE_CHECKPOINT_FULL, nullptr, nullptr);
             ok = rc == SQLITE_OK;
-            if (!ok) db.recover_from(rc);
+            if (!ok) {
+                note_failure(db, rc);
+                db.recover_from(rc);
+            }
         }
         notice = db.take_notice();
     }
@@ -381,5 +456,11 @@ bool flush() {
 }
 
 std::u16string path() { return config_folder() + u"/registry.db"; }
+
+uint64_t write_generation() { return g_write_generation.load(); }
+
+const std::u16string& last_error() { return t_last_error; }
+
+void set_last_error(std::u16string text) { t_last_error = std::move(text); }
 
 }  // namespace os::registry_database

@@ -20,7 +20,9 @@ struct Value {
 };
 
 // Reads one value. When the value is absent, its key is created if missing, as an open with
-// create rights would do. False when the value does not exist or the database cannot be used.
+// create rights would do (unless another program holds the write lock: the key is then left for
+// later rather than waited for). False when the value does not exist or the database cannot be
+// used; last_error() tells the two apart.
 bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& out);
 // Stores one value, creating its key and the keys above it.
 bool write(Hive hive, std::u16string_view key, std::u16string_view name, const Value& value);
@@ -30,5 +32,15 @@ bool flush();
 
 // Full path of the database file in use now.
 std::u16string path();
+
+// Counts the writes and removals this process made, and changes of the database in use, so a
+// cache of a value (the log switch) knows when to read it again.
+uint64_t write_generation();
+
+// Why the calling thread's last operation failed, when it was not an absent value: the database
+// is busy (another program holds its lock past the bounded wait), cannot be opened for the lack of
+// permissions, and the like. Empty after a success or a plain absence.
+const std::u16string& last_error();
+void set_last_error(std::u16string text);
 
 }  // namespace os::registry_database

@@ -15,7 +15,26 @@ FileWriterMP3::FileWriterMP3(std::u16string path, bool append)
         m_valid = m_file.open(m_path, os::File::Write);
     }
     if (!m_valid) m_file.close();
+    if (m_valid && append) take_trailing_tag();
     if (m_valid) m_initial_size = m_file.size();
+}
+
+void FileWriterMP3::take_trailing_tag() {
+    constexpr size_t tag_bytes = 128;
+    const int64_t size = m_file.size();
+    if (size < static_cast<int64_t>(tag_bytes)) return;
+    std::vector<uint8_t> tag(tag_bytes);
+    if (!m_file.seek(size - static_cast<int64_t>(tag_bytes)) || m_file.read(tag.data(), tag_bytes) != tag_bytes ||
+        tag[0] != 'T' || tag[1] != 'A' || tag[2] != 'G') {
+        m_file.seek(size);
+        return;
+    }
+    // The new frames go where the tag was; the tag follows them when the writer closes.
+    if (!m_file.truncate(size - static_cast<int64_t>(tag_bytes))) {
+        m_file.seek(size);
+        return;
+    }
+    m_trailing_tag = std::move(tag);
 }
 
 bool FileWriterMP3::write_at(int64_t position, const uint8_t* bytes, size_t count) {
@@ -45,6 +64,8 @@ FileWriterMP3::~FileWriterMP3() {
     if (!m_file.is_open()) return;
     if (m_fill > 0 && m_valid) write_out(m_buffer.data(), m_fill);
     m_fill = 0;
+    if (!m_trailing_tag.empty() && m_file.seek(m_file.size()))
+        m_file.write(m_trailing_tag.data(), m_trailing_tag.size());
     const bool empty = m_file.size() == 0;
     m_file.close();
     if (!m_append && empty) os::delete_file(m_path);
@@ -68,6 +89,12 @@ void FileWriterMP3::flush() {
         os::log() << u"FileWriterMP3::flush error=" << m_last_error << u"\n";
     }
     m_fill = 0;
+}
+
+bool FileWriterMP3::sync() {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    flush();
+    return m_valid && m_file.flush();
 }
 
 void FileWriterMP3::on_data(const AudioBlock& block) {

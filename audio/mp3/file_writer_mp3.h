@@ -2,7 +2,9 @@
 // The MP3 file writer: the last node of an MP3 recording. It gathers encoded bytes in a 16 KB
 // buffer so the storage card sees few, large writes. In append mode it adds to a file that already
 // holds the ID3 tag (or an earlier recording); otherwise it creates the file, and a created file
-// that never got a byte is deleted again when the writer closes.
+// that never got a byte is deleted again when the writer closes. A file that ends in an ID3v1 tag
+// ("TAG" and 125 bytes) is continued before the tag, which goes back at the end when the writer
+// closes, so readers still find it there.
 //
 // on_data runs on the ActiveBuffer's thread under the node's lock; is_valid may be read from any
 // thread. Destruction writes what is buffered and closes the file.
@@ -26,6 +28,9 @@ public:
     // Writes what the buffer holds now, so a recording that is cut off (the process killed) keeps
     // everything up to this moment. Any thread; takes the node's lock.
     void flush();
+    // flush, then makes the file's data durable. Slow on a slow card: for the thread that writes
+    // (the ActiveBuffer's), never the capture thread.
+    bool sync();
     // Writes what is buffered, then `count` bytes at `position` (over what is there), and goes
     // back to the end. For the owner, between blocks.
     bool write_at(int64_t position, const uint8_t* bytes, size_t count);
@@ -37,6 +42,7 @@ public:
     const std::u16string& path() const { return m_path; }
 
 private:
+    void take_trailing_tag();
     bool write_out(const uint8_t* bytes, size_t count);
 
     std::u16string m_path;
@@ -48,4 +54,5 @@ private:
     std::atomic<int64_t> m_bytes_received{0};
     int m_last_error = 0;
     int64_t m_initial_size = 0;
+    std::vector<uint8_t> m_trailing_tag;  // the ID3v1 tag taken off the end, written back at close
 };

@@ -37,3 +37,17 @@ void BlockCollector::on_data(const AudioBlock& block) {
         if (!coded.is_empty()) feed(*this, coded);
     }
 }
+
+int64_t BlockCollector::finish() {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    if (m_block_bytes == 0 || m_fill == 0) return 0;
+    const size_t frame_bytes = static_cast<size_t>(m_format.block_align());
+    if (frame_bytes == 0) return 0;
+    std::memset(m_accumulator.data() + m_fill, 0, m_block_bytes - m_fill);
+    const int64_t padding = static_cast<int64_t>((m_block_bytes - m_fill) / frame_bytes);
+    m_fill = 0;
+    const AudioBlock coded = transform(m_accumulator);
+    if (coded.is_empty()) return 0;
+    feed(*this, coded);
+    return padding;
+}

@@ -16,12 +16,16 @@ std::unique_ptr<CodecWavWriter> CodecWavWriter::create_gsm(std::u16string path, 
         std::make_unique<GsmEncoder>(), std::make_unique<WavFileWriter>(std::move(path), continue_file, WavCodec::Gsm));
 }
 
-CodecWavWriter::CodecWavWriter(std::unique_ptr<AudioFilter> encoder, std::unique_ptr<WavFileWriter> file_writer)
+CodecWavWriter::CodecWavWriter(std::unique_ptr<BlockCollector> encoder, std::unique_ptr<WavFileWriter> file_writer)
     : m_encoder(std::move(encoder)), m_file_writer(std::move(file_writer)) {
     connect(*m_encoder, m_file_writer.get());
 }
 
 CodecWavWriter::~CodecWavWriter() {
+    {
+        std::lock_guard<std::recursive_mutex> guard(m_encoder->lock());
+        m_file_writer->leave_out_of_count(m_encoder->finish());
+    }
     // Unlink before the WAV writer goes, so its final header is written with nothing in flight.
     connect(*m_encoder, nullptr);
 }

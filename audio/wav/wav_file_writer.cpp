@@ -44,13 +44,10 @@ bool WavFileWriter::open_existing() {
     const int64_t file_size = m_file.size();
     const int64_t present = std::max<int64_t>(0, file_size - m_header.data_start);
     const int64_t units = std::min<int64_t>(m_header.data_size, present) / block_align;
-    if (units * block_align != m_header.data_size) {
-        m_header.data_size = static_cast<uint32_t>(units * block_align);
-        if (m_codec != WavCodec::Pcm) {
-            m_header.fact_count =
-                std::min<uint32_t>(m_header.fact_count, static_cast<uint32_t>(units * m_header.samples_per_block));
-        }
-    }
+    if (units * block_align != m_header.data_size) m_header.data_size = static_cast<uint32_t>(units * block_align);
+    // The padding that ended the earlier recording's last block now lies between the two parts,
+    // where it plays as a moment of silence: every coded sample counts.
+    if (m_codec != WavCodec::Pcm) m_header.fact_count = static_cast<uint32_t>(units * m_header.samples_per_block);
     if (!m_file.truncate(m_header.data_start + m_header.data_size)) return false;
     m_frames_written = m_codec == WavCodec::Pcm ? units : static_cast<int64_t>(m_header.fact_count);
     m_bit_rate = static_cast<int32_t>(m_header.average_bytes_per_second * 8);
@@ -131,11 +128,25 @@ void WavFileWriter::write(const AudioBlock& block) {
     if (written < block.length()) fail();
 }
 
+void WavFileWriter::leave_out_of_count(int64_t frames) {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    if (frames <= 0 || m_codec == WavCodec::Pcm || !m_file.is_open()) return;
+    const int64_t removed = std::min<int64_t>(frames, m_header.fact_count);
+    m_header.fact_count -= static_cast<uint32_t>(removed);
+    m_frames_written -= removed;
+}
+
 void WavFileWriter::update_header() {
     std::lock_guard<std::recursive_mutex> guard(lock());
     if (!m_file.is_open() || !m_valid) return;
     m_header.write_header(m_file, m_codec);
     m_file.seek(m_header.data_start + m_header.data_size);
+}
+
+bool WavFileWriter::sync() {
+    std::lock_guard<std::recursive_mutex> guard(lock());
+    update_header();
+    return m_file.is_open() && m_valid && m_file.flush();
 }
 
 void WavFileWriter::fail() {

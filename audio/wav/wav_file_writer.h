@@ -31,6 +31,11 @@ public:
     // Makes the header tell how much audio the file holds now, so a recording that is cut off
     // (the process killed) stays playable up to this moment. Any thread; takes the node's lock.
     void update_header();
+    // update_header, then makes the file's data durable. Slow on a slow card: for the thread that
+    // writes (the ActiveBuffer's), never the capture thread.
+    bool sync();
+    // The last codec block ends in this many frames of padding: the "fact" count leaves them out.
+    void leave_out_of_count(int64_t frames);
 
 protected:
     AudioBlock transform(const AudioBlock& block) override;

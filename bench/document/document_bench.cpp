@@ -10,13 +10,16 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/core/active_scheduler.h"
 #include "app/core/plain_event_loop.h"
 #include "audio/mp3/id3_tag.h"
+#include "audio/mp3/mp3_writer.h"
 #include "document/document.h"
 #include "document/record_files.h"
 #include "os/file.h"
+#include "os/file_system.h"
 #include "os/text.h"
 #include "os/tick.h"
 #include "os/walk.h"
@@ -35,11 +38,28 @@ private:
 constexpr int folders = 100;
 constexpr int files_per_folder = 100;
 
+// A fifth of a second of MP3 frames: a recording is only listed when a reader accepts it.
+std::vector<uint8_t> some_audio(const std::string& folder) {
+    const std::u16string path = os::from_utf8(folder) + u"/audio.mp3";
+    {
+        Mp3Writer writer(path, false, 64000);
+        std::vector<int16_t> silence(8820, 0);
+        writer.on_data(AudioBlock(silence.data(), silence.size() * 2, AudioFormat{1, 16, 44100}));
+    }
+    os::File file(path, os::File::Read);
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.size()));
+    bytes.resize(file.read(bytes.data(), bytes.size()));
+    file.close();
+    os::delete_file(path);
+    return bytes;
+}
+
 const std::string& tree_root() {
     static const std::string root = [] {
         char pattern[] = "/tmp/quillon-docbench-XXXXXX";
         std::string path = ::mkdtemp(pattern);
         ::setenv("QUILLON_ROOT", path.c_str(), 1);
+        const std::vector<uint8_t> audio = some_audio(path);
         const std::u16string top = os::from_utf8(path) + u"/Documents/My Quillon";
         for (int f = 0; f < folders; ++f) {
             const std::u16string folder = top + u"/F" + os::to_text(f);
@@ -50,6 +70,7 @@ const std::string& tree_root() {
                                     os::DateTime(2024, 1 + f % 12, 1 + i % 28), {});
                 os::File file(folder + u"/r" + os::to_text(i) + u".mp3", os::File::Write);
                 tag.write(file);
+                file.write(audio.data(), audio.size());
             }
         }
         return path;
@@ -67,12 +88,13 @@ void BM_Walk(benchmark::State& state) {
     const WallClock watch;
     for (auto _ : state) {
         count = 0;
-        os::walk(folder, u"*", u"*", true, [&](const std::u16string&) { return ++count, true; },
-                 [](const std::u16string&) { return true; });
+        os::walk(
+            folder, u"*", u"*", true, [&](const std::u16string&) { return ++count, true; },
+            [](const std::u16string&) { return true; });
     }
     walk_seconds_per_entry = watch.elapsed() / static_cast<double>(state.iterations() * count);
-    state.counters["entries_per_s"] = benchmark::Counter(static_cast<double>(count * state.iterations()),
-                                                         benchmark::Counter::kIsRate);
+    state.counters["entries_per_s"] =
+        benchmark::Counter(static_cast<double>(count * state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Walk)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -183,6 +183,50 @@ TEST(Mp3Writer, ContinuingAppendsAfterTheEarlierRecording) {
     }
 }
 
+TEST(Mp3Writer, ContinuingAFileWithAnId3v1TagKeepsTheTagAtTheEnd) {
+    format_test::TempRoot root;
+    const std::vector<int16_t> pcm = tone(44100, 1, 44100);
+    {
+        Mp3Writer writer(root.path16("v1.mp3"), false, 64000);
+        writer.on_data(format_test::block_of(pcm, 1, 44100));
+    }
+    // An ID3v1 tag as taggers add it: "TAG", title, artist, album (30 bytes each), year, comment,
+    // genre.
+    std::vector<uint8_t> tag(128, 0);
+    auto put = [&](size_t at, const std::string& text) { std::copy(text.begin(), text.end(), tag.begin() + at); };
+    put(0, "TAG");
+    put(3, "Harbour Talk");
+    put(33, "Mira Holm");
+    put(63, "Notes");
+    put(93, "2024");
+    tag[127] = 101;
+    std::vector<uint8_t> tagged = read_file(root.path("v1.mp3"));
+    const long long first_samples = mp3_samples(tagged, 0);
+    ASSERT_GT(first_samples, 0);
+    tagged.insert(tagged.end(), tag.begin(), tag.end());
+    format_test::write_file(root.path("v1.mp3"), tagged);
+    {
+        Mp3Writer writer(root.path16("v1.mp3"), true, 64000);
+        ASSERT_TRUE(writer.is_valid());
+        writer.on_data(format_test::block_of(pcm, 1, 44100));
+    }
+    const std::vector<uint8_t> both = read_file(root.path("v1.mp3"));
+    ASSERT_GT(both.size(), tagged.size());
+    // The tag still ends the file, and before it lie nothing but whole frames of both parts.
+    EXPECT_TRUE(std::equal(tag.begin(), tag.end(), both.end() - 128));
+    const std::vector<uint8_t> frames(both.begin(), both.end() - 128);
+    EXPECT_GE(mp3_samples(frames, 0), first_samples + 44100);
+    format_test::expect_ffmpeg_decodes_cleanly(root.path("v1.mp3"));
+    if (format_test::has_program("ffprobe")) {
+        const format_test::Run probe = format_test::run(
+            "ffprobe -v error -show_entries format_tags=artist,title -of "
+            "default=nw=1 '" +
+            root.path("v1.mp3") + "'");
+        EXPECT_NE(probe.output.find("Mira Holm"), std::string::npos) << probe.output;
+        EXPECT_NE(probe.output.find("Harbour Talk"), std::string::npos) << probe.output;
+    }
+}
+
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) {

@@ -282,6 +282,37 @@ TEST(CodecWavWriter, OneSecondOfGsmAndAdpcm) {
     EXPECT_EQ(u32_at(both, 86), 8192u);
 }
 
+TEST(CodecWavWriter, ThePartlyFilledLastBlockIsPaddedAndCountedTrue) {
+    format_test::TempRoot root;
+    // 1100 samples: two whole ADPCM blocks of 500 and 100 more; three GSM blocks of 320 and 140.
+    const std::vector<int16_t> pcm = tone(1100, 1, 8000);
+    {
+        auto gsm = CodecWavWriter::create_gsm(root.path16("g.wav"), false);
+        auto adpcm = CodecWavWriter::create_adpcm(root.path16("a.wav"), false);
+        const AudioBlock block(pcm.data(), pcm.size() * 2, AudioFormat{1, 16, 8000});
+        gsm->on_data(block);
+        adpcm->on_data(block);
+    }
+    const std::vector<uint8_t> g = read_file(root.path("g.wav"));
+    ASSERT_EQ(g.size(), 60u + 4u * 65u);
+    EXPECT_EQ(u32_at(g, 48), 1100u);  // fact: the real samples, without the padding
+    EXPECT_EQ(u32_at(g, 56), 4u * 65u);
+    const std::vector<uint8_t> a = read_file(root.path("a.wav"));
+    ASSERT_EQ(a.size(), 90u + 3u * 256u);
+    EXPECT_EQ(u32_at(a, 78), 1100u);
+    EXPECT_EQ(u32_at(a, 86), 3u * 256u);
+
+    // Continuing: the padding now lies inside the audio, so every coded sample counts.
+    {
+        auto adpcm = CodecWavWriter::create_adpcm(root.path16("a.wav"), true);
+        ASSERT_TRUE(adpcm->is_valid());
+        adpcm->on_data(AudioBlock(pcm.data(), 250 * 2, AudioFormat{1, 16, 8000}));
+    }
+    const std::vector<uint8_t> both = read_file(root.path("a.wav"));
+    ASSERT_EQ(both.size(), 90u + 4u * 256u);
+    EXPECT_EQ(u32_at(both, 78), 3u * 500u + 250u);
+}
+
 TEST(CodecWavWriter, FormatsTheCodecCannotTakeLeaveNoFile) {
     format_test::TempRoot root;
     {

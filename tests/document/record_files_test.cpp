@@ -21,6 +21,32 @@ void touch(const std::u16string& path, size_t bytes = 1) {
     std::ofstream(os::to_utf8(path)) << std::string(bytes, 'x');
 }
 
+// A playable file of exactly `bytes` bytes (at least 45): an 8-bit mono PCM WAV, whatever its name.
+void touch_playable(const std::u16string& path, size_t bytes) {
+    fs::create_directories(fs::path(os::to_utf8(path)).parent_path());
+    const uint32_t data = static_cast<uint32_t>(bytes - 44);
+    std::string header = "RIFF";
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) header += static_cast<char>(v >> (8 * i));
+    };
+    auto u16 = [&](uint16_t v) {
+        header += static_cast<char>(v);
+        header += static_cast<char>(v >> 8);
+    };
+    u32(36 + data);
+    header += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(8000);
+    u16(1);
+    u16(8);
+    header += "data";
+    u32(data);
+    std::ofstream(os::to_utf8(path), std::ios::binary) << header << std::string(data, '\x90');
+}
+
 TEST(RecordFiles, NamesNeverCollideAndStayShort) {
     TempRoot root;
     const std::u16string folder = root.text();
@@ -35,23 +61,67 @@ TEST(RecordFiles, NamesNeverCollideAndStayShort) {
 
     // Forbidden characters become spaces, control characters too.
     EXPECT_EQ(make_record_path(u"a/b:c<d>e\"f\\g|h?i*j\nk", folder, u"mp3"), folder + u"/a b c d e f g h i j k.mp3");
-    EXPECT_EQ(make_record_path(u"..", folder, u"mp3"), folder + u"/  .mp3");
+    // Names never hide (a leading dot) nor vanish.
+    EXPECT_EQ(make_record_path(u"..", folder, u"mp3"), folder + u"/__.mp3");
+    EXPECT_EQ(make_record_path(u".hidden", folder, u"mp3"), folder + u"/_hidden.mp3");
+    EXPECT_EQ(make_record_path(u"", folder, u"mp3"), folder + u"/Record.mp3");
+    EXPECT_EQ(make_record_path(u"\u202E", folder, u"mp3"), folder + u"/Record.mp3");
 
-    // The title keeps (250 - uncut path length) characters: all of a short one, the first few of a
-    // longer one, none once the uncut path reaches 250.
+    // The path stays below 250 characters: a short title whole, a long one cut, never to nothing.
     const size_t base = os::join(folder, u".mp3").size();
     const std::u16string short_title(10, u's');
     EXPECT_EQ(make_record_path(short_title, folder, u"mp3"), folder + u"/" + short_title + u".mp3");
-    const std::u16string at_limit(250 - base, u'e');
-    EXPECT_EQ(make_record_path(at_limit, folder, u"mp3"), folder + u"/.mp3");
-    const std::u16string one_less(249 - base, u'e');
-    EXPECT_EQ(make_record_path(one_less, folder, u"mp3"), folder + u"/e.mp3");
-    EXPECT_LT(make_record_path(std::u16string(200 - base, u'm'), folder, u"mp3").size(), 250u);
-    EXPECT_EQ(make_record_path(std::u16string(400, u'n'), folder, u"mp3"), folder + u"/.mp3");
+    EXPECT_EQ(make_record_path(std::u16string(250 - base, u'e'), folder, u"mp3"),
+              folder + u"/" + std::u16string(250 - base, u'e') + u".mp3");
+    EXPECT_EQ(make_record_path(std::u16string(400, u'n'), folder, u"mp3"),
+              folder + u"/" + std::u16string(250 - base, u'n') + u".mp3");
+    EXPECT_EQ(make_record_path(std::u16string(220, u't'), u"/m", u"mp3"), u"/m/" + std::u16string(220, u't') + u".mp3");
+}
+
+// Bytes of the last path component in UTF-8: what Linux limits to 255.
+size_t name_bytes(const std::u16string& path) { return os::to_utf8(os::file_name_of(path)).size(); }
+
+TEST(RecordFiles, NamesFitTheFileSystemAndReadAsWhatTheyAre) {
+    TempRoot root;
+    const std::u16string folder = root.text();
+    // A caller's name of 84 CJK characters (252 bytes) with the date and time of the call: the name
+    // is cut between characters and the date and time stay, so one caller's calls stay apart.
+    const std::u16string caller(84, u'\u6F22');
+    const std::u16string moment = u"Tuesday, 8 December 2026 7:45:12\u202FAM";
+    const std::u16string title = caller + u" " + moment;
+    const std::u16string path = make_record_path(title, folder, u"mp3", moment.size() + 1);
+    EXPECT_LE(name_bytes(path), 255u - 8u);
+    const std::u16string kept_moment = u" Tuesday, 8 December 2026 7 45 12 AM.mp3";
+    EXPECT_EQ(path.substr(path.size() - kept_moment.size()), kept_moment) << os::to_utf8(path);
+    EXPECT_EQ(path.substr(0, folder.size() + 11), folder + u"/" + std::u16string(10, u'\u6F22'));
+    {
+        os::File file(path, os::File::Write);
+        EXPECT_TRUE(file.is_open());
+    }
+    // Collisions still find room for "~n".
+    const std::u16string second = make_record_path(title, folder, u"mp3", moment.size() + 1);
+    EXPECT_NE(second, path);
+    EXPECT_LE(name_bytes(second), 255u);
+    EXPECT_TRUE(os::File(second, os::File::Write).is_open());
+
+    // Four-byte characters are never split.
+    const std::u16string emoji = u"\U0001F600";
+    std::u16string many;
+    for (int i = 0; i < 100; ++i) many += emoji;
+    const std::u16string cut = make_record_path(many, folder, u"mp3");
+    EXPECT_LE(name_bytes(cut), 255u);
+    EXPECT_EQ(os::to_utf8(os::file_name_of(cut)).size() % 4, 0u);
+
+    // Direction marks vanish and unusual spaces become plain ones, so the name reads as it is.
+    EXPECT_EQ(make_record_path(u"Anna\u202Egpj.exe\u00A0x\u2066y\u2069", folder, u"mp3"),
+              folder + u"/Annagpj.exe xy.mp3");
 }
 
 TEST(RecordFiles, TitlesAndTexts) {
-    EXPECT_EQ(clean_title(u"a\nb\rc\x1B" u"d\x1B0A" u"e"), u"a bcde");
+    EXPECT_EQ(clean_title(u"a\nb\rc\x1B"
+                          u"d\x1B0A"
+                          u"e"),
+              u"a bcde");
     EXPECT_EQ(two_digits(7), u"07");
     EXPECT_EQ(two_digits(2024), u"24");
     EXPECT_EQ(size_text(0), u"");
@@ -78,7 +148,10 @@ TEST(RecordFiles, NewRecordingTagReadsBack) {
         os::File file(path, os::File::Write);
         ASSERT_TRUE(tag.write(file));
     }
-    const RecordEntry entry = record_entry(path);
+    // A file with nothing but the tag (a recording killed before its first frame) is no record:
+    // no reader takes it. Only a recording that has just begun is listed that way.
+    EXPECT_FALSE(record_entry(path).valid);
+    const RecordEntry entry = record_entry(path, false);
     ASSERT_TRUE(entry.valid);
     EXPECT_EQ(entry.artist, u"Record");
     EXPECT_EQ(entry.title, u"1 May 2024 10:00:00");
@@ -104,6 +177,20 @@ TEST(RecordFiles, StoragesAndRecordFolder) {
     EXPECT_EQ(list[1].name, u"SD");
     EXPECT_EQ(record_folder(u""), root.text() + u"/cards/SD/Documents/My Quillon");
     EXPECT_FALSE(is_in_main_memory(list[1].path));
+
+    // A card whose folder cannot be made (here a file stands in its way, as on a card that is
+    // read-only or failing) is passed over: the recording goes to main memory, never nowhere.
+    fs::remove_all(root.path() + "/cards/SD");
+    fs::create_directories(root.path() + "/cards/RO");
+    touch(root.text() + u"/cards/RO/Documents", 1);
+    std::u16string store;
+    list = storages();
+    ASSERT_EQ(list.size(), 2u);
+    ASSERT_EQ(list[1].path, root.text() + u"/cards/RO/Documents/My Quillon");
+    EXPECT_EQ(record_folder(u"Incoming", &store), root.text() + u"/Documents/My Quillon/Incoming");
+    EXPECT_EQ(store, root.text() + u"/Documents/My Quillon");
+    // No probe file is left behind in a folder that was written.
+    EXPECT_FALSE(fs::exists(root.path() + "/Documents/My Quillon/Incoming/.quillon-write-test"));
 }
 
 RecordEntry entry_at(const std::u16string& path, int minute) {
@@ -131,7 +218,8 @@ TEST(RecordList, NewestFirstAndLatestInsertionFirstAmongEqualDates) {
 
     // insert_all orders as one insert() each.
     RecordList bulk;
-    bulk.insert_all({entry_at(u"/a", 1), entry_at(u"/b", 3), entry_at(u"/c", 2), entry_at(u"/d", 2), entry_at(u"/c", 2)});
+    bulk.insert_all(
+        {entry_at(u"/a", 1), entry_at(u"/b", 3), entry_at(u"/c", 2), entry_at(u"/d", 2), entry_at(u"/c", 2)});
     ASSERT_EQ(bulk.size(), 4u);
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(bulk.at(i).path, list.at(i).path);
 
@@ -144,13 +232,16 @@ TEST(RecordList, NewestFirstAndLatestInsertionFirstAmongEqualDates) {
 TEST(RecordList, RescanListsRecordFilesOfEveryStorage) {
     TempRoot root;
     const std::u16string main = root.text() + u"/Documents/My Quillon";
-    touch(main + u"/a.mp3", 10);
-    touch(main + u"/Incoming/b.MP3", 2000);
-    touch(main + u"/c.wav", 5);
-    touch(main + u"/d.wma", 5);
-    touch(main + u"/e.txt", 5);
+    touch_playable(main + u"/a.mp3", 100);
+    touch_playable(main + u"/Incoming/b.MP3", 2000);
+    touch_playable(main + u"/c.wav", 50);
+    touch_playable(main + u"/d.wma", 50);
+    touch_playable(main + u"/e.txt", 50);
+    // Names of recordings, but nothing any reader takes: not listed.
+    touch(main + u"/g.mp3", 1189);
+    touch(main + u"/h.wav", 5);
     fs::create_directories(root.path() + "/cards/SD");
-    touch(root.text() + u"/cards/SD/Documents/My Quillon/Outgoing/f.mp3", 7);
+    touch_playable(root.text() + u"/cards/SD/Documents/My Quillon/Outgoing/f.mp3", 70);
     RecordList list;
     rescan_records(list);
     std::vector<std::u16string> paths;

@@ -12,8 +12,10 @@
 #include "app/core/event.h"
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
+#include "os/registry.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"
+#include "tests/os/registry_holder.h"
 
 namespace {
 
@@ -157,6 +159,71 @@ TEST_F(ToolProcessTest, RenameAppendPlayAndDelete) {
     EXPECT_NE(::access(renamed.c_str(), F_OK), 0);
     Child list = start_tool({"list"});
     EXPECT_EQ(read_all(list), "");
+    wait_for(list);
+}
+
+TEST_F(ToolProcessTest, AHeldRegistryNeitherStallsARecordingNorPassesForSuccess) {
+    // The registry exists, with a setting in it, before another program takes hold of it.
+    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Boost", u"Boost2"));
+    ASSERT_TRUE(os::reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", 1));
+    const std::string database = os::to_utf8(os::reg_database_path());
+    RegistryHolder holder(database);
+    ASSERT_TRUE(holder.holding());
+
+    // The recording's own registry writes fail within their bounded wait; capture never waits for
+    // them, so the note keeps its length and the tool is done in about its time.
+    const Stopwatch watch;
+    Child record = start_tool({"record", "--seconds", "3"});
+    const std::string path = read_line(record);
+    wait_for(record);
+    EXPECT_LT(watch.elapsed(), 6.0);
+    EXPECT_GT(duration_of(path), 2.7);
+
+    // A change that cannot be saved fails quickly, and says so.
+    const Stopwatch change_watch;
+    Child change = start_tool({"settings", "Boost", "Boost1"});
+    const int status = wait_for(change);
+    EXPECT_LT(change_watch.elapsed(), 3.0);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    holder.release();
+    std::u16string boost;
+    ASSERT_TRUE(os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Boost", boost));
+    EXPECT_EQ(boost, u"Boost2");
+    os::reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", 0);
+}
+
+TEST_F(ToolProcessTest, AReadThatCannotBeDoneIsNotShownAsTheDefaults) {
+    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Boost", u"Boost3"));
+    Child shown = start_tool({"settings"});
+    EXPECT_NE(read_all(shown).find("\"Boost\":\"Boost3\""), std::string::npos);
+    EXPECT_EQ(WEXITSTATUS(wait_for(shown)), 0);
+
+    // Another program holds the database in the classic journal: readers are locked out too. Our
+    // own connection leaves it first, so the journal can be changed.
+    const std::string root_path = root.path();
+    const std::string database = os::to_utf8(os::reg_database_path());
+    TempRoot elsewhere;
+    std::u16string unused;
+    os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", unused);
+    RegistryHolder holder(database, true);
+    ASSERT_TRUE(holder.holding());
+    ::setenv("QUILLON_ROOT", root_path.c_str(), 1);
+    Child locked = start_tool({"settings"});
+    const std::string printed = read_all(locked);
+    EXPECT_NE(WEXITSTATUS(wait_for(locked)), 0);
+    EXPECT_EQ(printed.find("BoostOff"), std::string::npos) << printed;
+}
+
+TEST_F(ToolProcessTest, ARecordingKilledAtOnceIsNotListed) {
+    Child record = start_tool({"record"});
+    const std::string path = read_line(record);
+    ASSERT_FALSE(path.empty());
+    ::kill(record.pid, SIGKILL);
+    wait_for(record);
+    // Killed before its first frame could reach the file, it holds its tag alone.
+    ASSERT_EQ(::access(path.c_str(), F_OK), 0);
+    Child list = start_tool({"list"});
+    EXPECT_EQ(read_all(list).find(path), std::string::npos);
     wait_for(list);
 }
 

@@ -42,18 +42,25 @@ std::string number_text(double value) {
 }
 
 // Prints the values as the document holds them after loading, i.e. what a running program uses.
-void print_settings(Document& document) {
+// A value that could not be read is never shown as its default: the command fails instead.
+int print_settings(Document& document) {
     const Settings& settings = document.settings();
+    if (!settings.read_error.empty()) return fail("cannot read the settings: " + os::to_utf8(settings.read_error));
     std::u16string language;
     if (!os::reg_read_string(settings_key, u"Language", language)) language.clear();
+    std::u16string error = os::reg_last_error();
+    const std::u16string current_path = read_current_path();
+    if (error.empty()) error = os::reg_last_error();
+    if (!error.empty()) return fail("cannot read the settings: " + os::to_utf8(error));
     std::printf(
         "{\"AutoRecord\":%d,\"Speaker\":%d,\"Format\":%s,\"Boost\":%s,\"VasLevel\":%s,\"Volume\":%s,\"Path\":%s,"
         "\"Language\":%s}\n",
         settings.auto_record ? 1 : 0, settings.speaker ? 1 : 0, os::json_string(settings.format).c_str(),
         os::json_string(settings.boost).c_str(), number_text(document.level().vas_level()).c_str(),
-        number_text(document.player().volume()).c_str(), os::json_string(read_current_path()).c_str(),
+        number_text(document.player().volume()).c_str(), os::json_string(current_path).c_str(),
         os::json_string(language).c_str());
     std::fflush(stdout);
+    return 0;
 }
 
 bool parse_flag(const std::string& text, bool& out) {
@@ -116,13 +123,15 @@ std::string change_setting(Document& document, const std::string& name, const st
     } else if (name == "Path") {
         // Selecting writes "Path" and flushes at once.
         if (!document.select(os::from_utf8(value))) return value + ": not a recording";
+        const std::u16string error = os::reg_last_error();
+        if (!error.empty()) return "the setting could not be saved: " + os::to_utf8(error);
         return {};
     } else if (name == "Language") {
         return "Language is chosen by the language files, not through the document";
     } else {
         return "unknown setting " + name;
     }
-    document.save_settings();
+    if (!document.save_settings()) return "the settings could not be saved: " + os::to_utf8(os::reg_last_error());
     return {};
 }
 
@@ -134,10 +143,7 @@ int run_settings(const std::vector<std::string>& args) {
     // re-applied and no record scan starts. The volume goes into the player, from where it is saved.
     document.settings().load_secondary();
     document.player().set_volume(document.settings().volume);
-    if (args.empty()) {
-        print_settings(document);
-        return 0;
-    }
+    if (args.empty()) return print_settings(document);
     const std::string reason = change_setting(document, args[0], args[1]);
     if (!reason.empty()) return fail(reason);
     // A running instance read its settings at start and writes all of them back when they change.

@@ -1,0 +1,171 @@
+// The recording path from the microphone to the file: nothing captured before the stop is lost,
+// voice activation keeps the first syllable, a recording without audio leaves nothing behind,
+// checkpoints reach the disk from the writer's thread, and long caller names still record.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "audio/readers/file_reader.h"
+#include "os/file.h"
+#include "os/file_system.h"
+#include "os/path.h"
+#include "os/text.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+using document_test::DocumentFixture;
+
+const RecordFormat pcm_format{u"PCM", 1, 16, 16000, 256000};
+
+double file_duration(const std::u16string& path) {
+    std::unique_ptr<FileReader> reader = FileReader::open(path);
+    return reader ? reader->info().duration() : -1.0;
+}
+
+// The samples of a 16-bit mono PCM WAV that we wrote (44-byte header).
+std::vector<int16_t> wav_samples(const std::u16string& path) {
+    const std::string bytes = read_bytes(os::to_utf8(path));
+    std::vector<int16_t> samples;
+    for (size_t at = 44; at + 1 < bytes.size(); at += 2) {
+        samples.push_back(
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8));
+    }
+    return samples;
+}
+
+// A 16 kHz microphone: silence, a burst of tone, silence.
+void write_burst(const std::string& path, double before, double burst, double after) {
+    const int rate = 16000;
+    std::string bytes;
+    const auto frames = static_cast<uint32_t>(rate * (before + burst + after));
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
+    };
+    auto u16 = [&](uint16_t v) {
+        bytes += static_cast<char>(v);
+        bytes += static_cast<char>(v >> 8);
+    };
+    bytes += "RIFF";
+    u32(36 + frames * 2);
+    bytes += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
+    bytes += "data";
+    u32(frames * 2);
+    for (uint32_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        const bool loud = t >= before && t < before + burst;
+        u16(static_cast<uint16_t>(static_cast<int16_t>(loud ? 8000 * std::sin(2 * M_PI * 500 * t) : 0)));
+    }
+    write_bytes(path, bytes);
+}
+
+class RecordingPathTest : public DocumentFixture {
+protected:
+    // Capture in real time, as from a microphone.
+    void paced() { ::setenv("QUILLON_AUDIO_PACE", "1", 1); }
+};
+
+TEST_F(RecordingPathTest, AShortNoteKeepsEverythingUpToTheStop) {
+    paced();
+    document->set_record_format(pcm_format);
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    const std::u16string path = document->current_record().path;
+    run_for(500);
+    document->stop();
+    EXPECT_GE(file_duration(path), 0.45);
+    EXPECT_LT(file_duration(path), 0.7);
+}
+
+TEST_F(RecordingPathTest, VoiceActivationKeepsTheFirstSyllableAfterASilence) {
+    paced();
+    write_burst(microphone, 3.0, 0.5, 2.0);
+    document->set_record_format(pcm_format);
+    document->level().set_vas_level(0.05);
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    const std::u16string path = document->current_record().path;
+    run_for(5200);
+    document->stop();
+    const std::vector<int16_t> samples = wav_samples(path);
+    size_t first = samples.size(), last = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (std::abs(samples[i]) < 1000) continue;
+        first = std::min(first, i);
+        last = i;
+    }
+    ASSERT_LT(first, samples.size()) << "the burst is missing";
+    // The whole half second of the burst, its start included.
+    EXPECT_GE(static_cast<double>(last - first) / 16000, 0.48);
+    // The gate still kept most of the silences out.
+    EXPECT_LT(samples.size() / 16000.0, 4.0);
+}
+
+TEST_F(RecordingPathTest, ARecordingThatGotNoAudioLeavesNothingBehind) {
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    const std::u16string path = document->current_record().path;
+    ASSERT_GE(document->records().find(path), 0);
+    // Paused before the first capture buffer could fill: nothing reaches the file but its tag.
+    document->set_paused(true);
+    document->stop();
+    EXPECT_FALSE(os::exists(path));
+    EXPECT_LT(document->records().find(path), 0);
+    EXPECT_EQ(log.count(DocumentEvent::RecordDeleted), 1);
+    EXPECT_EQ(log.events.back().code, DocumentEvent::Stopped);
+}
+
+std::atomic<int> g_file_syncs{0};
+std::atomic<int> g_folder_syncs{0};
+std::mutex g_sync_threads_mutex;
+std::set<std::thread::id> g_sync_threads;
+
+int counting_sync(int descriptor, bool is_folder) {
+    (is_folder ? g_folder_syncs : g_file_syncs)++;
+    std::lock_guard lock(g_sync_threads_mutex);
+    g_sync_threads.insert(std::this_thread::get_id());
+    return is_folder ? ::fsync(descriptor) : ::fdatasync(descriptor);
+}
+
+TEST_F(RecordingPathTest, CheckpointsSyncTheFileOnTheWritersThread) {
+    os::set_sync_function(&counting_sync);
+    for (const RecordFormat& format : {pcm_format, RecordFormat{}}) {
+        SCOPED_TRACE(os::to_utf8(format.codec));
+        g_file_syncs = 0;
+        g_folder_syncs = 0;
+        document->set_record_format(format);
+        ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+        // Two checkpoints, a second apart.
+        run_for(2300);
+        document->stop();
+        EXPECT_GE(g_file_syncs.load(), 2);
+        EXPECT_LE(g_file_syncs.load(), 3);
+        EXPECT_EQ(g_folder_syncs.load(), 1);
+    }
+    os::set_sync_function(nullptr);
+    std::lock_guard lock(g_sync_threads_mutex);
+    EXPECT_EQ(g_sync_threads.count(std::this_thread::get_id()), 0u) << "a sync ran on the GUI thread";
+}
+
+TEST_F(RecordingPathTest, ACallerWithALongCjkNameIsRecorded) {
+    const std::u16string name(84, u'\u738B');
+    ASSERT_TRUE(document->record(true, name, u"+49301234567", call_direction_incoming));
+    const std::u16string path = document->current_record().path;
+    EXPECT_LE(os::to_utf8(os::file_name_of(path)).size(), 255u);
+    EXPECT_EQ(os::file_name_of(path).substr(0, 10), name.substr(0, 10));
+    EXPECT_EQ(document->current_record().artist, name);
+    run_for(600);
+    document->stop();
+    EXPECT_GT(file_duration(path), 0.2);
+}
+
+}  // namespace
