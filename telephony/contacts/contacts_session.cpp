@@ -114,19 +114,40 @@ bool find_contact_by_phone(ContactsSession& session, std::u16string_view number,
         os::log() << u"find_contact_by_phone: bad result\n";
         return false;
     }
+    // The closest number wins wherever its card is: a call from a number that one card holds
+    // exactly is not credited to another card whose number merely ends the same way. Two
+    // different people equally close is no answer at all: a wrong name would go into the file
+    // name, the folder and the tags.
+    int best_strength = 0;
+    bool tied = false;
     for (const auto& file : files) {
         std::vector<VCard> cards;
         if (!vcard::read_file(file, cards)) continue;
         for (size_t i = 0; i < cards.size(); ++i) {
+            int strength = 0;
+            const std::u16string* closest = nullptr;
             for (const auto& phone : cards[i].phones) {
-                if (!phone_numbers_match(number, phone)) continue;
-                record.object_id = session.add_match({file, static_cast<long>(i)});
-                record.name = cards[i].formatted_name;
-                record.number = phone;
-                return true;
+                const int s = phone_match_strength(number, phone);
+                if (s > strength) {
+                    strength = s;
+                    closest = &phone;
+                }
             }
+            if (strength == 0 || strength < best_strength) continue;
+            if (strength == best_strength) {
+                // The same person kept twice (two address books) is not a tie.
+                tied = tied || cards[i].formatted_name != record.name;
+                continue;
+            }
+            best_strength = strength;
+            tied = false;
+            record.object_id = session.add_match({file, static_cast<long>(i)});
+            record.name = cards[i].formatted_name;
+            record.number = *closest;
         }
     }
+    if (best_strength > 0 && !tied) return true;
+    record = ContactRecord();
     os::log() << u"find_contact_by_phone: bad result\n";
     return false;
 }

@@ -52,8 +52,10 @@ private:
     std::vector<Match> m_matches;
 };
 
-// Finds the first card (files in name order, cards in file order) with a TEL that matches number
-// (phone_number.h) and reads its name. False, with a log line, when the store is missing
+// Finds the card with the closest TEL to number (phone_number.h: an exact match before the longest
+// common ending) and reads its name; the first of equally close cards of one name (files in name
+// order, cards in file order). No card when two differently named cards are equally close. False, with a log line, when
+// the store is missing
 // ("find_contact_by_phone: library not valid"), cannot be listed ("find_contact_by_phone: no
 // function") or holds no such card ("find_contact_by_phone: bad result").
 bool find_contact_by_phone(ContactsSession& session, std::u16string_view number, ContactRecord& record);

@@ -50,13 +50,21 @@ DialledNumber dialled_number(std::u16string_view number) {
     return result;
 }
 
-bool phone_numbers_match(std::u16string_view a, std::u16string_view b) {
+bool phone_numbers_match(std::u16string_view a, std::u16string_view b) { return phone_match_strength(a, b) > 0; }
+
+int phone_match_strength(std::u16string_view a, std::u16string_view b) {
     const DialledNumber first = dialled_number(a);
     const DialledNumber second = dialled_number(b);
-    if (first.digits.empty() || second.digits.empty()) return false;
-    if (first.digits == second.digits) return true;
-    if (first.international && second.international) return false;
+    if (first.digits.empty() || second.digits.empty()) return 0;
+    // No dialled number comes near this many digits, so an exact match outranks every ending.
+    constexpr int exact = 1000;
+    if (first.digits == second.digits) {
+        const int length = static_cast<int>(first.digits.size());
+        return first.international == second.international ? exact : length;
+    }
+    if (first.international && second.international) return 0;
     const std::string& longer = first.digits.size() >= second.digits.size() ? first.digits : second.digits;
     const std::string& shorter = first.digits.size() >= second.digits.size() ? second.digits : first.digits;
-    return shorter.size() >= minimum_suffix_digits && ends_with(longer, shorter);
+    if (shorter.size() < minimum_suffix_digits || !ends_with(longer, shorter)) return 0;
+    return static_cast<int>(shorter.size());
 }

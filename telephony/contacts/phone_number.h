@@ -12,6 +12,10 @@
 //     least 7 digits ("+44 20 7946 0958" matches "020 7946 0958" and "(020) 7946-0958";
 //     "+45 12345678" matches "12345678"; short codes such as "112" match only themselves).
 // An empty number matches nothing.
+//
+// Among several matching numbers the closest wins: phone_match_strength ranks an exact match of
+// the reduced numbers (same digits, both international or both national) above every ending
+// match, and a longer common ending above a shorter one.
 #include <string>
 #include <string_view>
 
@@ -22,3 +26,5 @@ struct DialledNumber {
 
 DialledNumber dialled_number(std::u16string_view number);
 bool phone_numbers_match(std::u16string_view a, std::u16string_view b);
+// 0 when the numbers do not match; otherwise larger for a closer match (see above).
+int phone_match_strength(std::u16string_view a, std::u16string_view b);

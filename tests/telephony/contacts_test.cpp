@@ -31,6 +31,18 @@ TEST(PhoneNumber, MatchingRule) {
     // Nothing to dial matches nothing.
     EXPECT_FALSE(phone_numbers_match(u"", u""));
     EXPECT_FALSE(phone_numbers_match(u"Voicemail", u"Voicemail"));
+
+    // Closeness: the number as written, then the same digits with and without the country, then
+    // endings by length.
+    const int exact = phone_match_strength(u"01 23 45 67 89", u"0123456789");
+    const int same_digits = phone_match_strength(u"+123456789", u"0123456789");
+    const int ending9 = phone_match_strength(u"+44 1 23 45 67 89", u"01 23 45 67 89");
+    const int ending7 = phone_match_strength(u"+44 1 23 45 67 89", u"3 45 67 89");
+    EXPECT_GT(exact, same_digits);
+    EXPECT_EQ(same_digits, ending9);
+    EXPECT_GT(ending9, ending7);
+    EXPECT_GT(ending7, 0);
+    EXPECT_EQ(phone_match_strength(u"+44 1 23 45 67 89", u"45 67 89"), 0);
 }
 
 namespace {
@@ -63,7 +75,7 @@ std::string log_text() {
 
 }  // namespace
 
-TEST_F(ContactsFolder, FindsTheFirstMatchingCardAndItsPicture) {
+TEST_F(ContactsFolder, FindsTheClosestCardAndItsPicture) {
     // "PNG" in base64 with the PNG signature in front: 11 bytes, more than 7.
     card("a.vcf", "FN:Other\r\nTEL:+44 20 7946 1111\r\n");
     card("b.vcf",
@@ -74,7 +86,8 @@ TEST_F(ContactsFolder, FindsTheFirstMatchingCardAndItsPicture) {
 
     ContactsSession session;
     ContactRecord record;
-    ASSERT_TRUE(find_contact_by_phone(session, u"+44 20 7946 0958", record));
+    // The card that holds the number as dialled wins over the one with the country code.
+    ASSERT_TRUE(find_contact_by_phone(session, u"020 7946 0958", record));
     EXPECT_EQ(record.name, u"Ann Smith");
     EXPECT_EQ(record.number, u"(020) 7946-0958");
     const std::vector<uint8_t> picture = contact_picture(session, record.object_id);
@@ -87,6 +100,36 @@ TEST_F(ContactsFolder, FindsTheFirstMatchingCardAndItsPicture) {
     ContactRecord none;
     EXPECT_FALSE(find_contact_by_phone(session, u"+1 999 000 0000", none));
     EXPECT_FALSE(find_contact_by_phone(session, u"", none));
+}
+
+TEST_F(ContactsFolder, ExactNumberBeforeALongerEndingAndNoAnswerOnATie) {
+    card("a-anna.vcf", "FN:Anna London\r\nTEL:+44 1 23 45 67 89\r\n");
+    card("b-bruno.vcf", "FN:Bruno Paris\r\nTEL;TYPE=WORK:+33 6 00 00 00 01\r\nTEL:01 23 45 67 89\r\n");
+    ContactsSession session;
+    ContactRecord record;
+    ASSERT_TRUE(find_contact_by_phone(session, u"01 23 45 67 89", record));
+    EXPECT_EQ(record.name, u"Bruno Paris");
+    EXPECT_EQ(record.number, u"01 23 45 67 89");
+    ASSERT_TRUE(find_contact_by_phone(session, u"+44 1 23 45 67 89", record));
+    EXPECT_EQ(record.name, u"Anna London");
+
+    // The longest common ending wins when nobody holds the number exactly.
+    card("c-carl.vcf", "FN:Carl\r\nTEL:45 67 89 01\r\n");
+    card("d-dora.vcf", "FN:Dora\r\nTEL:345 67 89 01\r\n");
+    ASSERT_TRUE(find_contact_by_phone(session, u"+49 2 345 67 89 01", record));
+    EXPECT_EQ(record.name, u"Dora");
+
+    // Two people equally close: nobody, rather than the wrong one. The same person kept in two
+    // address books is still found.
+    card("e-emil.vcf", "FN:Emil\r\nTEL:555 0100 200\r\n");
+    card("f-fay.vcf", "FN:Fay\r\nTEL:(555) 0100-200\r\n");
+    EXPECT_FALSE(find_contact_by_phone(session, u"555 0100 200", record));
+    EXPECT_TRUE(record.name.empty());
+    card("g-gus.vcf", "FN:Gus\r\nTEL:0777 1234567\r\n");
+    card("h-gus-again.vcf", "FN:Gus\r\nTEL:+44 777 1234567\r\nTEL:07771234567\r\n");
+    ASSERT_TRUE(find_contact_by_phone(session, u"07771234567", record));
+    EXPECT_EQ(record.name, u"Gus");
+    EXPECT_EQ(record.number, u"0777 1234567");
 }
 
 TEST_F(ContactsFolder, JunkFilesAreSkippedAndAPictureTooLargeIsLeftOut) {
