@@ -11,7 +11,7 @@ BUILD_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # Peers the tests compare against, and the fuzzing toolchain.
-TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio)
+TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio id3v2 python3-mutagen)
 
 want=("${BUILD_PACKAGES[@]}")
 if [ "${1:-}" = "--with-tests" ]; then want+=("${TEST_PACKAGES[@]}"); fi

@@ -2,8 +2,10 @@
 
 #include <mad.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "audio/mp3/file_reader_mp3.h"
 #include "audio/mp3/mp3_frame_header.h"
 
 struct Mp3Decoder::State {
@@ -38,7 +40,7 @@ inline std::int16_t to_pcm16(mad_fixed_t sample) {
 
 }  // namespace
 
-Mp3Decoder::Mp3Decoder() : m_state(std::make_unique<State>()) {}
+Mp3Decoder::Mp3Decoder(const FileReaderMP3* source) : m_source(source), m_state(std::make_unique<State>()) {}
 
 Mp3Decoder::~Mp3Decoder() = default;
 
@@ -47,7 +49,24 @@ void Mp3Decoder::reset() {
     m_state = std::make_unique<State>();
 }
 
+AudioBlock Mp3Decoder::get_data(int requested_frames) {
+    std::lock_guard guard(lock());
+    for (;;) {
+        const AudioBlock in = pull(*this, requested_frames);
+        if (in.is_empty()) return in;
+        bool skipped = false;
+        AudioBlock out = decode(in, skipped);
+        // An empty block would end the playback: a frame of delay or padding only is passed over.
+        if (!skipped) return out;
+    }
+}
+
 AudioBlock Mp3Decoder::transform(const AudioBlock& block) {
+    bool skipped = false;
+    return decode(block, skipped);
+}
+
+AudioBlock Mp3Decoder::decode(const AudioBlock& block, bool& skipped) {
     Mp3FrameHeader header;
     if (block.length() < 4 || !header.parse(block.data()) ||
         block.length() < static_cast<std::size_t>(header.frame_bytes)) {
@@ -62,9 +81,13 @@ AudioBlock Mp3Decoder::transform(const AudioBlock& block) {
     mad_stream_buffer(&s.stream, m_input.data(), m_input.size());
     const bool decoded = mad_frame_decode(&s.frame, &s.stream) == 0;
     const AudioFormat format{header.channels, 16, header.rate};
+    FileReaderMP3::FrameSpan span;
+    if (m_source != nullptr) span = m_source->last_frame_span();
     if (!decoded) {
         ++m_failed_frames;
-        AudioBlock silence(static_cast<std::size_t>(header.samples) * format.block_align(), format);
+        const int samples = std::clamp(std::min(header.samples - span.skip, span.keep), 0, header.samples);
+        skipped = samples == 0;
+        AudioBlock silence(static_cast<std::size_t>(samples) * format.block_align(), format);
         std::memset(silence.data(), 0, silence.length());
         return silence;
     }
@@ -81,5 +104,9 @@ AudioBlock Mp3Decoder::transform(const AudioBlock& block) {
     } else {
         for (unsigned i = 0; i < pcm.length; ++i) samples[i] = to_pcm16(pcm.samples[0][i]);
     }
-    return out;
+    const unsigned from = std::min<unsigned>(static_cast<unsigned>(std::max(span.skip, 0)), pcm.length);
+    const unsigned count = std::min<unsigned>(pcm.length - from, static_cast<unsigned>(std::max(span.keep, 0)));
+    skipped = count == 0;
+    if (from == 0 && count == pcm.length) return out;
+    return out.sub_block(static_cast<std::size_t>(from) * channels * 2, static_cast<std::size_t>(count) * channels * 2);
 }

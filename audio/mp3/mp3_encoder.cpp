@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "audio/mp3/mp3_info_frame.h"
+
 namespace {
 
 // LAME asks for at least 7,200 bytes for a flush: it may hand out several frames at once.
@@ -45,6 +47,13 @@ bool Mp3Encoder::create_handle(int channels, int rate) {
     }
     m_lame = lame;
     ++m_streams;
+    m_stream_frames = 0;
+    m_stream_bytes = 0;
+    m_music_crc = 0;
+    m_own_info = false;
+    m_own_info_bytes = 0;
+    m_info_frame.clear();
+    if (m_write_info) start_own_info(lame);
     m_frame_size = lame_get_framesize(lame);
     m_accumulator.assign(static_cast<size_t>(m_frame_size) * channels, 0);
     m_left.assign(static_cast<size_t>(m_frame_size), 0);
@@ -63,7 +72,9 @@ void Mp3Encoder::drop_handle() {
     if (produced > 0) emit(tail.data(), produced);
     emit_pending(m_pending.size());
     m_end_padding = lame_get_encoder_padding(m_lame);
-    if (m_write_info) {
+    if (m_own_info) {
+        finish_own_info(m_lame);
+    } else if (m_write_info) {
         uint8_t frame[kScratchBytes];
         const size_t size = lame_get_lametag_frame(m_lame, frame, sizeof frame);
         if (size <= sizeof frame) m_info_frame.assign(frame, frame + size);
@@ -71,6 +82,49 @@ void Mp3Encoder::drop_handle() {
     lame_close(m_lame);
     m_lame = nullptr;
     m_fill = 0;
+}
+
+void Mp3Encoder::start_own_info(lame_global_struct* lame) {
+    // The header LAME's frames will carry: MPEG version by rate, layer III, no CRC.
+    const int rate = lame_get_out_samplerate(lame);
+    const int version = rate >= 32000 ? 3 : rate >= 16000 ? 2 : 0;
+    const int base = rate * (version == 3 ? 1 : version == 2 ? 2 : 4);
+    const int rate_index = base == 48000 ? 1 : base == 32000 ? 2 : 0;
+    const int kbps = lame_get_brate(lame);
+    const int* table = nullptr;
+    static constexpr int kKbps1[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static constexpr int kKbps2[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    table = version == 3 ? kKbps1 : kKbps2;
+    int index = 1;
+    while (index < 15 && table[index] != kbps) ++index;
+    if (index == 15) return;
+    const int mode = lame_get_mode(lame) == MONO ? 3 : 1;
+    m_audio_header = {0xFF, static_cast<uint8_t>(0xE0 | (version << 3) | (1 << 1) | 1),
+                      static_cast<uint8_t>((index << 4) | (rate_index << 2)), static_cast<uint8_t>((mode << 6) | 4)};
+    if (mp3_info::frame_holds_tag(m_audio_header)) return;  // LAME writes its own
+    mp3_info::StreamFacts facts;
+    facts.audio_header = m_audio_header;
+    const std::vector<uint8_t> placeholder = mp3_info::make_frame(facts);
+    if (placeholder.empty()) return;
+    m_own_info = true;
+    m_own_info_bytes = placeholder.size();
+    emit(placeholder.data(), static_cast<int>(placeholder.size()));
+}
+
+void Mp3Encoder::finish_own_info(lame_global_struct* lame) {
+    if (m_stream_frames < 2) return;
+    mp3_info::StreamFacts facts;
+    facts.audio_header = m_audio_header;
+    facts.frames = static_cast<uint32_t>(m_stream_frames - 1);
+    facts.bytes = static_cast<uint32_t>(m_stream_bytes);
+    facts.delay = lame_get_encoder_delay(lame);
+    facts.padding = m_end_padding;
+    facts.lowpass_hz = lame_get_lowpassfreq(lame);
+    facts.music_crc = m_music_crc;
+    facts.encoder = std::string("LAME") + get_lame_short_version();
+    facts.encoder.resize(9, ' ');
+    m_info_frame = mp3_info::make_frame(facts);
+    if (m_info_frame.size() != m_own_info_bytes) m_info_frame.clear();
 }
 
 void Mp3Encoder::finish() {
@@ -90,8 +144,11 @@ void Mp3Encoder::emit(const uint8_t* bytes, int count) {
             break;
         }
         if (m_pending.size() - whole < length) break;
+        // The info frame must describe the audio frames as LAME makes them.
+        if (m_own_info && m_stream_frames == 1) std::copy_n(m_pending.data() + whole, 4, m_audio_header.begin());
         whole += length;
         ++m_frames_encoded;
+        ++m_stream_frames;
     }
     emit_pending(whole);
 }
@@ -99,6 +156,12 @@ void Mp3Encoder::emit(const uint8_t* bytes, int count) {
 void Mp3Encoder::emit_pending(size_t count) {
     if (count == 0) return;
     m_bytes_encoded += static_cast<int64_t>(count);
+    // The music CRC covers the audio frames, not the info frame in front of them.
+    const size_t info_left = m_own_info && m_stream_bytes < static_cast<int64_t>(m_own_info_bytes)
+                                 ? m_own_info_bytes - static_cast<size_t>(m_stream_bytes)
+                                 : 0;
+    if (count > info_left) m_music_crc = mp3_info::crc16(m_music_crc, m_pending.data() + info_left, count - info_left);
+    m_stream_bytes += static_cast<int64_t>(count);
     const AudioBlock block(m_pending.data(), count, AudioFormat{m_channels, 0, m_rate});
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(count));
     feed(*this, block);

@@ -54,6 +54,9 @@ private:
     void encode_samples(int samples);
     void emit(const uint8_t* bytes, int count);
     void emit_pending(size_t count);
+    // Our own info frame's placeholder, when LAME will not write one for this stream.
+    void start_own_info(lame_global_struct* lame);
+    void finish_own_info(lame_global_struct* lame);
 
     int32_t m_bit_rate;
     lame_global_struct* m_lame = nullptr;
@@ -72,4 +75,11 @@ private:
     std::vector<uint8_t> m_info_frame;
     int m_streams = 0;
     int m_end_padding = 0;
+    // Where LAME's frames are too small for its info frame it writes none; we write our own then.
+    bool m_own_info = false;
+    size_t m_own_info_bytes = 0;
+    std::array<uint8_t, 4> m_audio_header{};
+    int64_t m_stream_frames = 0;
+    int64_t m_stream_bytes = 0;
+    uint16_t m_music_crc = 0;
 };

@@ -6,6 +6,7 @@ add_library(quillon_audio_mp3_reader STATIC
   ${CMAKE_CURRENT_LIST_DIR}/mp3_frame_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_reader_mp3.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mp3_decoder.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/mp3_stream_header.cpp
   ${CMAKE_CURRENT_LIST_DIR}/id3_reader.cpp
 )
 target_link_libraries(quillon_audio_mp3_reader PUBLIC quillon_audio_reader_core quillon_audio PRIVATE PkgConfig::MAD)

@@ -37,7 +37,8 @@ std::unique_ptr<FileReader> FileReader::open(const std::u16string& path) {
         return std::make_unique<FileReader>(u"MPC", path, std::move(stream), nullptr);
     }
     if (auto stream = try_reader<FileReaderMP3>(path)) {
-        return std::make_unique<FileReader>(u"mp3", path, std::move(stream), std::make_unique<Mp3Decoder>());
+        auto decoder = std::make_unique<Mp3Decoder>(static_cast<const FileReaderMP3*>(stream.get()));
+        return std::make_unique<FileReader>(u"mp3", path, std::move(stream), std::move(decoder));
     }
     return nullptr;
 }
@@ -59,6 +60,10 @@ AudioPort& FileReader::output() {
 }
 
 bool FileReader::seek(std::int64_t position) {
+    if (!m_decoder) return m_stream->seek(position);
+    // Under the decoder's lock no pull is half done: the frame the decoder asks about afterwards is
+    // the one it was handed.
+    std::lock_guard guard(m_decoder->lock());
     const bool done = m_stream->seek(position);
     if (auto* mp3 = dynamic_cast<Mp3Decoder*>(m_decoder.get())) mp3->reset();
     return done;

@@ -57,8 +57,9 @@ TEST(Mp3FrameHeader, LengthsFollowTheLayerAndVersion) {
     ASSERT_TRUE(h.parse(layer1));
     EXPECT_EQ(h.frame_bytes, (12000 * 448 / 32000) * 4);
     // Free format, bit-rate index 15, rate index 3, layer 00 and a broken sync are refused.
-    for (const Bytes& bad : {Bytes{0xFF, 0xFB, 0x00, 0x44}, Bytes{0xFF, 0xFB, 0xF0, 0x44}, Bytes{0xFF, 0xFB, 0x9C, 0x44},
-                             Bytes{0xFF, 0xF9, 0x90, 0x44}, Bytes{0xFF, 0x1B, 0x90, 0x44}}) {
+    for (const Bytes& bad :
+         {Bytes{0xFF, 0xFB, 0x00, 0x44}, Bytes{0xFF, 0xFB, 0xF0, 0x44}, Bytes{0xFF, 0xFB, 0x9C, 0x44},
+          Bytes{0xFF, 0xF9, 0x90, 0x44}, Bytes{0xFF, 0x1B, 0x90, 0x44}}) {
         EXPECT_FALSE(h.parse(bad.data()));
     }
 }
@@ -70,7 +71,9 @@ TEST(FileReaderMP3, SamplesTheBitRateAtUpToTwentyPoints) {
     EXPECT_EQ(big.average_kbps(), 128);
     EXPECT_EQ(big.bit_rate(), 128000);
     EXPECT_NEAR(big.duration(), 2'000'000 * 8 / 128000.0, 1e-9);
-    EXPECT_EQ(big.position_of_time(1.0), 16000);
+    // Positions count samples: a second is the rate.
+    EXPECT_EQ(big.position_of_time(1.0), 44100);
+    EXPECT_EQ(big.length(), 125 * 44100);
 
     FileReaderMP3 small(file_with("small.mp3", frames(150'000)));
     ASSERT_TRUE(small.is_valid());
@@ -90,14 +93,18 @@ TEST(FileReaderMP3, PlaysFromTheFirstRealFrameAfterATag) {
     EXPECT_EQ(reader->codec(), u"mp3");
     auto& mp3 = dynamic_cast<FileReaderMP3&>(reader->info());
     EXPECT_EQ(mp3.first_frame_offset(), 2048);
-    EXPECT_EQ(mp3.position(), 2048);
+    EXPECT_EQ(mp3.audio_start(), 2048);
+    EXPECT_EQ(mp3.position(), 0);
+    // The tag is not audio: 40 frames of 1,152 samples (estimated from the bit rate, as these
+    // frames never use the padding byte).
+    EXPECT_NEAR(static_cast<double>(mp3.length()), 40 * 1152, 1152);
 
     // One frame per pull from the stream reader, 1,152 stereo frames per pull out of the decoder.
     AudioBlock frame = mp3.get_data(16384);
     EXPECT_EQ(frame.length(), static_cast<std::size_t>(frame_bytes + FileReaderMP3::lookahead_bytes));
-    EXPECT_EQ(mp3.position(), 2048 + frame_bytes);
-    reader->seek(0);  // before the first frame: starts at the first frame
-    EXPECT_EQ(mp3.position(), 2048);
+    EXPECT_EQ(mp3.position(), 1152);
+    reader->seek(0);
+    EXPECT_EQ(mp3.position(), 0);
     AudioBlock pcm = reader->output().get_data(16384);
     EXPECT_EQ(pcm.format(), (AudioFormat{2, 16, 44100}));
     EXPECT_EQ(pcm.frames(), 1152);
