@@ -294,7 +294,7 @@ void Document::set_paused(bool paused) {
 
 // ---- playback and the current record --------------------------------------------------------
 
-bool Document::select(const std::u16string& path) {
+bool Document::select(const std::u16string& path, bool remember) {
     RecordEntry entry = record_entry(path);
     if (!entry.valid) return false;
     if (std::unique_ptr<FileReader> reader = FileReader::open(entry.path)) {
@@ -306,7 +306,7 @@ bool Document::select(const std::u16string& path) {
         entry.duration = reader->info().duration();
     }
     m_current = std::move(entry);
-    write_current_path(m_current.path);
+    if (remember) write_current_path(m_current.path);
     return true;
 }
 
@@ -329,39 +329,52 @@ bool Document::play(const std::u16string& path) {
     return true;
 }
 
-void Document::remove() {
+bool Document::remove() {
     const int index = m_records.find(m_current.path);
-    if (index < 0) return;
+    if (index < 0) return false;
     // The file in use goes away with its recording or playback, not from under it.
     if (is_recording() || is_playing()) stop();
     os::log() << u"os::delete_file in Document::remove\n";
-    os::delete_file(m_current.path);
+    if (!os::delete_file(m_current.path) && os::exists(m_current.path)) {
+        // A file that stays must stay listed: the list shows what is on the disk.
+        os::log() << u"remove: cannot delete " << m_current.path << u"\n";
+        return false;
+    }
     m_records.remove_at(static_cast<size_t>(index));
     notify(DocumentEvent::RecordDeleted, index);
+    return true;
 }
 
-void Document::set_title(std::u16string_view title) {
-    if (title == m_current.title) return;
+bool Document::set_title(std::u16string_view title) {
+    if (title == m_current.title) return true;
     const int index = m_records.find(m_current.path);
-    if (index < 0) return;
+    if (index < 0) return false;
     const std::u16string cleaned = clean_title(title);
     const std::u16string old_path = m_current.path;
-    rewrite_tag_title(old_path, cleaned);
-
+    // A record without an artist is named by its title alone, not after a leading space; the name
+    // it has already is free for it.
+    const std::u16string name = m_current.artist.empty() ? cleaned : m_current.artist + u" " + cleaned;
     const std::u16string new_path =
-        make_record_path(m_current.artist + u" " + cleaned, os::folder_of(old_path), os::extension_of(old_path));
+        make_record_path(name, os::folder_of(old_path), os::extension_of(old_path), 0, old_path);
+    // The name first: a folder that cannot be written refuses it before anything has changed. Then
+    // the tag; when that fails the file gets its old name back, so name and title still agree.
+    if (new_path != old_path && !os::move_file(old_path, new_path)) {
+        os::log() << u"set_title: cannot move " << old_path << u" to " << new_path << u"\n";
+        return false;
+    }
+    if (!rewrite_tag_title(new_path, cleaned)) {
+        os::log() << u"set_title: cannot write the tag of " << new_path << u"\n";
+        if (new_path != old_path) os::move_file(new_path, old_path);
+        return false;
+    }
     RecordEntry& entry = m_records.at(static_cast<size_t>(index));
     entry.title = cleaned;
     m_current.title = cleaned;
-    // The list follows the file: a rename that fails leaves the record where it is.
-    if (os::move_file(old_path, new_path)) {
-        m_records.rename_at(static_cast<size_t>(index), new_path);
-        m_current.path = new_path;
-        write_current_path(new_path);
-    } else {
-        os::log() << u"set_title: cannot move " << old_path << u" to " << new_path << u"\n";
-    }
+    m_records.rename_at(static_cast<size_t>(index), new_path);
+    m_current.path = new_path;
+    write_current_path(new_path);
     notify(DocumentEvent::RecordRenamed, index);
+    return true;
 }
 
 // ---- commands from outside ------------------------------------------------------------------

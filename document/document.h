@@ -76,12 +76,16 @@ public:
     void stop();
     void set_paused(bool paused);
     bool play(const std::u16string& path);
-    void remove();
-    void set_title(std::u16string_view title);
+    // False, with the record left in the list, when the file cannot be deleted.
+    bool remove();
+    // False when the file could not be renamed or its tag not written; the file, the list and
+    // "Path" are then as they were.
+    bool set_title(std::u16string_view title);
     void handle_command_line(std::u16string_view text);
     // Makes the record at path the current one, as a selection in the list does, with its tags
     // and, when a reader accepts the file, its stream format. False when the file cannot be read.
-    bool select(const std::u16string& path);
+    // `remember` stores the path in "Path" as the list does.
+    bool select(const std::u16string& path, bool remember = true);
     void set_speakerphone(bool on);
 
     void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;

@@ -75,7 +75,7 @@ std::u16string_view fitting_start(std::u16string_view text, size_t max_units, si
 }  // namespace
 
 std::u16string make_record_path(std::u16string_view title, std::u16string_view folder, std::u16string_view extension,
-                                size_t keep_tail) {
+                                size_t keep_tail, std::u16string_view own) {
     const std::u16string suffix = u"." + std::u16string(extension);
     const std::u16string cleaned = clean_name(title);
     // What must stay (the date and time that keep one caller's recordings apart) comes from the
@@ -105,7 +105,7 @@ std::u16string make_record_path(std::u16string_view title, std::u16string_view f
     for (size_t i = 0; i < dots; ++i) name[i] = u'_';
     if (name.find_first_not_of(u' ') == std::u16string::npos) name = u"Record";
     std::u16string path = os::join(folder, name + suffix);
-    for (long long n = 1; os::exists(path); ++n) {
+    for (long long n = 1; path != own && os::exists(path); ++n) {
         path = os::join(folder, name + u"~" + os::to_text(n) + suffix);
     }
     return path;

@@ -23,9 +23,10 @@ inline constexpr size_t collision_room_bytes = 8;
 // spaces; direction marks are dropped. The title is cut between characters so that the name fits
 // in 255 bytes with room for "~n" and the path stays below 250 characters, taking characters from
 // before its last keep_tail characters, which stay. The name is never empty ("Record" then) and
-// never starts with a dot (leading dots become "_").
+// never starts with a dot (leading dots become "_"). The file at `own` (one being renamed) does not
+// count as being in the way.
 std::u16string make_record_path(std::u16string_view title, std::u16string_view folder, std::u16string_view extension,
-                                size_t keep_tail = 0);
+                                size_t keep_tail = 0, std::u16string_view own = {});
 // Drops the control characters a title may not hold and turns a line feed into a space.
 std::u16string clean_title(std::u16string_view title);
 

@@ -125,6 +125,21 @@ bool move_file(std::u16string_view from, std::u16string_view to, FileInfo* resul
     return error == 0;
 }
 
+bool replace_file(std::u16string_view from, std::u16string_view to) {
+    const std::string source = native(from);
+    const std::string target = native(to);
+    struct stat old_info {};
+    if (::stat(target.c_str(), &old_info) == 0) ::chmod(source.c_str(), old_info.st_mode & 07777);
+    if (::rename(source.c_str(), target.c_str()) != 0) return false;
+    const std::string folder = to_utf8(folder_of(expand_path(to)));
+    const int handle = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle >= 0) {
+        ::fsync(handle);
+        ::close(handle);
+    }
+    return true;
+}
+
 bool exists(std::u16string_view path) { return FileInfo(path).exists(); }
 
 double volume_size(std::u16string_view path) {

@@ -40,6 +40,10 @@ bool delete_file(std::u16string_view path);
 // Renames or moves a file or folder; a file moves across volumes by copy and delete. An existing
 // target is never replaced. The error (errno) is stored in result when given.
 bool move_file(std::u16string_view from, std::u16string_view to, FileInfo* result = nullptr);
+// Puts a finished file in place of another in one step, keeping the old file's permissions: at any
+// moment the target is either the old file or the new one, whole. Both lie in one folder, whose
+// entry is made durable before this returns. False (the target untouched) on failure.
+bool replace_file(std::u16string_view from, std::u16string_view to);
 bool exists(std::u16string_view path);
 // Total bytes of the volume holding the path; 0 on failure.
 double volume_size(std::u16string_view path);

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -151,7 +153,7 @@ TEST_F(ToolProcessTest, RenameAppendPlayAndDelete) {
     ::setenv("QUILLON_AUDIO_PACE", "0", 1);
     Child play = start_tool({"play", renamed});
     EXPECT_EQ(WEXITSTATUS(wait_for(play)), 0);
-    // The speaker heard both parts (the size-based MP3 estimate counts the tag as audio too).
+    // The speaker heard both parts.
     EXPECT_GT(duration_of(root.path() + "/speaker.wav"), before + 0.4);
 
     Child remove = start_tool({"delete", renamed});
@@ -225,6 +227,152 @@ TEST_F(ToolProcessTest, ARecordingKilledAtOnceIsNotListed) {
     Child list = start_tool({"list"});
     EXPECT_EQ(read_all(list).find(path), std::string::npos);
     wait_for(list);
+}
+
+// The title `list` shows for a path after its rescan; "?" when the path is not listed.
+std::string listed_title(const std::string& path) {
+    Child list = start_tool({"list"});
+    const std::string lines = read_all(list);
+    wait_for(list);
+    const std::string key = "{\"path\":\"" + path + "\"";
+    const size_t at = lines.find(key);
+    if (at == std::string::npos) return "?";
+    const size_t title = lines.find("\"title\":\"", at) + 9;
+    return lines.substr(title, lines.find('"', title) - title);
+}
+
+bool run_quietly(const std::string& command) { return std::system(("(" + command + ") >/dev/null 2>&1").c_str()) == 0; }
+
+std::string current_path_setting() {
+    std::u16string path;
+    os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Path", path);
+    return os::to_utf8(path);
+}
+
+// Tag texts as mutagen reads them, "frame=text" a line, and the picture's size.
+std::string mutagen_view(const std::string& path) {
+    const std::string command =
+        "/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3; t = ID3(sys.argv[1]); "
+        "print(t.version); [print(k[:4] + '=' + (str(len(v.data)) if k.startswith('APIC') "
+        "else str(v))) for k, v in sorted(t.items())]\" '" +
+        path + "' 2>&1";
+    std::string text;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) text += buffer;
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+TEST_F(ToolProcessTest, RenamedTitlesStickInEveryKindOfTag) {
+    if (!run_quietly("command -v lame && command -v id3v2 && /usr/bin/python3 -c 'import mutagen'")) {
+        GTEST_SKIP() << "lame, id3v2 or python3-mutagen missing";
+    }
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    ASSERT_TRUE(run_quietly("mkdir -p '" + folder + "'"));
+    const std::string wav = root.path() + "/tone.wav";
+    document_test::write_tone(wav, 44100, 1.0);
+    const std::string plain = root.path() + "/plain.mp3";
+    ASSERT_TRUE(run_quietly("lame --quiet -b 64 '" + wav + "' '" + plain + "'"));
+    auto copy = [&](const std::string& name) {
+        const std::string path = folder + "/" + name;
+        EXPECT_TRUE(run_quietly("cp '" + plain + "' '" + path + "'"));
+        return path;
+    };
+    const std::string mutagen = "/usr/bin/python3 -c \"import sys; from mutagen.id3 import ID3, TIT2, TPE1, APIC; ";
+    // ID3v2.4 without an artist (mutagen's default version), with room to spare.
+    const std::string v24 = copy("Morning.mp3");
+    ASSERT_TRUE(run_quietly(mutagen + "t = ID3(); t.add(TIT2(encoding=3, text='Morning')); t.save(sys.argv[1])\" '" +
+                            v24 + "'"));
+    // ID3v1 only.
+    const std::string v1 = copy("Bob a b.mp3");
+    ASSERT_TRUE(run_quietly("id3v2 -1 -a Bob -t 'a:b' '" + v1 + "'"));
+    // ID3v2.3 with a picture and no padding at all: any longer title must grow the tag.
+    const std::string tight = copy("Cy Old.mp3");
+    ASSERT_TRUE(run_quietly(mutagen +
+                            "t = ID3(); t.add(TPE1(encoding=0, text='Cy')); t.add(TIT2(encoding=0, text='Old')); "
+                            "t.add(APIC(encoding=0, mime='image/png', type=3, desc='', data=bytes(range(256)) * 40)); "
+                            "t.save(sys.argv[1], v2_version=3, padding=lambda info: 0)\" '" +
+                            tight + "'"));
+    const double seconds = ffmpeg_seconds(tight);
+
+    Child rename = start_tool({"rename", v24, "Evening \xc3\xa9t\xc3\xa9"});
+    const std::string v24_renamed = read_line(rename);
+    ASSERT_EQ(WEXITSTATUS(wait_for(rename)), 0);
+    EXPECT_EQ(v24_renamed, folder + "/Evening \xc3\xa9t\xc3\xa9.mp3");  // no leading space without an artist
+    EXPECT_EQ(listed_title(v24_renamed), "Evening \xc3\xa9t\xc3\xa9");
+    EXPECT_NE(mutagen_view(v24_renamed).find("(2, 4, 0)\nTIT2=Evening \xc3\xa9t\xc3\xa9\n"), std::string::npos)
+        << mutagen_view(v24_renamed);
+
+    // The name the file has already is its own, not taken: no "~1".
+    rename = start_tool({"rename", v1, "a b"});
+    EXPECT_EQ(read_line(rename), v1);
+    ASSERT_EQ(WEXITSTATUS(wait_for(rename)), 0);
+    EXPECT_EQ(listed_title(v1), "a b");
+
+    const std::string long_title(400, 'L');
+    rename = start_tool({"rename", tight, long_title});
+    const std::string tight_renamed = read_line(rename);
+    ASSERT_EQ(WEXITSTATUS(wait_for(rename)), 0);
+    EXPECT_EQ(tight_renamed.find("~"), std::string::npos) << tight_renamed;
+    EXPECT_EQ(listed_title(tight_renamed), long_title);
+    const std::string view = mutagen_view(tight_renamed);
+    EXPECT_NE(view.find("(2, 3, 0)\nAPIC=10240\nTIT2=" + long_title + "\nTPE1=Cy\n"), std::string::npos) << view;
+    EXPECT_NEAR(ffmpeg_seconds(tight_renamed), seconds, 1e-6);
+    // Nothing is left beside it.
+    Child list = start_tool({"list"});
+    const std::string lines = read_all(list);
+    wait_for(list);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
+    EXPECT_TRUE(run_quietly("test $(ls -A '" + folder + "' | wc -l) -eq 3"));
+}
+
+TEST_F(ToolProcessTest, RenameAndDeleteSayWhenTheyCannot) {
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    Child record = start_tool({"record", "--seconds", "0.5"});
+    const std::string path = read_line(record);
+    ASSERT_EQ(WEXITSTATUS(wait_for(record)), 0);
+    const std::string before = current_path_setting();
+    ASSERT_EQ(before, path);
+
+    // Not a listed recording.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"rename", root.path() + "/elsewhere.mp3", "T"},
+          std::vector<std::string>{"delete", root.path() + "/elsewhere.mp3"}}) {
+        Child child = start_tool(args);
+        EXPECT_NE(WEXITSTATUS(wait_for(child)), 0) << args[0];
+    }
+
+    // An ID3v2.2 tag cannot be rewritten: the rename is refused and the file keeps its name.
+    std::string bytes = std::string("ID3\x02\x00\x00\x00\x00\x00\x0a", 10) + std::string("TT2\x00\x00\x04\x00Old", 10);
+    std::FILE* source = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(source, nullptr);
+    unsigned char header[10] = {};
+    ASSERT_EQ(std::fread(header, 1, 10, source), 10u);
+    std::fseek(source, 10 + (header[6] << 21 | header[7] << 14 | header[8] << 7 | header[9]), SEEK_SET);
+    std::string audio;
+    for (int c; (c = std::fgetc(source)) != EOF;) audio += static_cast<char>(c);
+    std::fclose(source);
+    const std::string old22 = folder + "/Old22.mp3";
+    std::FILE* out = std::fopen(old22.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fwrite(audio.data(), 1, audio.size(), out);
+    std::fclose(out);
+    Child rename = start_tool({"rename", old22, "New"});
+    EXPECT_NE(WEXITSTATUS(wait_for(rename)), 0);
+    EXPECT_EQ(::access(old22.c_str(), F_OK), 0);
+    EXPECT_EQ(current_path_setting(), before);
+
+    if (::geteuid() == 0) return;  // a read-only folder does not stop root
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    rename = start_tool({"rename", path, "New"});
+    EXPECT_NE(WEXITSTATUS(wait_for(rename)), 0);
+    Child remove = start_tool({"delete", path});
+    EXPECT_NE(WEXITSTATUS(wait_for(remove)), 0);
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(::access(path.c_str(), F_OK), 0);
+    EXPECT_EQ(current_path_setting(), before);
 }
 
 }  // namespace
