@@ -81,6 +81,7 @@ bool frames_without_title(const TagOnDisk& tag, std::vector<uint8_t>& out) {
         // The extended header may hold a CRC of the frames we change: it is left out.
         if (body.size() < 4) return false;
         at = tag.version >= 4 ? syncsafe(body.data()) : 4 + big_endian(body.data());
+        if (at > body.size()) return false;
     }
     while (at + header_bytes <= body.size() && body[at] != 0) {
         if (!is_frame_id(&body[at])) return false;

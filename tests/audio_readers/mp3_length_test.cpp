@@ -270,3 +270,44 @@ TEST(Mp3Length, OurRecordingsPlayBackExactlyWhatWasRecorded) {
         EXPECT_EQ(fixtures::wav_samples(decoded).size(), input.size());
     }
 }
+
+TEST(Mp3Length, VbriFrameGivesCountAndTable) {
+    // A VBRI frame (as Fraunhofer's encoders write) in front of 40 frames of silence at 128 and
+    // 64 kbit/s: 20 of each, so only the table puts a seek in the right place.
+    std::vector<std::uint8_t> file(417, 0);
+    const std::uint8_t first[4] = {0xFF, 0xFB, 0x90, 0x44};
+    std::copy_n(first, 4, file.begin());
+    std::uint8_t* v = file.data() + 36;
+    std::copy_n("VBRI", 4, v);
+    v[5] = 1;                                               // version
+    const std::uint32_t bytes = 417 + 20 * 417 + 20 * 208;  // the whole stream
+    for (int i = 0; i < 4; ++i) v[10 + i] = static_cast<std::uint8_t>(bytes >> (24 - 8 * i));
+    v[17] = 40;  // frames
+    v[19] = 4;   // table entries
+    v[21] = 1;   // scale
+    v[23] = 2;   // bytes an entry
+    v[25] = 10;  // frames an entry
+    for (int i = 0; i < 4; ++i) {
+        const int run = i < 2 ? 10 * 417 : 10 * 208;
+        v[26 + 2 * i] = static_cast<std::uint8_t>(run >> 8);
+        v[27 + 2 * i] = static_cast<std::uint8_t>(run & 0xFF);
+    }
+    for (int i = 0; i < 40; ++i) {
+        const std::uint8_t header[4] = {0xFF, 0xFB, static_cast<std::uint8_t>(i < 20 ? 0x90 : 0x50), 0x44};
+        file.insert(file.end(), header, header + 4);
+        file.resize(file.size() + (i < 20 ? 413 : 204), 0);
+    }
+    const std::string path = fixtures::path_in_scratch("vbri.mp3");
+    fixtures::write_file(path, file);
+    auto reader = open(path);
+    ASSERT_TRUE(reader);
+    FileReaderMP3& info = mp3_of(*reader);
+    EXPECT_TRUE(info.stream_header().present);
+    EXPECT_EQ(info.audio_start(), 417);
+    EXPECT_EQ(info.length(), 40 * 1152);
+    EXPECT_EQ(pull_all(*reader).size(), 40u * 1152 * 2);
+    // Frame 30 lies 20 × 417 + 10 × 208 bytes in, not three quarters of the way.
+    ASSERT_TRUE(reader->seek(30 * 1152));
+    EXPECT_EQ(info.position(), 30 * 1152);
+    EXPECT_EQ(pull_all(*reader).size(), 10u * 1152 * 2);
+}

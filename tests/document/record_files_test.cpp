@@ -4,10 +4,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
+#include "audio/mp3/id3_reader.h"
 #include "audio/mp3/id3_tag.h"
 #include "document/record_list.h"
 #include "document/storages.h"
+#include "document/tag_title.h"
 #include "os/file.h"
 #include "os/path.h"
 #include "tests/os/temp_root.h"
@@ -254,3 +257,69 @@ TEST(RecordList, RescanListsRecordFilesOfEveryStorage) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<uint8_t> bytes_of(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void put(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+TEST(TagTitle, UntaggedUnsynchronisedAndBrokenTags) {
+    TempRoot root;
+    // Stand-ins for audio: bytes that must come through every rewrite unchanged.
+    std::vector<uint8_t> audio(5000);
+    for (size_t i = 0; i < audio.size(); ++i) audio[i] = static_cast<uint8_t>(i * 7 + 1);
+
+    // An MP3 file without any tag gets an ID3v2.3 tag in front of its audio.
+    const std::string bare = root.path() + "/bare.mp3";
+    put(bare, audio);
+    ASSERT_TRUE(rewrite_tag_title(os::from_utf8(bare), u"First"));
+    std::vector<uint8_t> now = bytes_of(bare);
+    ASSERT_GT(now.size(), audio.size() + 10);
+    EXPECT_EQ(now[3], 3);
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), now.end() - static_cast<long>(audio.size())));
+    EXPECT_EQ(read_record_tags(os::from_utf8(bare)).title, u"First");
+    // A WAV file takes no tag, whatever its name.
+    const std::string riff = root.path() + "/riff.mp3";
+    std::vector<uint8_t> wav = {'R', 'I', 'F', 'F'};
+    wav.insert(wav.end(), audio.begin(), audio.end());
+    put(riff, wav);
+    ASSERT_TRUE(rewrite_tag_title(os::from_utf8(riff), u"First"));
+    EXPECT_EQ(bytes_of(riff), wav);
+
+    // An unsynchronised ID3v2.3 tag: FF 00 in a frame stands for FF. It is written back plain.
+    const std::string unsync = root.path() + "/unsync.mp3";
+    std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0x80, 0, 0, 0, 30};
+    const std::vector<uint8_t> frame = {'T', 'P', 'E', '1', 0, 0, 0, 5, 0, 0, 1, 0xFF, 0x00, 0xFE, 'A', 0, 0, 0, 0, 0};
+    tag.insert(tag.end(), frame.begin(), frame.end());
+    tag.resize(40, 0);
+    tag.insert(tag.end(), audio.begin(), audio.end());
+    put(unsync, tag);
+    ASSERT_TRUE(rewrite_tag_title(os::from_utf8(unsync), u"Second"));
+    now = bytes_of(unsync);
+    EXPECT_EQ(now[5] & 0x80, 0);
+    EXPECT_EQ(read_record_tags(os::from_utf8(unsync)).artist, u"A");
+    EXPECT_EQ(read_record_tags(os::from_utf8(unsync)).title, u"Second");
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), now.end() - static_cast<long>(audio.size())));
+
+    // Frames that run past their tag, or an ID3v2.2 tag, are not guessed at: the file stays.
+    const std::string broken = root.path() + "/broken.mp3";
+    std::vector<uint8_t> bad = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 20, 'T', 'I', 'T', '2', 0, 0, 1, 0, 0, 0};
+    bad.resize(30, 0);
+    bad.insert(bad.end(), audio.begin(), audio.end());
+    put(broken, bad);
+    EXPECT_FALSE(rewrite_tag_title(os::from_utf8(broken), u"Third"));
+    EXPECT_EQ(bytes_of(broken), bad);
+    bad[3] = 2;
+    put(broken, bad);
+    EXPECT_FALSE(rewrite_tag_title(os::from_utf8(broken), u"Third"));
+    EXPECT_EQ(bytes_of(broken), bad);
+}
