@@ -91,10 +91,9 @@ void Mp3Encoder::start_own_info(lame_global_struct* lame) {
     const int base = rate * (version == 3 ? 1 : version == 2 ? 2 : 4);
     const int rate_index = base == 48000 ? 1 : base == 32000 ? 2 : 0;
     const int kbps = lame_get_brate(lame);
-    const int* table = nullptr;
     static constexpr int kKbps1[15] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
     static constexpr int kKbps2[15] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
-    table = version == 3 ? kKbps1 : kKbps2;
+    const int* table = version == 3 ? kKbps1 : kKbps2;
     int index = 1;
     while (index < 15 && table[index] != kbps) ++index;
     if (index == 15) return;
