@@ -16,7 +16,7 @@
 #include "telephony/phone_state.h"
 #include "telephony/speaker_phone.h"
 #include "telephony/telephony_platform.h"
-#include "tests/dbus/private_bus.h"
+#include "tests/dbus/bus_environment.h"
 #include "tests/telephony/telephony_test_env.h"
 
 using namespace telephony_test;
@@ -28,20 +28,7 @@ const std::string mm = "org.freedesktop.ModemManager1";
 const std::string mm_root = "/org/freedesktop/ModemManager1";
 const std::string modem = "/org/freedesktop/ModemManager1/Modem/0";
 
-// One private bus for the whole program: GLib keeps per-process state about buses.
-class BusEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        std::filesystem::create_directories(root() + "/bus");
-        m_bus = std::make_unique<PrivateBus>(root() + "/bus");
-        ASSERT_TRUE(m_bus->ok());
-    }
-    void TearDown() override { m_bus.reset(); }
-
-private:
-    std::unique_ptr<PrivateBus> m_bus;
-};
-::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(root() + "/bus"));
 
 std::string mock_log() { return root() + "/dbusmock.log"; }
 
