@@ -217,7 +217,8 @@ bool Document::record_append() {
 }
 
 bool Document::start_recorder() {
-    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits);
+    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits,
+                                     m_recording_call ? CaptureSource::call_both_sides : CaptureSource::microphone);
     if (!m_recorder) return false;
     m_duration.reset();
     connect(*m_recorder, &m_boost);

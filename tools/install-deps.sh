@@ -9,7 +9,7 @@ BUILD_PACKAGES=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libicu-dev libsqlite3-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libglib2.0-dev
+  libglib2.0-dev libpulse-dev
 )
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
