@@ -17,6 +17,7 @@
 #include "telephony/speaker_phone.h"
 #include "telephony/telephony_platform.h"
 #include "tests/dbus/bus_environment.h"
+#include "tests/dbus/modem_manager_mock.h"
 #include "tests/telephony/telephony_test_env.h"
 
 using namespace telephony_test;
@@ -24,64 +25,23 @@ using namespace bus_test;
 
 namespace {
 
-const std::string mm = "org.freedesktop.ModemManager1";
-const std::string mm_root = "/org/freedesktop/ModemManager1";
-const std::string modem = "/org/freedesktop/ModemManager1/Modem/0";
+const std::string mm = bus_test::ModemManagerMock::name;
+const std::string modem = bus_test::ModemManagerMock::modem;
 
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(root() + "/bus"));
 
 std::string mock_log() { return root() + "/dbusmock.log"; }
 
-// ModemManager with one voice modem, driven as the real one announces calls.
-class ModemManagerMock {
+// A ModemManager stand-in whose log goes beside the test's root.
+class ModemManagerMock : public bus_test::ModemManagerMock {
 public:
-    ModemManagerMock(const std::vector<std::string>& listed_calls = {})
-        : m_service(mm, {"--system", "-m", mm, mm_root, mm}, mock_log()) {
-        std::string calls = "@ao [";
-        for (size_t i = 0; i < listed_calls.size(); ++i) calls += (i ? ", '" : "'") + listed_calls[i] + "'";
-        calls += "]";
-        m_ok = m_service.ok() && mock(mm, mm_root, "AddObject",
-                                      "('" + modem + "', 'org.freedesktop.ModemManager1.Modem.Voice', {'Calls': <" +
-                                          calls + ">}, @a(ssss) [])");
-    }
-    bool ok() const { return m_ok; }
-    void stop() { m_service.stop(); }
-
-    static std::string call_path(int id) { return mm_root + "/Call/" + std::to_string(id); }
-
-    // A call object, then CallAdded from the modem, as ModemManager does.
-    bool add_call(int id, int state, int direction, const std::string& number, bool announce = true) {
-        const bool added = mock(mm, mm_root, "AddObject",
-                                "('" + call_path(id) + "', 'org.freedesktop.ModemManager1.Call', {'State': <int32 " +
-                                    std::to_string(state) + ">, 'StateReason': <int32 0>, 'Direction': <int32 " +
-                                    std::to_string(direction) + ">, 'Number': <'" + number + "'>}, @a(ssss) [])");
-        if (!added || !announce) return added;
-        return mock(
-            mm, modem, "EmitSignal",
-            "('org.freedesktop.ModemManager1.Modem.Voice', 'CallAdded', 'o', [<objectpath '" + call_path(id) + "'>])");
-    }
-    bool set_state(int id, int old_state, int new_state) {
-        return mock(mm, call_path(id), "UpdateProperties",
-                    "('org.freedesktop.ModemManager1.Call', {'State': <int32 " + std::to_string(new_state) + ">})") &&
-               mock(mm, call_path(id), "EmitSignal",
-                    "('org.freedesktop.ModemManager1.Call', 'StateChanged', 'iiu', [<int32 " +
-                        std::to_string(old_state) + ">, <int32 " + std::to_string(new_state) + ">, <uint32 0>])");
-    }
-    bool delete_call(int id) {
-        return mock(mm, modem, "EmitSignal",
-                    "('org.freedesktop.ModemManager1.Modem.Voice', 'CallDeleted', 'o', [<objectpath '" + call_path(id) +
-                        "'>])") &&
-               mock(mm, mm_root, "RemoveObject", "('" + call_path(id) + "',)");
-    }
-
-private:
-    MockService m_service;
-    bool m_ok = false;
+    explicit ModemManagerMock(const std::vector<std::string>& listed_calls = {})
+        : bus_test::ModemManagerMock(mock_log(), listed_calls) {}
 };
 
-// ModemManager's call states and directions.
-constexpr int dialing = 1, ringing_out = 2, ringing_in = 3, active = 4, held = 5, waiting = 6, terminated = 7;
-constexpr int incoming = 1, outgoing = 2;
+constexpr int dialing = mm_dialing, ringing_out = mm_ringing_out, ringing_in = mm_ringing_in, active = mm_active,
+              held = mm_held, waiting = mm_waiting, terminated = mm_terminated;
+constexpr int incoming = mm_incoming, outgoing = mm_outgoing;
 
 class PhoneBridgeTest : public ::testing::Test {
 protected:
