@@ -91,14 +91,16 @@ PrivateBus::PrivateBus(const std::string& folder) {
     ::close(pipe_fds[0]);
     m_address = line;
     if (!ok()) return;
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", m_address.c_str(), 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", m_address.c_str(), 1);
+    for (const char* name : {"DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"}) {
+        const char* before = std::getenv(name);
+        m_before.emplace_back(name, before ? before : "");
+        ::setenv(name, m_address.c_str(), 1);
+    }
 }
 
 PrivateBus::~PrivateBus() {
     stop_process(m_pid);
-    ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    for (const auto& [name, value] : m_before) ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 MockService::MockService(const std::string& name, const std::vector<std::string>& arguments,

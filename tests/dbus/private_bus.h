@@ -6,13 +6,15 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bus_test {
 
 class PrivateBus {
 public:
-    // Starts the daemon and waits for its address; ok() tells whether it runs.
+    // Starts the daemon and waits for its address; ok() tells whether it runs. The bus addresses
+    // point at it until it is destroyed, then back where they pointed before.
     explicit PrivateBus(const std::string& folder);
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
@@ -24,6 +26,7 @@ public:
 private:
     pid_t m_pid = -1;
     std::string m_address;
+    std::vector<std::pair<std::string, std::string>> m_before;
 };
 
 // A python3-dbusmock process: "python3 -m dbusmock" with the arguments.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -100,6 +101,35 @@ TEST_F(PhoneBridgeTest, SaysOnceThatNoStackIsThereAndFindsOneThatComesLater) {
     EXPECT_EQ(messages[2], "ModemManager left the system bus");
     EXPECT_EQ(messages[3], "neither ModemManager nor oFono is on the system bus; waiting for one");
     EXPECT_EQ(std::count(messages.begin(), messages.end(), messages.front()), 2);
+}
+
+TEST_F(PhoneBridgeTest, ASystemBusThatGoesAwayIsConnectedAgainWhenItComesBack) {
+    const std::string program_bus = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const std::string folder = root() + "/second-bus";
+    std::filesystem::create_directories(folder);
+    auto bus = std::make_unique<PrivateBus>(folder);
+    ASSERT_TRUE(bus->ok());
+    PhoneBridgeOptions options;
+    options.reconnect_seconds = 0.1;
+    bridge = PhoneBridge::create(options);
+    bridge->set_message_listener([this](const std::string& message) { messages.push_back(message); });
+    ASSERT_TRUE(bridge->run_until([&] { return !messages.empty(); }, 10.0));
+    EXPECT_EQ(messages.back(), "neither ModemManager nor oFono is on the system bus; waiting for one");
+    // The daemon ends: the bridge says so and keeps trying; one at the same address is found.
+    bus.reset();
+    // Ending the daemon pointed the address back at the program's bus; the bridge must keep trying
+    // the one that went away.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder + "/bus.socket").c_str(), 1);
+    ASSERT_TRUE(bridge->run_until([&] { return messages.size() >= 2; }, 10.0));
+    EXPECT_EQ(messages[1].rfind("the system bus closed", 0), 0u) << messages[1];
+    bus = std::make_unique<PrivateBus>(folder);
+    ASSERT_TRUE(bus->ok());
+    ASSERT_TRUE(bridge->run_until(
+        [&] { return std::find(messages.begin(), messages.end(), "system bus connected") != messages.end(); }, 10.0));
+    bridge.reset();
+    bus.reset();
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", program_bus.c_str(), 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", program_bus.c_str(), 1);
 }
 
 TEST_F(PhoneBridgeTest, ModemManagerIncomingCallAnsweredRungOnlyAndRejected) {
