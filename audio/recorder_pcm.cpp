@@ -3,8 +3,8 @@
 #include "audio/recorder_pcm_impl.h"
 #include "os/log.h"
 
-std::unique_ptr<RecorderPCM> RecorderPCM::create(int channels, int rate, int bits) {
-    return std::make_unique<RecorderPCMImpl>(channels, rate, bits);
+std::unique_ptr<RecorderPCM> RecorderPCM::create(int channels, int rate, int bits, CaptureSource source) {
+    return std::make_unique<RecorderPCMImpl>(channels, rate, bits, source);
 }
 
 AudioBlock RecorderPCM::get_data(int) {

@@ -10,10 +10,15 @@
 
 #include "audio/audio_node.h"
 
+// What a recorder captures: the microphone, or for a call both sides of it (the microphone mixed
+// with what the phone plays; the microphone alone where that cannot be had, os/wave/wave.h).
+enum class CaptureSource { microphone, call_both_sides };
+
 class RecorderPCM : public AudioPort {
 public:
-    // Opens the default microphone for this format; the consumer is linked afterwards with connect.
-    static std::unique_ptr<RecorderPCM> create(int channels, int rate, int bits);
+    // Opens the source for this format; the consumer is linked afterwards with connect.
+    static std::unique_ptr<RecorderPCM> create(int channels, int rate, int bits,
+                                               CaptureSource source = CaptureSource::microphone);
 
     ~RecorderPCM() override = default;
     // A recorder pushes: pulling is a broken contract and ends the program.

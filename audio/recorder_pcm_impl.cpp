@@ -20,7 +20,7 @@ uint32_t RecorderPCMImpl::buffer_size_for(int channels, int rate, int bits) {
     return static_cast<uint32_t>(((rate * 200 / 1000) * block_align) / 2 * 2);
 }
 
-RecorderPCMImpl::RecorderPCMImpl(int channels, int rate, int bits)
+RecorderPCMImpl::RecorderPCMImpl(int channels, int rate, int bits, CaptureSource source)
     : m_thread(std::make_unique<Worker>(*this)), m_channels(channels), m_rate(rate), m_bits(bits) {
     m_buffer_size = buffer_size_for(channels, rate, bits);
     for (int k = 0; k < buffer_count; ++k) {
@@ -33,7 +33,8 @@ RecorderPCMImpl::RecorderPCMImpl(int channels, int rate, int bits)
 
     std::lock_guard guard(m_lock);
     const os::WaveFormat format{channels, bits, rate};
-    const uint32_t result = os::wave_in_open(m_handle, os::WAVE_MAPPER, format, m_messages);
+    const int device = source == CaptureSource::call_both_sides ? os::WAVE_CALL_BOTH_SIDES : os::WAVE_MAPPER;
+    const uint32_t result = os::wave_in_open(m_handle, device, format, m_messages);
     os::log() << u"waveInOpen handle=" << handle_id() << u"\n";
     if (result != os::MMSYSERR_NOERROR) {
         m_state = 3;

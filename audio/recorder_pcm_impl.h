@@ -14,7 +14,7 @@ class RecorderPCMImpl final : public RecorderPCM {
 public:
     static constexpr int buffer_count = 10;
 
-    RecorderPCMImpl(int channels, int rate, int bits);
+    RecorderPCMImpl(int channels, int rate, int bits, CaptureSource source = CaptureSource::microphone);
     ~RecorderPCMImpl() override;
 
     bool start() override;

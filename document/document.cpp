@@ -5,6 +5,7 @@
 #include "audio/mp3/id3_tag.h"
 #include "audio/readers/file_reader.h"
 #include "audio/recorder_pcm.h"
+#include "document/never_record.h"
 #include "document/record_files.h"
 #include "document/recording_writer.h"
 #include "document/sound_player.h"
@@ -133,6 +134,10 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     if (direction == call_direction_incoming) subfolder = u"Incoming";
     if (direction == call_direction_outgoing) subfolder = u"Outgoing";
     if (direction == call_direction_none && call) return false;
+    if (call && is_never_recorded(number)) {
+        os::log() << u"record: never recorded automatically: " << number << u"\n";
+        return false;
+    }
     os::log() << u"record prefix:" << prefix << u" subfolder:" << subfolder << u"\n";
 
     std::u16string store;
@@ -212,7 +217,8 @@ bool Document::record_append() {
 }
 
 bool Document::start_recorder() {
-    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits);
+    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits,
+                                     m_recording_call ? CaptureSource::call_both_sides : CaptureSource::microphone);
     if (!m_recorder) return false;
     m_duration.reset();
     connect(*m_recorder, &m_boost);
@@ -220,7 +226,9 @@ bool Document::start_recorder() {
     connect(m_buffer, &m_writer->input());
     m_ticks_since_checkpoint = 0;
     play_sound_sync(start_beep);
-    return m_recorder->start();
+    if (!m_recorder->start()) return false;
+    m_sleep_inhibitor.hold();
+    return true;
 }
 
 void Document::fail_recording() {
@@ -262,6 +270,7 @@ void Document::stop() {
         if (m_settings.speaker) set_speakerphone(false);
         if (empty) remove_empty_recording();
     }
+    m_sleep_inhibitor.release();
     notify(DocumentEvent::Stopped);
 }
 
@@ -326,6 +335,7 @@ bool Document::play(const std::u16string& path) {
     m_current.duration = m_reader->info().duration();
     connect(m_reader->output(), &m_player);
     m_player.play();
+    m_sleep_inhibitor.hold();
     return true;
 }
 

@@ -31,6 +31,7 @@
 #include "document/record_list.h"
 #include "document/settings.h"
 #include "document/storages.h"
+#include "os/power/sleep_inhibitor.h"
 #include "os/scanner/folder_scanner.h"
 #include "telephony/call_monitor.h"
 
@@ -109,6 +110,7 @@ public:
     DurationFilter& duration() { return m_duration; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }
+    const SleepInhibitor& sleep_inhibitor() const { return m_sleep_inhibitor; }
     CallMonitor& call_monitor() { return *m_call_monitor; }
 
     // Set by the start-up when the program was started for a call: when that call ends and the
@@ -152,6 +154,8 @@ private:
     std::unique_ptr<RecordingWriter> m_writer;
     std::unique_ptr<RecorderPCM> m_recorder;
     std::unique_ptr<FileReader> m_reader;
+    // Held while a recording or playback runs, so a phone does not suspend under it.
+    SleepInhibitor m_sleep_inhibitor;
 
     os::FolderScanner m_scanner{*this};
     RecordList m_records;

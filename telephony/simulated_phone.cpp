@@ -1,6 +1,8 @@
 #include "telephony/simulated_phone.h"
 
 #include "os/registry.h"
+#include "telephony/bridge/line_publisher.h"
+#include "telephony/call_audio.h"
 #include "telephony/notification_store.h"
 #include "telephony/phone_state.h"
 
@@ -44,6 +46,9 @@ bool SimulatedPhone::phone_initialize(uint32_t& device_count, uint32_t& api_vers
 
 bool SimulatedPhone::phone_set_speaker(uint32_t device, bool on) {
     if (device >= m_device_count) return false;
+    // While the phone bridge publishes a real phone's calls, the speaker belongs to the phone's
+    // call-audio daemon; without one the switch fails and the recorded state stays as it was.
+    if (LinePublisher::bridge_running() && !call_audio::enable_speaker(on)) return false;
     return os::reg_write_dword(phone_state::hardware_key, phone_state::speaker, on ? 1 : 0) &&
            os::reg_flush(phone_state::hardware_key);
 }

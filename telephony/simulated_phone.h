@@ -8,7 +8,9 @@
 // "Call State", "Media Mode", "Origin" (DWORDs, the line API's codes), "Caller Name", "Caller
 // Number", "Called Name", "Called Number" (strings). "Phone Devices" (DWORD, default 1) under
 // "HKEY_LOCAL_MACHINE\Software\Quillon\Phone" is the number of phone devices; their speaker
-// switch is the value "Speaker" under "System\State\Hardware".
+// switch is the value "Speaker" under "System\State\Hardware". While the phone bridge runs
+// (bridge/phone_bridge.h) the line record is a real phone's, and the switch goes to the phone's
+// call-audio daemon first (call_audio.h).
 #include <string_view>
 
 #include "telephony/telephony_platform.h"

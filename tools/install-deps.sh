@@ -9,9 +9,11 @@ BUILD_PACKAGES=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libicu-dev libsqlite3-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libglib2.0-dev libpulse-dev
 )
 # Peers the tests compare against, and the fuzzing toolchain.
-TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio id3v2 python3-mutagen)
+TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
+  id3v2 python3-mutagen dbus python3-dbusmock)
 
 want=("${BUILD_PACKAGES[@]}")
 if [ "${1:-}" = "--with-tests" ]; then want+=("${TEST_PACKAGES[@]}"); fi

@@ -53,6 +53,10 @@ constexpr uint32_t WHDR_PREPARED = 0x02;
 constexpr uint32_t WHDR_INQUEUE = 0x10;
 
 constexpr int WAVE_MAPPER = -1;
+// An input device of our own: the default microphone mixed with the monitor of the default output,
+// so a call recording on a phone holds the far side too. Without a sound server that can give the
+// monitor it is the default microphone alone (logged); with QUILLON_AUDIO_IN the file is both.
+constexpr int WAVE_CALL_BOTH_SIDES = -2;
 
 struct WaveFormat {
     int channels = 0;

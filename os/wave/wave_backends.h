@@ -16,4 +16,8 @@ std::unique_ptr<WaveOut> open_file_out(const std::string& path, const WaveFormat
 std::unique_ptr<WaveIn> open_sdl_in(const WaveFormat& format, std::string& reason);
 std::unique_ptr<WaveOut> open_sdl_out(const WaveFormat& format, MessageQueue& notify, std::string& reason);
 
+// The microphone and the monitor of the output device mixed into one stream, through PulseAudio.
+// Null with the reason when there is no server, no output device or no monitor of it.
+std::unique_ptr<WaveIn> open_pulse_call_in(const WaveFormat& format, std::string& reason);
+
 }  // namespace os::wave_detail

@@ -209,6 +209,10 @@ std::string CallsFixture::touch_log() const {
     return os::to_utf8(read_log_text(root.path() + "/Temp/quillon-touch.txt"));
 }
 
+std::string CallsFixture::phone_log() const {
+    return os::to_utf8(read_log_text(root.path() + "/Temp/quillon-phone.txt"));
+}
+
 pid_t CallsFixture::start_touch(const std::string& word) {
     touch = spawn("quillon-touch", word.empty() ? std::vector<std::string>{} : std::vector<std::string>{word});
     // Until the first instance listens, another start could become the first one.

@@ -77,6 +77,8 @@ protected:
     std::string documents() const { return root.path() + "/Documents/My Quillon"; }
     // The running instance's log (switched on for every test), as UTF-8.
     std::string touch_log() const;
+    // The log of quillon-phone (the bridge), as UTF-8.
+    std::string phone_log() const;
 
     // Starts quillon-touch with the command word (none when empty) and, for a first instance,
     // waits until its loop runs.

@@ -37,7 +37,7 @@ protected:
 TEST_F(SettingsTool, PrintsChangesAndKeepsWhatItDidNotChange) {
     EXPECT_EQ(printed(),
               "{\"AutoRecord\":0,\"Speaker\":0,\"Format\":\"Mp3Middle\",\"Boost\":\"BoostOff\",\"VasLevel\":0,"
-              "\"Volume\":1,\"Path\":\"\",\"Language\":\"\"}\n");
+              "\"Volume\":1,\"Path\":\"\",\"Language\":\"\",\"NeverRecord\":\"\"}\n");
 
     for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
              {"Volume", "0.5"}, {"VasLevel", "0.25"}, {"Format", "Mp3Low"}, {"Boost", "Boost2"}, {"Speaker", "1"}}) {
@@ -47,7 +47,7 @@ TEST_F(SettingsTool, PrintsChangesAndKeepsWhatItDidNotChange) {
     // Each change saves every value: the earlier ones survive the later ones.
     EXPECT_EQ(printed(),
               "{\"AutoRecord\":0,\"Speaker\":1,\"Format\":\"Mp3Low\",\"Boost\":\"Boost2\",\"VasLevel\":0.25,"
-              "\"Volume\":0.5,\"Path\":\"\",\"Language\":\"\"}\n");
+              "\"Volume\":0.5,\"Path\":\"\",\"Language\":\"\",\"NeverRecord\":\"\"}\n");
     // Stored as the document stores them: doubles with 20 fraction bits, texts as REG_SZ.
     uint32_t fixed = 0;
     ASSERT_TRUE(os::reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Volume", fixed));
@@ -57,6 +57,12 @@ TEST_F(SettingsTool, PrintsChangesAndKeepsWhatItDidNotChange) {
     std::u16string text;
     ASSERT_TRUE(os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"Format", text));
     EXPECT_EQ(text, u"Mp3Low");
+
+    // The numbers never recorded automatically, tidied; "" clears them.
+    ASSERT_EQ(settings({"NeverRecord", " +44 20 7946 0958 ;; 112"}).status, 0);
+    EXPECT_NE(printed().find("\"NeverRecord\":\"+44 20 7946 0958;112\"}"), std::string::npos) << printed();
+    ASSERT_EQ(settings({"NeverRecord", ""}).status, 0);
+    EXPECT_NE(printed().find("\"NeverRecord\":\"\"}"), std::string::npos) << printed();
 }
 
 TEST_F(SettingsTool, RefusesUnknownNamesAndBadValuesWithOneLine) {
@@ -71,10 +77,11 @@ TEST_F(SettingsTool, RefusesUnknownNamesAndBadValuesWithOneLine) {
     expect_refused({"Path", root.path() + "/missing.mp3"}, "not a recording");
     expect_refused({"Language", "English"}, "Language");
     expect_refused({"Volume"}, "usage");
+    expect_refused({"NeverRecord", "+44 20 7946 0958;mum"}, "bad value for NeverRecord");
     // Nothing of that reached the registry.
     EXPECT_EQ(printed(),
               "{\"AutoRecord\":0,\"Speaker\":0,\"Format\":\"Mp3Middle\",\"Boost\":\"BoostOff\",\"VasLevel\":0,"
-              "\"Volume\":1,\"Path\":\"\",\"Language\":\"\"}\n");
+              "\"Volume\":1,\"Path\":\"\",\"Language\":\"\",\"NeverRecord\":\"\"}\n");
 }
 
 TEST_F(SettingsTool, AutoRecordFollowsTheRegistrationResult) {

@@ -4,12 +4,17 @@
 //     quillon-phone incoming NUMBER [--name NAME] [--no-line-info]
 //     quillon-phone dial NUMBER [--name NAME] [--no-line-info]
 //     quillon-phone answer | hangup | speaker on|off | status
+//     quillon-phone bridge
+//
+// "bridge" follows a real phone's modem stack instead (telephony/bridge/phone_bridge.h) until
+// SIGINT or SIGTERM, printing one line per change.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "os/text.h"
+#include "telephony/bridge/phone_bridge.h"
 #include "telephony/phone_publisher.h"
 
 namespace {
@@ -18,7 +23,8 @@ int usage() {
     std::fputs(
         "usage: quillon-phone incoming NUMBER [--name NAME] [--no-line-info]\n"
         "       quillon-phone dial NUMBER [--name NAME] [--no-line-info]\n"
-        "       quillon-phone answer | hangup | speaker on|off | status\n",
+        "       quillon-phone answer | hangup | speaker on|off | status\n"
+        "       quillon-phone bridge\n",
         stderr);
     return 2;
 }
@@ -38,6 +44,36 @@ int report(const PublishResult& result) {
     if (result.ok) return 0;
     std::fprintf(stderr, "quillon-phone: %s\n", result.message.c_str());
     return 1;
+}
+
+void print_launches(const std::vector<NotificationLaunch>& launches) {
+    for (const auto& launch : launches) {
+        if (launch.instance_running) {
+            std::printf("%s: quillon-touch runs, not started\n", os::to_utf8(launch.name).c_str());
+        } else if (launch.pid > 0) {
+            std::printf("%s: started %s (pid %d)\n", os::to_utf8(launch.name).c_str(),
+                        os::to_utf8(launch.command_line).c_str(), static_cast<int>(launch.pid));
+        } else {
+            std::printf("%s: could not start %s\n", os::to_utf8(launch.name).c_str(),
+                        os::to_utf8(launch.command_line).c_str());
+        }
+    }
+}
+
+int bridge() {
+    // One line per change, seen at once by whoever reads the output (a journal, a test).
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::unique_ptr<PhoneBridge> phone_bridge = PhoneBridge::create();
+    phone_bridge->set_message_listener([](const std::string& message) { std::printf("%s\n", message.c_str()); });
+    phone_bridge->set_publish_listener([](const LineSnapshot& line, const std::vector<NotificationLaunch>& launches) {
+        std::printf("calls %u%s%s%s\n", line.call_count, line.connected ? " connected" : "",
+                    line.ringing ? " ringing" : "", line.dialling ? " dialling" : "");
+        print_launches(launches);
+    });
+    std::printf("bridge running\n");
+    phone_bridge->run();
+    std::printf("bridge stopped\n");
+    return 0;
 }
 
 int call(const std::vector<std::string>& args, bool outgoing) {
@@ -69,6 +105,7 @@ int main(int argc, char** argv) {
     if (command == "speaker" && args.size() == 1 && (args[0] == "on" || args[0] == "off")) {
         return report(publish_speaker(args[0] == "on"));
     }
+    if (command == "bridge" && args.empty()) return bridge();
     if (command == "status" && args.empty()) {
         std::printf("%s\n", phone_status_json().c_str());
         return 0;

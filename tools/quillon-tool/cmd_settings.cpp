@@ -1,16 +1,17 @@
 // quillon-tool settings [NAME VALUE]: without arguments prints the settings of the document's key
 // as one JSON object, in the order the document saves them, followed by "Path" and "Language"
-// (empty texts when absent):
+// (empty texts when absent) and "NeverRecord", the numbers never recorded automatically:
 //
 //     {"AutoRecord":0,"Speaker":0,"Format":"Mp3Middle","Boost":"BoostOff","VasLevel":0,"Volume":1,
-//      "Path":"","Language":""}
+//      "Path":"","Language":"","NeverRecord":""}
 //
 // With NAME VALUE it changes one setting through the Document, as the options menu does, and saves
 // them all with a hive flush. "AutoRecord" goes through the launch registration: the flag changes
 // only when the registration follows it, else the command fails and the flag stays. "VasLevel" and
 // "Volume" are fractions from 0 to 1 (the registry keeps them with 20 fraction bits). "Path" selects
-// an existing recording. "Language" belongs to the language files and is only shown. A running
-// quillon-touch keeps the settings it read at its start (a warning says so).
+// an existing recording. "NeverRecord" is a list of numbers separated by ";" ("" clears it), each
+// matched as the contacts match numbers (document/never_record.h). "Language" belongs to the language files and is only
+// shown. A running quillon-touch keeps the settings it read at its start (a warning says so).
 #include <unistd.h>
 
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "document/never_record.h"
 #include "os/path.h"
 #include "os/registry.h"
 #include "os/text.h"
@@ -29,7 +31,7 @@ namespace {
 
 constexpr const char* usage_text =
     "usage: quillon-tool settings [NAME VALUE]  (NAME: AutoRecord 0|1, Speaker 0|1, Format Mp3Low|Mp3Middle|Mp3High, "
-    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE)";
+    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE, NeverRecord \"NUMBER;NUMBER...\")";
 
 // Shortest text that reads back as the same double, so 0.5 prints as 0.5 and not 0.500000.
 std::string number_text(double value) {
@@ -38,6 +40,12 @@ std::string number_text(double value) {
         std::snprintf(text, sizeof text, "%.*g", digits, value);
         if (std::strtod(text, nullptr) == value) break;
     }
+    return text;
+}
+
+std::u16string never_record_joined() {
+    std::u16string text;
+    for (const std::u16string& number : never_record_numbers()) text += (text.empty() ? u"" : u";") + number;
     return text;
 }
 
@@ -51,14 +59,16 @@ int print_settings(Document& document) {
     std::u16string error = os::reg_last_error();
     const std::u16string current_path = read_current_path();
     if (error.empty()) error = os::reg_last_error();
+    const std::u16string never_record = never_record_joined();
+    if (error.empty()) error = os::reg_last_error();
     if (!error.empty()) return fail("cannot read the settings: " + os::to_utf8(error));
     std::printf(
         "{\"AutoRecord\":%d,\"Speaker\":%d,\"Format\":%s,\"Boost\":%s,\"VasLevel\":%s,\"Volume\":%s,\"Path\":%s,"
-        "\"Language\":%s}\n",
+        "\"Language\":%s,\"NeverRecord\":%s}\n",
         settings.auto_record ? 1 : 0, settings.speaker ? 1 : 0, os::json_string(settings.format).c_str(),
         os::json_string(settings.boost).c_str(), number_text(document.level().vas_level()).c_str(),
         number_text(document.player().volume()).c_str(), os::json_string(current_path).c_str(),
-        os::json_string(language).c_str());
+        os::json_string(language).c_str(), os::json_string(never_record).c_str());
     std::fflush(stdout);
     return 0;
 }
@@ -126,6 +136,10 @@ std::string change_setting(Document& document, const std::string& name, const st
         const std::u16string error = os::reg_last_error();
         if (!error.empty()) return "the setting could not be saved: " + os::to_utf8(error);
         return {};
+    } else if (name == "NeverRecord") {
+        // Kept apart from the document's own settings, which it saves as a whole.
+        if (!set_never_record_numbers(os::from_utf8(value))) return bad_value + " (numbers separated by ;)";
+        return {};
     } else if (name == "Language") {
         return "Language is chosen by the language files, not through the document";
     } else {
@@ -157,7 +171,7 @@ const ToolCommand command{
     "settings", "[NAME VALUE]",
     "print the document's settings as one JSON object ({\"AutoRecord\":0,...}), or change one "
     "through the Document and save: AutoRecord 0|1, Speaker 0|1, Format Mp3Low|Mp3Middle|Mp3High, "
-    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE",
+    "Boost BoostOff|Boost1|Boost2|Boost3, VasLevel 0..1, Volume 0..1, Path FILE, NeverRecord \"NUMBER;...\"",
     &run_settings};
 
 }  // namespace
