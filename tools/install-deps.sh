@@ -9,6 +9,7 @@ BUILD_PACKAGES=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libicu-dev libsqlite3-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  python3 librsvg2-bin
 )
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio)
