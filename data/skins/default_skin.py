@@ -48,9 +48,9 @@ class DefaultSkin:
         looks = []
         for state, fill, ring in (("#normal", ACCENT, TEXT), ("#pressed", ACCENT_PRESSED, TEXT),
                                   ("#disabled", SURFACE, TEXT_DISABLED)):
-            disc = k.disc_picture(64, fill, SURFACE, ring=ring)
-            looks.append(node("node", state, kids=[k.image(disc, ax="CENTER", ay="CENTER", size=(64, 64))]))
-        return node("button", "btnRecord", ax="CENTER", ay="CENTER", size=(64, 64), kids=looks)
+            disc = k.disc_picture(56, fill, SURFACE, ring=ring)
+            looks.append(node("node", state, kids=[k.image(disc, ax="CENTER", ay="CENTER", size=(56, 56))]))
+        return node("button", "btnRecord", ax="CENTER", ay="CENTER", size=(56, 56), kids=looks)
 
     def key(self, id, digit, letters, glyph=None):
         k = self.k
@@ -87,12 +87,12 @@ class DefaultSkin:
 
     def form_main(self):
         k = self.k
-        top = node("node", size=(0, 56), kids=[
+        top = node("node", size=(0, 48), kids=[
             k.text(None, TEXT, TITLE, True, text="Quillon Touch", halign="LEFT", bmin=(16, 0), bmax=(64, 0)),
             k.ghost_button("btnCloseFilter", "close", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
             k.ghost_button("btnFilter", "search", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
         ])
-        bottom = node("node", size=(0, 72), kids=[
+        bottom = node("node", size=(0, 64), kids=[
             k.fill(SURFACE), k.fill(DIVIDER, ay="MIN_SIDE", size=(0, 1)),
             k.ghost_button("btnMenu", "menu", SURFACE, ax="MIN_SIDE", ay="CENTER", bmin=(8, 0)),
             self.record_button(),
@@ -157,7 +157,7 @@ class DefaultSkin:
                 node("image", "BoostOn", ax="MAX_SIDE", ay="MIN_SIDE", bmax=(8, 0), bmin=(0, 8), size=(8, 8),
                      props=[picture(k.disc_picture(8, PLAYBACK, RAISED)), ("int", "alpha", "128")])]),
             node("node", **slot, kids=[
-                k.filled_button("btnResume", "record", "Resume", **bar),
+                k.filled_button("btnResume", "record", "Resume", glyph_colour=ACCENT, **bar),
                 k.filled_button("btnPause", "pause", "Pause", **bar),
             ]),
             node("node", **slot, kids=[

@@ -164,11 +164,11 @@ class Parts:
                 out.append(self.image(background, state, kids=content))
         return out
 
-    def content(self, glyph, label, fg, backdrop, label_points=LABEL, stacked=True):
+    def content(self, glyph, label, fg, backdrop, label_points=LABEL, stacked=True, glyph_fg=None):
         """What a button shows on one look: a glyph, a "#text" label, or a glyph above a label."""
         kids = []
         if glyph and label is not None and stacked:
-            kids.append(self.glyph(glyph, fg, backdrop, ay="MIN_SIDE", bmin=(0, 8)))
+            kids.append(self.glyph(glyph, glyph_fg or fg, backdrop, ay="MIN_SIDE", bmin=(0, 8)))
             kids.append(self.text("#text", fg, label_points, ay="MAX_SIDE", bmin=(2, 0), bmax=(2, 5), size=(0, 16)))
         elif glyph and label is not None:
             kids.append(self.glyph(glyph, fg, backdrop, ax="MIN_SIDE", bmin=(16, 0)))
@@ -189,7 +189,7 @@ class Parts:
             (None, [self.glyph(glyph, TEXT_DISABLED, backdrop)])))
 
     def filled_button(self, id, glyph=None, label=None, style="tonal", backdrop=BACKGROUND, radius=12,
-                      stacked=True, label_points=LABEL, extra=(), **place):
+                      stacked=True, label_points=LABEL, extra=(), glyph_colour=None, **place):
         """A rounded button: "tonal" (raised grey), "accent" (the recording red) or "play" (blue)."""
         fills = {"ghost": (None, PRESSED, TEXT, TEXT),
                  "tonal": (RAISED, PRESSED, TEXT, TEXT),
@@ -204,9 +204,10 @@ class Parts:
         ghost = normal_fill is None
         looks = self.looks(
             (None if ghost else self.box_picture(normal_fill, backdrop, radius),
-             self.content(glyph, label, normal_fg, backdrop if ghost else normal_fill, label_points, stacked)),
+             self.content(glyph, label, normal_fg, backdrop if ghost else normal_fill, label_points, stacked,
+                          glyph_colour)),
             (self.box_picture(pressed_fill, backdrop, radius),
-             self.content(glyph, label, pressed_fg, pressed_fill, label_points, stacked)),
+             self.content(glyph, label, pressed_fg, pressed_fill, label_points, stacked, glyph_colour)),
             (None if ghost else self.box_picture(SURFACE, backdrop, radius),
              self.content(glyph, label, TEXT_DISABLED, backdrop if ghost else SURFACE, label_points, stacked)))
         return node("button", id, props=props, kids=looks + list(extra), **place)

@@ -149,7 +149,7 @@ bool is_overlay(std::u16string_view element) {
 
 TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
     const char* folder = std::getenv("QUILLON_SKIN_SAMPLES");
-    const DisplayInfo displays[] = {{480, 800, 96, 0}, {800, 480, 96, 1}, {1080, 2340, 400, 0}, {2340, 1080, 96, 1}};
+    const DisplayInfo displays[] = {{480, 800, 96, 0}, {800, 480, 192, 1}, {1080, 2340, 400, 0}, {2340, 1080, 96, 1}};
     for (const DisplayInfo& display : displays) {
         Properties splash, properties;
         ASSERT_TRUE(skin_data::load_installed(splash, SkinFile::Splash, display));
@@ -158,9 +158,11 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
             std::to_string(display.width) + "x" + std::to_string(display.height) + "@" + std::to_string(display.dpi_y);
         std::vector<std::u16string_view> frames(std::begin(skin_lookups::screens), std::end(skin_lookups::screens));
         frames.push_back(u"FormMain+search");
+        frames.push_back(u"FormRecording+looks");
         for (std::u16string_view frame_name : frames) {
             const bool search = frame_name == u"FormMain+search";
-            const std::u16string_view element = search ? u"FormMain" : frame_name;
+            const bool looks = frame_name == u"FormRecording+looks";
+            const std::u16string_view element = search ? u"FormMain" : looks ? u"FormRecording" : frame_name;
             const Properties& skin = element == u"FormSplash" ? splash : properties;
             RenderSurface surface(display.width, display.height);
             surface.fill({0, 0, display.width, display.height}, Color{0, 0, 0, 255});
@@ -170,6 +172,18 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
                 surface.filter({0, 0, display.width, display.height}, dim_row, 8);
             }
             auto screen = sample_screen(skin, element, display, search);
+            if (looks) {
+                // The other looks: a pressed button, a disabled one, the paused and speaker-on states.
+                skin_data::show_look(*screen->find_child(u"btnClose"), u"#pressed");
+                skin_data::show_look(*screen->find_child(u"btnBoost"), u"#disabled");
+                skin_data::show_look(*screen->find_child(u"btnName"), u"#pressed");
+                screen->find_child(u"btnPause")->set_visible(false);
+                screen->find_child(u"btnResume")->set_visible(true);
+                screen->find_child(u"btnSpeakerOn")->set_visible(false);
+                screen->find_child(u"btnSpeakerOff")->set_visible(true);
+                screen->find_child(u"speaker")->set_visible(true);
+                lay_out(*screen, display);
+            }
             screen->draw(surface, {0, 0});
             const Bitmap& frame = *surface.bitmap();
             for (std::u16string_view id : lookups_of(element).children) {
