@@ -256,8 +256,8 @@ class DefaultSkin:
             k.fill(PRESSED if pressed else SHEET, "#vlist_pressed"),
             k.fill(RAISED if pressed else SHEET, "#vlist_selected"),
             k.fill(DIVIDER, "separator", ay="MIN_SIDE", bmin=(16, 0), bmax=(16, 0), size=(0, 1)),
-            k.text("#text", fg, BODY, halign="LEFT", bmin=(24, 0), bmax=(56, 0)),
-            k.glyph("check", PLAYBACK, SHEET, id="checked", ax="MAX_SIDE", bmax=(20, 0)),
+            k.text("#text", fg, BODY, halign="LEFT", wrap=True, bmin=(20, 0), bmax=(48, 0)),
+            k.glyph("check", PLAYBACK, SHEET, id="checked", ax="MAX_SIDE", bmax=(16, 0)),
         ])
 
     def menu_four_buttons(self):
@@ -332,7 +332,7 @@ class DefaultSkin:
         k = self.k
         body = node("vtable", bmin=(0, 16), bmax=(0, 16), kids=[
             k.text("text", TEXT, BODY, wrap=True, text="SelectButton", halign="LEFT", valign="TOP",
-                   bmin=(24, 0), bmax=(24, 0), size=(0, 48)),
+                   bmin=(24, 0), bmax=(24, 0), size=(0, 64)),
             node("vlist", "list", ratio=1, props=scroll_borders(0, 0)),
             node("node", size=(0, 8)),
             node("node", size=(0, 48), kids=[

@@ -85,6 +85,8 @@ public:
         Widget::draw(surface, origin);
     }
     FontRep& font() { return *m_font; }
+    const std::u16string& sample_text() const { return m_text; }
+    bool wraps() const { return m_wrap; }
     void set_sample(std::u16string_view text) {
         m_text = text;
         mark_redraw();
@@ -169,6 +171,19 @@ std::optional<int32_t> text_width(Widget& widget, std::u16string_view text) {
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (!sample) return std::nullopt;
     return sample->font().text_width(text);
+}
+
+std::optional<std::u16string> own_text(Widget& widget) {
+    auto* sample = dynamic_cast<SampleText*>(&widget);
+    if (!sample) return std::nullopt;
+    return sample->sample_text();
+}
+
+std::optional<int32_t> text_height_needed(Widget& widget) {
+    auto* sample = dynamic_cast<SampleText*>(&widget);
+    if (!sample) return std::nullopt;
+    const auto lines = break_text_lines(sample->font(), sample->sample_text(), widget.size().width, sample->wraps());
+    return static_cast<int32_t>(std::max<size_t>(1, lines.size())) * sample->font().line_height();
 }
 
 bool set_sample_value(Widget& progress, double value) {

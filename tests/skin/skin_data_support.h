@@ -37,6 +37,10 @@ bool set_sample_picture(Widget& image, const PictureRef& picture);
 // widget of another kind.
 std::optional<int32_t> text_line_height(Widget& widget);
 std::optional<int32_t> text_width(Widget& widget, std::u16string_view text);
+// A drawn text widget's current text, and the height its lines take at its current width (one
+// line without "wrap"); none for a widget of another kind.
+std::optional<std::u16string> own_text(Widget& widget);
+std::optional<int32_t> text_height_needed(Widget& widget);
 // Shows the given look ("#normal", "#pressed", "#disabled") of a button, hiding the others.
 void show_look(Widget& button, std::u16string_view look);
 

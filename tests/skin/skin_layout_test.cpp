@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
+#include "lang/key_value_file.h"
 #include "os/text.h"
 #include "screens/skin_lookups.h"
 #include "skin/skin_exceptions.h"
@@ -92,16 +94,16 @@ void check_texts(Widget& root, const Rect& bounds, const Case& c, std::u16string
             EXPECT_LE(*skin_data::text_width(widget, sample), widget.size().width)
                 << where(c, element, id) << " cannot show " << os::to_utf8(std::u16string(sample));
         }
-        if (widget.text().empty()) return;
-        // A button's label, in whichever look shows.
-        for_each_widget(widget, [&](Widget& label) {
-            if (label.id() != u"#text" || !label.is_effective_visible()) return;
-            const std::optional<int32_t> width = skin_data::text_width(label, widget.text());
-            if (width) {
-                EXPECT_LE(*width, label.size().width)
-                    << where(c, element, widget.id()) << " cuts its label \"" << os::to_utf8(widget.text()) << "\"";
-            }
-        });
+        // Whatever a text shows (a label, a title, a button's text) fits its box: one line in its
+        // width, wrapped lines in its height.
+        const std::optional<std::u16string> shown = skin_data::own_text(widget);
+        if (!shown || shown->empty()) return;
+        EXPECT_LE(*skin_data::text_height_needed(widget), widget.size().height)
+            << where(c, element, widget.id()) << " cannot hold \"" << os::to_utf8(*shown) << "\"";
+        if (*skin_data::text_height_needed(widget) == *line) {
+            EXPECT_LE(*skin_data::text_width(widget, *shown), widget.size().width)
+                << where(c, element, widget.id()) << " cuts \"" << os::to_utf8(*shown) << "\"";
+        }
     });
 }
 
@@ -199,6 +201,82 @@ TEST(ShippedSkins, MainScreenHoldsWithTheSearchKeyboardOpen) {
         check_texts(*screen, {0, 0, c.display.width, c.display.height}, c, main_lookups.element);
         if (!short_screen) {
             EXPECT_GT(screen->find_child(u"list")->size().height, 0) << c.name << ": the list is gone";
+        }
+    }
+}
+
+std::u16string replace_all(std::u16string text, std::u16string_view from, std::u16string_view to) {
+    for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::u16string longest(const Properties& properties, std::initializer_list<std::u16string_view> keys) {
+    std::u16string result;
+    for (std::u16string_view key : keys) {
+        std::u16string text = properties.translate(key);
+        if (text.size() > result.size()) result = std::move(text);
+    }
+    return result;
+}
+
+// Every shipped language's texts fit where the skin shows them: labels, titles, the menu items and
+// the messages of the dialogs. English everywhere; the longer words of the other languages from
+// 360 logical pixels wide (today's phones) on, while the narrowest screens may end them in "...".
+TEST(ShippedSkins, EveryShippedLanguageFits) {
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(QUILLON_BIN_DIR)) {
+        if (entry.path().extension() == ".lng") files.push_back(entry.path());
+    }
+    ASSERT_GE(files.size(), 3u);
+    const std::u16string_view menu_items[] = {
+        u"AutoRecord", u"Speaker",     u"Format", u"Boost",   u"QuickRecord", u"Language",  u"File",    u"Settings",
+        u"Cancel",     u"DeleteFiles", u"Move",   u"Refresh", u"Mp3Low",      u"Mp3Middle", u"Mp3High", u"BoostOff",
+        u"Boost1",     u"Boost2",      u"Boost3", u"Delete",  u"Append",      u"Send",      u"Confirm"};
+    for (const auto& file : files) {
+        const lang::KeyValueFile language = lang::read_key_value_file(os::from_utf8(file.string()));
+        ASSERT_TRUE(language.opened) << file;
+        for (const Case& c : cases()) {
+            if (file.stem() != "english" && (c.display.width >> c.hi_res()) < 360) continue;
+            Case named = c;
+            named.name = file.stem().string() + " " + c.name;
+            Properties properties;
+            ASSERT_TRUE(skin_data::load_installed(properties, SkinFile::Default, c.display));
+            properties.set_language_table(language.entries);
+            for (const BoundElement& lookups : skin_lookups::bound_elements) {
+                if (lookups.skin != SkinFile::Default) continue;
+                auto screen = skin_data::bind_as_screen(properties, lookups);
+                const bool whole_screen = is_screen(lookups.element);
+                const int32_t height = whole_screen ? c.display.height : screen->measure_height().preferred;
+                screen->set_x(0, c.display.width);
+                screen->set_y(0, height);
+                std::u16string message;
+                if (lookups.element == u"FormConfirmation") {
+                    message = replace_all(properties.translate(u"Confirm_deleting"), u"%count%", u"9999");
+                } else if (lookups.element == u"FormError") {
+                    message =
+                        longest(properties, {u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device"});
+                } else if (lookups.element == u"Menu") {
+                    message =
+                        longest(properties, {u"MainMenu", u"File", u"Settings", u"Format", u"Boost", u"Language"});
+                    skin_data::set_sample_text(*screen->find_child(u"caption"), message);
+                } else if (lookups.element.starts_with(u"MenuElement") && lookups.element != u"MenuElement4Buttons") {
+                    // Menu items wrap to a second line rather than lose their end.
+                    Widget& row_text = *screen->find_child(u"#text");
+                    for (std::u16string_view item : menu_items) {
+                        skin_data::set_sample_text(row_text, properties.translate(item));
+                        EXPECT_LE(*skin_data::text_height_needed(row_text), row_text.size().height)
+                            << named.name << " " << os::to_utf8(std::u16string(lookups.element)) << " cuts "
+                            << os::to_utf8(properties.translate(item));
+                    }
+                    skin_data::set_sample_text(row_text, u"");
+                }
+                if (!message.empty() && lookups.element != u"Menu") {
+                    skin_data::set_sample_text(*screen->find_child(u"text"), message);
+                }
+                check_texts(*screen, {0, 0, c.display.width, height}, named, lookups.element);
+            }
         }
     }
 }
