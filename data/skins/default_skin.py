@@ -242,7 +242,7 @@ class DefaultSkin:
                      props=[("string", "visibility_animation", "bottom")], kids=[
                          k.image(k.sheet_picture(SHEET, BACKGROUND)),
                          node("vtable", bmin=(0, 8), bmax=(0, 8), kids=[
-                             k.text("caption", TEXT_SECONDARY, CAPTION, True, halign="LEFT", bmin=(24, 0),
+                             k.text("caption", TEXT_SECONDARY, CAPTION, True, halign="LEFT", bmin=(20, 0),
                                     bmax=(24, 0), size=(0, 40)),
                              node("vlist", "vlist", ratio=1, size=(0, 56),
                                   props=[("int", "grow", "1")] + scroll_borders(0, 0)),
