@@ -119,7 +119,7 @@ class DefaultSkin:
         ])
 
     # Recording screen ---------------------------------------------------------------------------
-    def form_recording(self):  # noqa: C901 (one screen, top to bottom)
+    def form_recording(self):
         k = self.k
         header = node("node", size=(0, 48), kids=[
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", size=(40, 40),

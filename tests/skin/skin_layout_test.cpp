@@ -238,7 +238,10 @@ TEST(ShippedSkins, EveryShippedLanguageFits) {
         const lang::KeyValueFile language = lang::read_key_value_file(os::from_utf8(file.string()));
         ASSERT_TRUE(language.opened) << file;
         for (const Case& c : cases()) {
-            if (file.stem() != "english" && (c.display.width >> c.hi_res()) < 360) continue;
+            // The other languages on the narrowest such phone, upright and on its side.
+            if (file.stem() != "english" && !(c.hi_res() && (c.display.width == 720 || c.display.height == 720))) {
+                continue;
+            }
             Case named = c;
             named.name = file.stem().string() + " " + c.name;
             Properties properties;
