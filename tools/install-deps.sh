@@ -10,6 +10,7 @@ BUILD_PACKAGES=(
   libicu-dev libsqlite3-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev libpulse-dev
+  python3 librsvg2-bin
 )
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio

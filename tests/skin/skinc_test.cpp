@@ -66,7 +66,7 @@ TEST(SkinCompiler, InstalledSkinsHoldTheScreens) {
     EXPECT_TRUE(properties.find_element(u"FormSplash"));
     ASSERT_TRUE(properties.load_skin(os::from_utf8(folder + "default.skin"), DisplayInfo{}));
     for (const char16_t* id : {u"FormMain", u"FormRecording", u"FormView", u"FormConfirmation", u"FormError",
-                               u"FormEdit", u"Record", u"MainMenu", u"filtered_color", u"card_outgoing"}) {
+                               u"FormEdit", u"Record", u"Menu", u"filtered_color", u"card_outgoing"}) {
         EXPECT_TRUE(properties.find_element(id)) << os::to_utf8(id);
     }
 }
