@@ -3,23 +3,57 @@
 #include <algorithm>
 
 #include "os/log.h"
+#include "skin/input_scope.h"
 #include "skin/skin_exceptions.h"
+#include "skin/visibility_animation.h"
 #include "skin/widget_registry.h"
 
 namespace {
-bool is_animation_keyword(std::u16string_view keyword) {
-    for (std::u16string_view known : {u"scale", u"pop", u"right", u"bottom", u"left", u"top", u"flip"}) {
-        if (keyword == known) return true;
-    }
-    return false;
+uint64_t next_serial() {
+    static uint64_t counter = 0;
+    return ++counter;
 }
 }  // namespace
 
-Widget::Widget(Widget* parent) : m_parent(parent) {}
+Widget::Widget(Widget* parent) : m_parent(parent), m_serial(next_serial()) {}
 
 Widget::~Widget() {
     // Children go first, while the parent they point at still exists.
     m_children.clear();
+    if (m_input_scope) m_input_scope->remove_input_widget(this);
+}
+
+void Widget::register_for_input() {
+    m_wants_input = true;
+    if (m_input_scope) return;
+    for (Widget* w = m_parent; w; w = w->m_parent) {
+        if (InputScope* scope = w->as_input_scope()) {
+            m_input_scope = scope;
+            scope->add_input_widget(this);
+            return;
+        }
+    }
+}
+
+void Widget::forget_input_scope(InputScope* scope) {
+    if (m_input_scope == scope) m_input_scope = nullptr;
+}
+
+void Widget::join_pending_scopes() {
+    if (m_wants_input && !m_input_scope) register_for_input();
+    for (const auto& child : m_children) child->join_pending_scopes();
+}
+
+Widget* Widget::adopt_child(std::unique_ptr<Widget> child) {
+    Widget* added = child.get();
+    added->m_parent = this;
+    m_children.push_back(std::move(child));
+    added->join_pending_scopes();
+    return added;
+}
+
+void Widget::destroy_children() {
+    while (!m_children.empty()) m_children.pop_back();
 }
 
 void Widget::dump(int depth) const {
@@ -39,6 +73,7 @@ Widget* Widget::add_child(std::unique_ptr<Widget> child) {
     Widget* added = child.get();
     added->m_parent = this;
     m_children.push_back(std::move(child));
+    added->join_pending_scopes();
     invalidate_layout();
     return added;
 }
@@ -73,9 +108,14 @@ void Widget::load(const Properties& properties, SkinElement element) {
         child->load(properties, *child_element);
     }
 
-    // The animation itself belongs to the widget kinds; the keyword is kept for them.
     const std::u16string animation = properties.get_string(element, u"visibility_animation", u"");
-    m_visibility_animation = is_animation_keyword(animation) ? animation : std::u16string();
+    m_visibility_animation = VisibilityAnimation::is_keyword(animation) ? animation : std::u16string();
+    m_animation = VisibilityAnimation::create(m_visibility_animation);
+}
+
+void Widget::set_animation(std::unique_ptr<VisibilityAnimation> animation) {
+    m_animation = std::move(animation);
+    m_visibility_animation = m_animation ? m_animation->keyword() : std::u16string();
 }
 
 void Widget::set_cache(bool cached, int32_t cache_alpha) {
@@ -116,6 +156,25 @@ void Widget::on_enabled_changed(bool effective) {
 
 void Widget::set_visible(bool visible) {
     if (visible == m_visible) return;
+    // Only a widget that can be seen at all plays its animation.
+    if (m_animation && (!m_parent || m_parent->is_effective_visible())) {
+        if (visible) {
+            m_animation->show();
+        } else {
+            m_animation->hide(*this);
+        }
+        mark_redraw();
+    }
+    apply_visible(visible);
+}
+
+void Widget::set_visible_now(bool visible) {
+    if (m_animation) m_animation->finish(visible);
+    if (visible != m_visible) apply_visible(visible);
+    mark_redraw();
+}
+
+void Widget::apply_visible(bool visible) {
     const bool before = is_effective_visible();
     m_visible = visible;
     const bool after = is_effective_visible();
@@ -132,6 +191,11 @@ void Widget::on_visibility_changed(bool effective) {
 }
 
 void Widget::tick(double elapsed_seconds) {
+    if (m_animation && m_animation->is_running()) {
+        m_animation->advance(elapsed_seconds);
+        mark_redraw();
+        return;
+    }
     for (const auto& child : m_children) child->tick(elapsed_seconds);
 }
 
@@ -140,14 +204,21 @@ void Widget::draw(RenderSurface& surface, Point origin) {
 }
 
 void Widget::draw_child(Widget& child, RenderSurface& surface, Point origin) {
-    const Point child_origin{origin.x + child.m_position.x - m_position.x, origin.y + child.m_position.y - m_position.y};
-    if (!child.m_visible) return;
-    if (child.m_cached) {
-        child.draw_through_cache(surface, child_origin);
-    } else {
-        child.draw(surface, child_origin);
+    child.draw_at(surface,
+                  {origin.x + child.m_position.x - m_position.x, origin.y + child.m_position.y - m_position.y});
+}
+
+void Widget::draw_at(RenderSurface& surface, Point origin) {
+    if (m_animation && m_animation->is_running()) {
+        m_animation->draw(surface, origin, *this);
+    } else if (m_visible) {
+        if (m_cached) {
+            draw_through_cache(surface, origin);
+        } else {
+            draw(surface, origin);
+        }
     }
-    child.m_needs_redraw = false;
+    m_needs_redraw = false;
 }
 
 void Widget::draw_through_cache(RenderSurface& surface, Point origin) {
@@ -169,6 +240,8 @@ bool Widget::hit_test(Point point) const {
 
 bool Widget::on_pointer_move(const PointerEvent&) { return false; }
 bool Widget::on_pointer_button(const PointerEvent&) { return false; }
+bool Widget::on_key(const KeyEvent&) { return false; }
+bool Widget::on_char(char16_t) { return false; }
 
 bool Widget::bind(const Properties& properties, std::u16string_view id) {
     const auto element = properties.find_element(id);

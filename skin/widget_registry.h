@@ -17,6 +17,8 @@ public:
 
     // Throws NodeAlreadyRegistered when the keyword is present.
     void register_type(const std::u16string& keyword, Factory factory);
+    // Removes a keyword (nothing when it is absent).
+    void unregister_type(const std::u16string& keyword) { m_factories.erase(keyword); }
     bool contains(const std::u16string& keyword) const { return m_factories.count(keyword) != 0; }
     // Creates the widget and appends it to `parent`'s children; throws NodeNotRegistered for an
     // unknown keyword.
