@@ -83,6 +83,8 @@ bool ButtonWidget::on_key(const KeyEvent& event) {
     at_centre.x = position().x + static_cast<int32_t>(size().width * 0.5);
     at_centre.y = position().y + static_cast<int32_t>(size().height * 0.5);
     at_centre.down = event.pressed;
+    // A key let go while its button was hidden ends the press without a click.
+    at_centre.cancel = !event.pressed && !is_effective_visible();
     pressed_changed(was, at_centre, false);
     return true;
 }
