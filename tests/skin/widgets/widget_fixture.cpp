@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "os/text.h"
 #include "skin/widget_kinds.h"
 #include "skin/widget_registry.h"
 #include "tests/skin/skin_test_support.h"
@@ -18,7 +19,9 @@ void ensure_standard_widgets() {
 std::unique_ptr<Properties> load(const std::string& source, const std::string& picture_folder) {
     ensure_standard_widgets();
     auto properties = std::make_unique<Properties>();
-    const bool loaded = properties->load_skin_bytes(skin_test::compile(source, picture_folder), u"/x.skin",
+    // Pictures are looked up beside the skin.
+    const std::string path = picture_folder + "/x.skin";
+    const bool loaded = properties->load_skin_bytes(skin_test::compile(source, picture_folder), os::from_utf8(path),
                                                     DisplayInfo{240, 320, 96, 0});
     EXPECT_TRUE(loaded);
     return properties;
