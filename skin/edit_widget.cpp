@@ -135,7 +135,18 @@ void EditWidget::draw(RenderSurface& surface, Point origin) {
         }
         const Rect line_box{x, y, x + width, y + height};
         if (selected) surface.fill(intersect(line_box, box), kSelection);
-        ::draw_text(surface, font(), m_color, line, line_box, HAlign::Left, VAlign::Top, false, box);
+        // Only the characters inside the box are drawn: a long line scrolled sideways would
+        // otherwise go through a scratch box as wide as the whole line.
+        std::vector<int32_t> widths;
+        font().char_widths(line, widths);
+        size_t from = 0;
+        int32_t from_x = x;
+        while (from < line.size() && from_x + widths[from] <= box.left) from_x += widths[from++];
+        size_t to = from;
+        int32_t to_x = from_x;
+        while (to < line.size() && to_x < box.right) to_x += widths[to++];
+        ::draw_text(surface, font(), m_color, line.substr(from, to - from),
+                    bounded_text_box({from_x, y, to_x, y + height}, surface), HAlign::Left, VAlign::Top, false, box);
         if (has_focus() && n == caret_line(all)) {
             const int32_t caret_x = x + x_in_line(all[n], m_caret);
             surface.fill(intersect({caret_x, y, caret_x + std::max(1, height / 12), y + height}, box), m_color);

@@ -16,6 +16,15 @@ std::u16string one_line(std::u16string_view text) {
 }
 }  // namespace
 
+Rect bounded_text_box(Rect box, const RenderSurface& surface) {
+    const Size whole = surface.size();
+    if (static_cast<int64_t>(box.right) - box.left <= whole.width &&
+        static_cast<int64_t>(box.bottom) - box.top <= whole.height) {
+        return box;
+    }
+    return intersect(box, surface.clip());
+}
+
 std::shared_ptr<FontRep> default_font(int32_t hi_res) {
     static std::shared_ptr<FontRep> fonts[2];
     const int index = hi_res > 0 ? 1 : 0;
@@ -269,8 +278,9 @@ void TextWidget::draw_lines(RenderSurface& surface, Rect box) {
                                                 : box.left;
         for (const Piece& piece : line) {
             const int32_t piece_width = m_font->text_width(piece.text);
-            ::draw_text(surface, *m_font, piece.color, piece.text, {x, y, x + piece_width, y + height}, HAlign::Left,
-                        VAlign::Top, false, box);
+            ::draw_text(surface, *m_font, piece.color, piece.text,
+                        bounded_text_box({x, y, x + piece_width, y + height}, surface), HAlign::Left, VAlign::Top,
+                        false, box);
             x += piece_width;
         }
         y += height;
@@ -285,5 +295,6 @@ void TextWidget::draw(RenderSurface& surface, Point origin) {
 void OldTextWidget::draw(RenderSurface& surface, Point origin) {
     Widget::draw(surface, origin);
     ::draw_text(surface, font(), m_color, shown_text(),
-                {origin.x, origin.y, origin.x + size().width, origin.y + size().height}, halign(), valign(), wraps());
+                bounded_text_box({origin.x, origin.y, origin.x + size().width, origin.y + size().height}, surface),
+                halign(), valign(), wraps());
 }

@@ -13,6 +13,11 @@
 // The application's default font (the default FontSpec, doubled on high-resolution skins).
 std::shared_ptr<FontRep> default_font(int32_t hi_res);
 
+// A text box is only as large as the scratch surface text goes through: a box larger than the
+// surface drawn on is cut to what the surface shows, so absurd skin sizes cannot make the scratch
+// surface (which never shrinks) larger than a screen.
+Rect bounded_text_box(Rect box, const RenderSurface& surface);
+
 HAlign parse_halign(std::u16string_view keyword);
 VAlign parse_valign(std::u16string_view keyword);
 

@@ -6,26 +6,6 @@
 #include "skin/animation_motions.h"
 #include "skin/widget.h"
 
-namespace {
-// Widget pictures larger than this come only from broken skins; they are cut, not allocated.
-constexpr int32_t kMaxImageSide = 4096;
-
-Size capture_size(const Widget& widget) {
-    Size size = widget.size();
-    // Never more than the screen the widget is on can show.
-    const Widget* root = &widget;
-    while (root->parent()) root = root->parent();
-    const Size screen = root->size();
-    if (root != &widget && screen.width > 0 && screen.height > 0) {
-        size.width = std::min(size.width, screen.width);
-        size.height = std::min(size.height, screen.height);
-    }
-    size.width = std::clamp(size.width, 0, kMaxImageSide);
-    size.height = std::clamp(size.height, 0, kMaxImageSide);
-    return size;
-}
-}  // namespace
-
 double ease_out(double t) {
     t = std::clamp(t, 0.0, 1.0);
     const double rest = 1.0 - t;
@@ -130,7 +110,7 @@ void VisibilityAnimation::draw_captured(RenderSurface& target, Point origin) {
 }
 
 void VisibilityAnimation::capture(Widget& widget) {
-    const Size size = capture_size(widget);
+    const Size size = widget.picture_size();
     if (size.width < 1 || size.height < 1) {
         m_has_image = false;
         return;

@@ -9,6 +9,14 @@
 #include "skin/widget_registry.h"
 
 namespace {
+// Pixels held by all widget caches of the process. Caches beyond a few screens' worth are not
+// made: those widgets draw directly (a skin with a thousand cached panels must not take a
+// thousand screens of memory).
+int64_t g_cache_pixels = 0;
+constexpr int64_t kCacheScreens = 8;
+
+int64_t area(Size size) { return static_cast<int64_t>(size.width) * size.height; }
+
 uint64_t next_serial() {
     static uint64_t counter = 0;
     return ++counter;
@@ -21,6 +29,7 @@ Widget::~Widget() {
     // Children go first, while the parent they point at still exists.
     m_children.clear();
     if (m_input_scope) m_input_scope->remove_input_widget(this);
+    g_cache_pixels -= area(m_cache.size());
 }
 
 void Widget::register_for_input() {
@@ -121,7 +130,7 @@ void Widget::set_animation(std::unique_ptr<VisibilityAnimation> animation) {
 void Widget::set_cache(bool cached, int32_t cache_alpha) {
     m_cached = cached;
     m_cache_blitter = cached ? &translucency_blitter(cache_alpha) : nullptr;
-    if (!cached) m_cache.recreate(0, 0);
+    if (!cached) resize_cache({0, 0});
     mark_redraw();
 }
 
@@ -187,7 +196,7 @@ void Widget::on_visibility_changed(bool effective) {
         if (child->m_visible) child->on_visibility_changed(effective);
     }
     invalidate_layout();
-    if (!effective) m_cache.recreate(0, 0);
+    if (!effective) resize_cache({0, 0});
 }
 
 void Widget::tick(double elapsed_seconds) {
@@ -221,15 +230,47 @@ void Widget::draw_at(RenderSurface& surface, Point origin) {
     m_needs_redraw = false;
 }
 
+int64_t Widget::cache_pixels() { return g_cache_pixels; }
+
+void Widget::resize_cache(Size size) {
+    g_cache_pixels -= area(m_cache.size());
+    m_cache.recreate(size.width, size.height);
+    g_cache_pixels += area(m_cache.size());
+}
+
+Size Widget::picture_size() const {
+    // Never more than the screen the widget is on can show, whatever the skin made of its size.
+    constexpr int32_t kMaxSide = 4096;
+    Size size{std::clamp(m_size.width, 0, kMaxSide), std::clamp(m_size.height, 0, kMaxSide)};
+    const Widget* root = this;
+    while (root->m_parent) root = root->m_parent;
+    if (root != this && root->m_size.width > 0 && root->m_size.height > 0) {
+        size.width = std::min(size.width, root->m_size.width);
+        size.height = std::min(size.height, root->m_size.height);
+    }
+    return size;
+}
+
 void Widget::draw_through_cache(RenderSurface& surface, Point origin) {
-    const bool stale = m_needs_redraw || m_cache.size() != m_size;
+    const Size size = picture_size();
+    const bool stale = m_needs_redraw || m_cache.size() != size;
+    if (stale && m_cache.size() != size) {
+        const Widget* root = this;
+        while (root->m_parent) root = root->m_parent;
+        const int64_t budget = kCacheScreens * std::max<int64_t>(area(root->m_size), area(size));
+        if (g_cache_pixels - area(m_cache.size()) + area(size) > budget) {
+            resize_cache({0, 0});
+            draw(surface, origin);
+            return;
+        }
+    }
     if (stale) {
-        m_cache.recreate(m_size.width, m_size.height);
-        m_cache.fill({0, 0, m_size.width, m_size.height}, Color{255, 0, 255, 255});
+        resize_cache(size);
+        m_cache.fill({0, 0, size.width, size.height}, Color{255, 0, 255, 255});
         draw(m_cache, {0, 0});
     }
     if (const Bitmap* bitmap = m_cache.bitmap()) {
-        blit(surface, origin, m_size, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
+        blit(surface, origin, size, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
     }
 }
 

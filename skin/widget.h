@@ -109,6 +109,11 @@ public:
     bool is_cached() const { return m_cached; }
     void set_cache(bool cached, int32_t cache_alpha = -1);
     const RenderSurface& cache_surface() const { return m_cache; }
+    // The size of an off-screen picture of the widget (its cache, an animation's image): its own
+    // size, but never larger than its screen or 4096 pixels a side.
+    Size picture_size() const;
+    // Pixels held by all widget caches of the process (they stay within a few screens' worth).
+    static int64_t cache_pixels();
     const std::u16string& visibility_animation() const { return m_visibility_animation; }
     VisibilityAnimation* animation() const { return m_animation.get(); }
     void set_animation(std::unique_ptr<VisibilityAnimation> animation);
@@ -145,6 +150,7 @@ protected:
 
 private:
     void draw_through_cache(RenderSurface& surface, Point origin);
+    void resize_cache(Size size);
     void apply_visible(bool visible);
     void join_pending_scopes();
     Widget* find_descendant(std::u16string_view id) const;
