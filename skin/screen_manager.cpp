@@ -259,7 +259,7 @@ void ScreenManager::compose(RenderSurface& frame) {
     }
 }
 
-bool ScreenManager::needs_frame() const {
+bool ScreenManager::needs_frame() {
     if (m_redraw_pending || is_transition_running()) return true;
     if (m_stack.empty()) return m_dim != kNoDimming;
     const Entry& entry = m_stack.back();
@@ -297,14 +297,12 @@ bool ScreenManager::on_key(const KeyEvent& event) {
     return scope ? scope->deliver_key(event) : false;
 }
 
-bool ScreenManager::on_text(std::u16string_view text) {
-    bool handled = false;
+void ScreenManager::on_text(std::u16string_view text) {
     for (char16_t unit : text) {
         InputScope* scope = scope_of(top());
         if (!scope) break;
-        handled = scope->deliver_char(unit) || handled;
+        scope->deliver_char(unit);
     }
-    return handled;
 }
 
 void ScreenManager::on_pointer_down(int32_t x, int32_t y) {

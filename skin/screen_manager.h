@@ -18,7 +18,9 @@
 
 #include "skin/color.h"
 #include "skin/event_sink.h"
+#include "skin/frame_source.h"
 #include "skin/frame_time_display.h"
+#include "skin/input_sink.h"
 #include "skin/key_event.h"
 #include "skin/render_surface.h"
 
@@ -32,10 +34,10 @@ public:
     virtual void on_screen_removed(Widget* /*screen*/) {}
 };
 
-class ScreenManager {
+class ScreenManager : public FrameSource, public InputSink {
 public:
     explicit ScreenManager(Size screen_size);
-    ~ScreenManager();
+    ~ScreenManager() override;
     ScreenManager(const ScreenManager&) = delete;
     ScreenManager& operator=(const ScreenManager&) = delete;
 
@@ -51,16 +53,16 @@ public:
     bool top_is_overlay() const;
     size_t depth() const { return m_stack.size(); }
 
-    void compose(RenderSurface& frame);
-    bool needs_frame() const;
-    void tick(double elapsed_seconds);
+    void compose(RenderSurface& frame) override;
+    bool needs_frame() override;
+    void tick(double elapsed_seconds) override;
 
     // Input from the window, in screen pixels and the program's key codes.
-    bool on_key(const KeyEvent& event);
-    bool on_text(std::u16string_view text);
-    void on_pointer_down(int32_t x, int32_t y);
-    void on_pointer_move(int32_t x, int32_t y);
-    void on_pointer_up(int32_t x, int32_t y, bool cancelled);
+    bool on_key(const KeyEvent& event) override;
+    void on_text(std::u16string_view text) override;
+    void on_pointer_down(int32_t x, int32_t y) override;
+    void on_pointer_move(int32_t x, int32_t y) override;
+    void on_pointer_up(int32_t x, int32_t y, bool cancelled) override;
 
     void set_listener(ScreenStackListener* listener) { m_listener = listener; }
     void set_background(Color color) { m_background = color; }
