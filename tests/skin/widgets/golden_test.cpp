@@ -271,7 +271,7 @@ int channel_distance(Pixel a, Pixel b) {
 
 TEST(GoldenFrames, OneFramePerWidgetKind) {
     auto properties = load(kGolden, picture_folder());
-    const std::string golden = std::string(QUILLON_TEST_DATA) + "/widgets/golden/";
+    const std::string golden = std::string(QUILLON_TEST_DATA) + "/golden/";
     const bool update = std::getenv("QUILLON_UPDATE_GOLDEN") != nullptr;
     RowAdapter adapter;
     adapter.properties = properties.get();
