@@ -12,7 +12,8 @@ class WidgetRegistry {
 public:
     using Factory = std::function<std::unique_ptr<Widget>(Widget* parent)>;
 
-    // The process-wide registry that skin loading uses.
+    // The process-wide registry that skin loading uses, holding the standard kinds of
+    // widget_kinds.h from its first use on.
     static WidgetRegistry& global();
 
     // Throws NodeAlreadyRegistered when the keyword is present.
