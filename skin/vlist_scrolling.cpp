@@ -183,3 +183,23 @@ void VListWidget::tick(double elapsed_seconds) {
     }
     Widget::tick(elapsed_seconds);
 }
+
+bool VListWidget::on_key(const KeyEvent& event) {
+    if (!event.pressed || m_count == 0) return false;
+    switch (event.code) {
+        case key::Up:
+        case key::Down: {
+            const int32_t step = event.code == key::Up ? -1 : 1;
+            const int32_t next = m_selection < 0 ? (step > 0 ? 0 : m_count - 1) : m_selection + step;
+            set_selection(std::clamp(next, 0, m_count - 1));
+            ensure_visible(m_selection);
+            return true;
+        }
+        case key::Enter:
+            if (m_selection < 0) return false;
+            if (event.fresh && m_adapter) m_adapter->on_item_activated(*this, m_selection);
+            return true;
+        default:
+            return false;
+    }
+}

@@ -71,6 +71,8 @@ public:
     void layout_y() override;
     bool on_pointer_button(const PointerEvent& event) override;
     bool on_pointer_move(const PointerEvent& event) override;
+    // Up and Down move the selection (and scroll it into view), Enter activates the selected item.
+    bool on_key(const KeyEvent& event) override;
 
     // Content ---------------------------------------------------------------------------------
     // Not owned. Resets the list with the current count.

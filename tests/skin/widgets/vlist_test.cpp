@@ -141,6 +141,21 @@ TEST(VListWidget, RowsBindTheItemsOnScreen) {
     EXPECT_EQ(f.list->row_for(3), nullptr);
 }
 
+TEST(VListWidget, KeysMoveTheSelectionAndActivate) {
+    ListFixture f(50);
+    EXPECT_FALSE(f.screen.deliver_key(key_down(key::Enter)));
+    EXPECT_TRUE(f.screen.deliver_key(key_down(key::Down)));
+    EXPECT_EQ(f.list->selection(), 0);
+    for (int i = 0; i < 6; ++i) f.screen.deliver_key(key_down(key::Down));
+    EXPECT_EQ(f.list->selection(), 6);
+    // Item 6 ends at 4 + 140: scrolled just enough to show it whole.
+    EXPECT_DOUBLE_EQ(f.list->scroll_position(), 144 - 100);
+    EXPECT_TRUE(f.screen.deliver_key(key_down(key::Up)));
+    EXPECT_TRUE(f.screen.deliver_key(key_down(key::Enter)));
+    EXPECT_EQ(f.adapter.activated, (std::vector<int32_t>{5}));
+    EXPECT_FALSE(f.screen.deliver_key(key_down(key::Left)));
+}
+
 TEST(VListWidget, TapActivatesDragDoesNot) {
     ListFixture f(50);
     f.screen.deliver_pointer_down(press(50, 30));  // item 1
