@@ -24,4 +24,6 @@ public:
     virtual void on_drag(Widget* /*widget*/, const PointerEvent& /*event*/, Point /*delta*/) {}
     virtual void on_width_changed(Widget* /*widget*/, int32_t /*width*/) {}
     virtual void on_height_changed(Widget* /*widget*/, int32_t /*height*/) {}
+    // An edit's text was changed by the user.
+    virtual void on_text_changed(Widget* /*widget*/) {}
 };

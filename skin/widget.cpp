@@ -4,23 +4,66 @@
 #include <new>
 
 #include "os/log.h"
+#include "skin/input_scope.h"
 #include "skin/skin_exceptions.h"
+#include "skin/visibility_animation.h"
 #include "skin/widget_registry.h"
 
 namespace {
-bool is_animation_keyword(std::u16string_view keyword) {
-    for (std::u16string_view known : {u"scale", u"pop", u"right", u"bottom", u"left", u"top", u"flip"}) {
-        if (keyword == known) return true;
-    }
-    return false;
+// Pixels held by all widget caches of the process. Caches beyond a few screens' worth are not
+// made: those widgets draw directly (a skin with a thousand cached panels must not take a
+// thousand screens of memory).
+int64_t g_cache_pixels = 0;
+constexpr int64_t kCacheScreens = 8;
+
+int64_t area(Size size) { return static_cast<int64_t>(size.width) * size.height; }
+
+uint64_t next_serial() {
+    static uint64_t counter = 0;
+    return ++counter;
 }
 }  // namespace
 
-Widget::Widget(Widget* parent) : m_parent(parent) {}
+Widget::Widget(Widget* parent) : m_parent(parent), m_serial(next_serial()) {}
 
 Widget::~Widget() {
     // Children go first, while the parent they point at still exists.
     m_children.clear();
+    if (m_input_scope) m_input_scope->remove_input_widget(this);
+    g_cache_pixels -= area(m_cache.size());
+}
+
+void Widget::register_for_input() {
+    m_wants_input = true;
+    if (m_input_scope) return;
+    for (Widget* w = m_parent; w; w = w->m_parent) {
+        if (InputScope* scope = w->as_input_scope()) {
+            m_input_scope = scope;
+            scope->add_input_widget(this);
+            return;
+        }
+    }
+}
+
+void Widget::forget_input_scope(InputScope* scope) {
+    if (m_input_scope == scope) m_input_scope = nullptr;
+}
+
+void Widget::join_pending_scopes() {
+    if (m_wants_input && !m_input_scope) register_for_input();
+    for (const auto& child : m_children) child->join_pending_scopes();
+}
+
+Widget* Widget::adopt_child(std::unique_ptr<Widget> child) {
+    Widget* added = child.get();
+    added->m_parent = this;
+    m_children.push_back(std::move(child));
+    added->join_pending_scopes();
+    return added;
+}
+
+void Widget::destroy_children() {
+    while (!m_children.empty()) m_children.pop_back();
 }
 
 void Widget::dump(int depth) const {
@@ -40,6 +83,7 @@ Widget* Widget::add_child(std::unique_ptr<Widget> child) {
     Widget* added = child.get();
     added->m_parent = this;
     m_children.push_back(std::move(child));
+    added->join_pending_scopes();
     invalidate_layout();
     return added;
 }
@@ -74,15 +118,20 @@ void Widget::load(const Properties& properties, SkinElement element) {
         child->load(properties, *child_element);
     }
 
-    // The animation itself belongs to the widget kinds; the keyword is kept for them.
     const std::u16string animation = properties.get_string(element, u"visibility_animation", u"");
-    m_visibility_animation = is_animation_keyword(animation) ? animation : std::u16string();
+    m_visibility_animation = VisibilityAnimation::is_keyword(animation) ? animation : std::u16string();
+    m_animation = VisibilityAnimation::create(m_visibility_animation);
+}
+
+void Widget::set_animation(std::unique_ptr<VisibilityAnimation> animation) {
+    m_animation = std::move(animation);
+    m_visibility_animation = m_animation ? m_animation->keyword() : std::u16string();
 }
 
 void Widget::set_cache(bool cached, int32_t cache_alpha) {
     m_cached = cached;
     m_cache_blitter = cached ? &translucency_blitter(cache_alpha) : nullptr;
-    if (!cached) m_cache.recreate(0, 0);
+    if (!cached) resize_cache({0, 0});
     mark_redraw();
 }
 
@@ -117,6 +166,25 @@ void Widget::on_enabled_changed(bool effective) {
 
 void Widget::set_visible(bool visible) {
     if (visible == m_visible) return;
+    // Only a widget that can be seen at all plays its animation.
+    if (m_animation && (!m_parent || m_parent->is_effective_visible())) {
+        if (visible) {
+            m_animation->show();
+        } else {
+            m_animation->hide(*this);
+        }
+        mark_redraw();
+    }
+    apply_visible(visible);
+}
+
+void Widget::set_visible_now(bool visible) {
+    if (m_animation) m_animation->finish(visible);
+    if (visible != m_visible) apply_visible(visible);
+    mark_redraw();
+}
+
+void Widget::apply_visible(bool visible) {
     const bool before = is_effective_visible();
     m_visible = visible;
     const bool after = is_effective_visible();
@@ -129,10 +197,15 @@ void Widget::on_visibility_changed(bool effective) {
         if (child->m_visible) child->on_visibility_changed(effective);
     }
     invalidate_layout();
-    if (!effective) m_cache.recreate(0, 0);
+    if (!effective) resize_cache({0, 0});
 }
 
 void Widget::tick(double elapsed_seconds) {
+    if (m_animation && m_animation->is_running()) {
+        m_animation->advance(elapsed_seconds);
+        mark_redraw();
+        return;
+    }
     for (const auto& child : m_children) child->tick(elapsed_seconds);
 }
 
@@ -141,27 +214,65 @@ void Widget::draw(RenderSurface& surface, Point origin) {
 }
 
 void Widget::draw_child(Widget& child, RenderSurface& surface, Point origin) {
-    const Point child_origin{origin.x + child.m_position.x - m_position.x,
-                             origin.y + child.m_position.y - m_position.y};
-    if (!child.m_visible) return;
-    if (child.m_cached) {
-        child.draw_through_cache(surface, child_origin);
-    } else {
-        child.draw(surface, child_origin);
+    child.draw_at(surface,
+                  {origin.x + child.m_position.x - m_position.x, origin.y + child.m_position.y - m_position.y});
+}
+
+void Widget::draw_at(RenderSurface& surface, Point origin) {
+    if (m_animation && m_animation->is_running()) {
+        m_animation->draw(surface, origin, *this);
+    } else if (m_visible) {
+        if (m_cached) {
+            draw_through_cache(surface, origin);
+        } else {
+            draw(surface, origin);
+        }
     }
-    child.m_needs_redraw = false;
+    m_needs_redraw = false;
+}
+
+int64_t Widget::cache_pixels() { return g_cache_pixels; }
+
+void Widget::resize_cache(Size size) {
+    g_cache_pixels -= area(m_cache.size());
+    m_cache.recreate(size.width, size.height);
+    g_cache_pixels += area(m_cache.size());
+}
+
+Size Widget::picture_size() const {
+    // Never more than the screen the widget is on can show, whatever the skin made of its size.
+    constexpr int32_t kMaxSide = 4096;
+    Size size{std::clamp(m_size.width, 0, kMaxSide), std::clamp(m_size.height, 0, kMaxSide)};
+    const Widget* root = this;
+    while (root->m_parent) root = root->m_parent;
+    if (root != this && root->m_size.width > 0 && root->m_size.height > 0) {
+        size.width = std::min(size.width, root->m_size.width);
+        size.height = std::min(size.height, root->m_size.height);
+    }
+    return size;
 }
 
 void Widget::draw_through_cache(RenderSurface& surface, Point origin) {
-    const bool stale = m_needs_redraw || m_cache.size() != m_size;
+    const Size size = picture_size();
+    const bool stale = m_needs_redraw || m_cache.size() != size;
+    if (stale && m_cache.size() != size) {
+        const Widget* root = this;
+        while (root->m_parent) root = root->m_parent;
+        const int64_t budget = kCacheScreens * std::max<int64_t>(area(root->m_size), area(size));
+        if (g_cache_pixels - area(m_cache.size()) + area(size) > budget) {
+            resize_cache({0, 0});
+            draw(surface, origin);
+            return;
+        }
+    }
     if (stale) {
-        m_cache.recreate(m_size.width, m_size.height);
-        m_cache.fill({0, 0, m_size.width, m_size.height}, Color{255, 0, 255, 255});
+        resize_cache(size);
+        m_cache.fill({0, 0, size.width, size.height}, Color{255, 0, 255, 255});
         draw(m_cache, {0, 0});
     }
     if (const Bitmap* bitmap = m_cache.bitmap()) {
         // The cache may be smaller than the widget (bounded, or short of memory): what it holds.
-        const Size shown{std::min(m_size.width, bitmap->width()), std::min(m_size.height, bitmap->height())};
+        const Size shown{std::min(size.width, bitmap->width()), std::min(size.height, bitmap->height())};
         blit(surface, origin, shown, *bitmap, {0, 0}, m_cache_blitter ? *m_cache_blitter : opaque_blitter());
     }
 }
@@ -173,6 +284,8 @@ bool Widget::hit_test(Point point) const {
 
 bool Widget::on_pointer_move(const PointerEvent&) { return false; }
 bool Widget::on_pointer_button(const PointerEvent&) { return false; }
+bool Widget::on_key(const KeyEvent&) { return false; }
+bool Widget::on_char(char16_t) { return false; }
 
 bool Widget::bind(const Properties& properties, std::u16string_view id) {
     const auto element = properties.find_element(id);

@@ -13,9 +13,12 @@
 #include "skin/anchor.h"
 #include "skin/event_sink.h"
 #include "skin/geometry.h"
+#include "skin/key_event.h"
 #include "skin/properties.h"
 #include "skin/render_surface.h"
 
+class InputScope;
+class VisibilityAnimation;
 class WidgetRegistry;
 
 class Widget {
@@ -48,6 +51,10 @@ public:
     virtual bool hit_test(Point point) const;
     virtual bool on_pointer_move(const PointerEvent& event);
     virtual bool on_pointer_button(const PointerEvent& event);
+    // A key going down or up; true when handled.
+    virtual bool on_key(const KeyEvent& event);
+    // A typed character, for the widget with the key focus; true when handled.
+    virtual bool on_char(char16_t character);
 
     // Binding to a skin ------------------------------------------------------------------------
     // Rebuilds the widget from the top-level element `id`; false when the skin has none.
@@ -58,7 +65,8 @@ public:
     Widget* attach(std::u16string_view id, EventSink* sink);
     // The same without throwing; the found widget's input events go to `sink` as well.
     Widget* try_attach(std::u16string_view id, EventSink* sink);
-    void set_text(std::u16string_view text);
+    // Stores the text and passes "#text" down the subtree; text widgets also show it themselves.
+    virtual void set_text(std::u16string_view text);
     const std::u16string& text() const { return m_text; }
 
     // Layout -------------------------------------------------------------------------------------
@@ -86,6 +94,11 @@ public:
     void set_design_size(Point design_size);
     void set_table_ratio(int32_t ratio) { m_table_ratio = ratio; }
     bool is_visible() const { return m_visible; }
+    // Shows or hides without the visibility animation (the screen stack runs its own transitions).
+    void set_visible_now(bool visible);
+    // Draws the widget at `origin` the way its parent would: through its running animation, else
+    // (when visible) through its cache or directly; clears needs-redraw.
+    void draw_at(RenderSurface& surface, Point origin);
     bool is_effective_visible() const;
     bool is_enabled() const { return m_enabled; }
     bool is_effective_enabled() const;
@@ -96,13 +109,36 @@ public:
     bool is_cached() const { return m_cached; }
     void set_cache(bool cached, int32_t cache_alpha = -1);
     const RenderSurface& cache_surface() const { return m_cache; }
+    // The size of an off-screen picture of the widget (its cache, an animation's image): its own
+    // size, but never larger than its screen or 4096 pixels a side.
+    Size picture_size() const;
+    // Pixels held by all widget caches of the process (they stay within a few screens' worth).
+    static int64_t cache_pixels();
     const std::u16string& visibility_animation() const { return m_visibility_animation; }
+    VisibilityAnimation* animation() const { return m_animation.get(); }
+    void set_animation(std::unique_ptr<VisibilityAnimation> animation);
+    // A number no other widget of this process has had: safe to compare after the widget is gone.
+    uint64_t serial() const { return m_serial; }
+
+    // Input ----------------------------------------------------------------------------------------
+    // Screens and list rows collect the interactive widgets below them.
+    virtual InputScope* as_input_scope() { return nullptr; }
+    InputScope* input_scope() const { return m_input_scope; }
+    // Called by a scope that goes away before the widget.
+    void forget_input_scope(InputScope* scope);
     EventSink* geometry_sink() const { return m_geometry_sink; }
     EventSink* controller() const { return m_controller; }
     void set_geometry_sink(EventSink* sink) { m_geometry_sink = sink; }
     void set_controller(EventSink* sink) { m_controller = sink; }
 
 protected:
+    // Interactive kinds call this from their constructor: the widget joins the nearest scope above
+    // it now, or when it is added under one later.
+    void register_for_input();
+    // Appends a child without invalidating the layout (rows a list creates while laying out).
+    Widget* adopt_child(std::unique_ptr<Widget> child);
+    // Destroys the children while the derived parts of this widget still exist.
+    void destroy_children();
     // The measuring a widget kind does; the base rules by default.
     virtual MeasuredPair compute_width();
     virtual MeasuredPair compute_height();
@@ -114,6 +150,9 @@ protected:
 
 private:
     void draw_through_cache(RenderSurface& surface, Point origin);
+    void resize_cache(Size size);
+    void apply_visible(bool visible);
+    void join_pending_scopes();
     Widget* find_descendant(std::u16string_view id) const;
 
     Widget* m_parent = nullptr;
@@ -141,6 +180,10 @@ private:
     const Blitter* m_cache_blitter = nullptr;
     RenderSurface m_cache;
     std::u16string m_visibility_animation;
+    std::unique_ptr<VisibilityAnimation> m_animation;
+    uint64_t m_serial;
+    bool m_wants_input = false;
+    InputScope* m_input_scope = nullptr;
 
     EventSink* m_geometry_sink = nullptr;
     EventSink* m_controller = nullptr;

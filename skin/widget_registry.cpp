@@ -2,9 +2,16 @@
 
 #include "skin/skin_exceptions.h"
 #include "skin/widget.h"
+#include "skin/widget_kinds.h"
 
 WidgetRegistry& WidgetRegistry::global() {
-    static WidgetRegistry registry;
+    // Filled with the fourteen standard kinds at first use, which is before any skin is bound,
+    // so every program and tool that binds a skin builds it from the real kinds.
+    static WidgetRegistry registry = [] {
+        WidgetRegistry standard;
+        register_standard_widgets(standard);
+        return standard;
+    }();
     return registry;
 }
 

@@ -12,11 +12,14 @@ class WidgetRegistry {
 public:
     using Factory = std::function<std::unique_ptr<Widget>(Widget* parent)>;
 
-    // The process-wide registry that skin loading uses.
+    // The process-wide registry that skin loading uses, holding the standard kinds of
+    // widget_kinds.h from its first use on.
     static WidgetRegistry& global();
 
     // Throws NodeAlreadyRegistered when the keyword is present.
     void register_type(const std::u16string& keyword, Factory factory);
+    // Removes a keyword (nothing when it is absent).
+    void unregister_type(const std::u16string& keyword) { m_factories.erase(keyword); }
     bool contains(const std::u16string& keyword) const { return m_factories.count(keyword) != 0; }
     // Creates the widget and appends it to `parent`'s children; throws NodeNotRegistered for an
     // unknown keyword.
