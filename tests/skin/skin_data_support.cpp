@@ -6,7 +6,9 @@
 #include "skin/draw_text.h"
 #include "skin/render_surface.h"
 #include "skin/skin_exceptions.h"
+#include "skin/simple_widgets.h"
 #include "skin/table_widget.h"
+#include "skin/text_widget.h"
 #include "skin/widget_registry.h"
 
 namespace skin_data {
@@ -150,36 +152,51 @@ std::unique_ptr<Widget> bind_as_screen(const Properties& properties, const skin_
 }
 
 bool set_sample_text(Widget& widget, std::u16string_view text) {
+    if (auto* real = dynamic_cast<TextWidget*>(&widget)) {
+        real->set_text(text);
+        return true;
+    }
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (sample) sample->set_sample(text);
     return sample != nullptr;
 }
 
 bool set_sample_picture(Widget& image, const PictureRef& picture) {
+    if (auto* real = dynamic_cast<ImageWidget*>(&image)) {
+        real->set_picture(picture);
+        return true;
+    }
     auto* sample = dynamic_cast<SampleImage*>(&image);
     if (sample) sample->set_sample(picture);
     return sample != nullptr;
 }
 
 std::optional<int32_t> text_line_height(Widget& widget) {
+    if (auto* real = dynamic_cast<TextWidget*>(&widget)) return real->font().line_height();
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (!sample) return std::nullopt;
     return sample->font().line_height();
 }
 
 std::optional<int32_t> text_width(Widget& widget, std::u16string_view text) {
+    if (auto* real = dynamic_cast<TextWidget*>(&widget)) return real->font().text_width(text);
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (!sample) return std::nullopt;
     return sample->font().text_width(text);
 }
 
 std::optional<std::u16string> own_text(Widget& widget) {
+    if (auto* real = dynamic_cast<TextWidget*>(&widget)) return real->shown_text();
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (!sample) return std::nullopt;
     return sample->sample_text();
 }
 
 std::optional<int32_t> text_height_needed(Widget& widget) {
+    if (auto* real = dynamic_cast<TextWidget*>(&widget)) {
+        const auto lines = break_text_lines(real->font(), real->shown_text(), widget.size().width, real->wraps());
+        return static_cast<int32_t>(std::max<size_t>(1, lines.size())) * real->font().line_height();
+    }
     auto* sample = dynamic_cast<SampleText*>(&widget);
     if (!sample) return std::nullopt;
     const auto lines = break_text_lines(sample->font(), sample->sample_text(), widget.size().width, sample->wraps());
