@@ -148,7 +148,9 @@ bool RunningMark::try_take(std::u16string_view app_name) {
     if (m_fd >= 0) return true;
     runtime_folder_utf8();
     const int fd = ::open(os::to_utf8(running_path(app_name)).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    // Without a file for the mark there is nothing to wait for: start as the first instance, as
+    // when the start-up mutex cannot be made.
+    if (fd < 0) return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

@@ -57,7 +57,8 @@ public:
     RunningMark& operator=(const RunningMark&) = delete;
     ~RunningMark() { release(); }
 
-    // False when another process holds the mark (or the file cannot be opened).
+    // False when another process holds the mark. True, holding nothing, when the file cannot be
+    // opened at all.
     bool try_take(std::u16string_view app_name);
     void release();
     bool is_held() const { return m_fd >= 0; }
