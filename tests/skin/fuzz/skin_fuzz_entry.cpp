@@ -39,7 +39,6 @@ int skin_fuzz_one(const uint8_t* data, size_t size) {
             visit(properties, element, 0, budget);
         }
         // Every element it loads is laid out and drawn as a screen would be.
-        fill_fuzz_widget_registry();
         int screens = 32;
         for (const auto& [id, element] : properties.top_level_elements()) {
             if (--screens < 0) break;
