@@ -67,6 +67,11 @@ Application::Application(std::u16string app_name, std::unique_ptr<EventLoop> loo
     os::log() << u"Application::Application() this=" << reinterpret_cast<uintptr_t>(this) << u"\n";
 }
 
+Application::Application(std::u16string app_name, const WindowOptions& options) : m_app_name(std::move(app_name)) {
+    m_game_base = std::make_unique<GameBase>(m_app_name, options);
+    os::log() << u"Application::Application() this=" << reinterpret_cast<uintptr_t>(this) << u"\n";
+}
+
 Application::~Application() = default;
 
 bool Application::show_running_instance_open_bracket(std::u16string_view command_line, std::u16string_view app_name) {

@@ -19,6 +19,8 @@ class ApplicationListener;
 class Application : public Singleton<Application> {
 public:
     Application(std::u16string app_name, std::unique_ptr<EventLoop> loop);
+    // With the window when a display can be reached.
+    Application(std::u16string app_name, const WindowOptions& options);
     ~Application();
 
     // True when another instance was found and has been given the command line: this process

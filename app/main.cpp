@@ -1,10 +1,10 @@
 // Entry point of quillon-touch. The argument words joined by spaces are the command line
-// ("quillon-touch record" → "record").
+// ("quillon-touch record" → "record"); "--fullscreen" and "--headless" choose the window and are
+// not part of it.
 #include <memory>
 #include <string>
 
 #include "app/application.h"
-#include "app/core/plain_event_loop.h"
 #include "app/quit_signals.h"
 #include "app/starter.h"
 #include "document/document.h"
@@ -16,25 +16,23 @@ namespace {
 
 constexpr std::u16string_view application_name = u"Quillon Touch";
 
-int win_main(const std::u16string& command_line) {
+int win_main(const std::u16string& command_line, const WindowOptions& options) {
     os::log() << u"WinMain:" << os::tick_count() << u"\n";
     if (Application::show_running_instance_open_bracket(command_line, application_name)) {
         return Application::startup_exit_status();
     }
 
     os::log() << u"WinMain1:" << os::tick_count() << u"\n";
-    // Headless until the display exists: the GUI thread runs the plain loop.
-    Application application{std::u16string(application_name), std::make_unique<PlainEventLoop>()};
+    Application application{std::u16string(application_name), options};
     os::log() << u"WinMain2:" << os::tick_count() << u"\n";
 
     QuitSignals quit_signals([&application] { application.game_base().post_quit(); });
     quit_signals.start();
     {
         // The document's constructor is the first loading phase; the second (settings, launch
-        // entry, record scan) follows once the starter has executed the command words.
+        // entry, record scan) follows at the starter's splash timer.
         Document document;
         Starter starter(application, command_line);
-        document.load_secondary_things();
         application.run();
         // The starter goes first, then the document, whose destructor stops a running recording
         // and finishes its file.
@@ -46,10 +44,18 @@ int win_main(const std::u16string& command_line) {
 
 int main(int argc, char** argv) {
     block_quit_signals();
+    WindowOptions options;
     std::string words;
+    bool first = true;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) words += ' ';
-        words += argv[i];
+        const std::string word = argv[i];
+        if (word == "--headless" || word == "--fullscreen") {
+            (word == "--headless" ? options.headless : options.fullscreen) = true;
+            continue;
+        }
+        if (!first) words += ' ';
+        words += word;
+        first = false;
     }
-    return win_main(os::from_utf8(words));
+    return win_main(os::from_utf8(words), options);
 }

@@ -1,23 +1,52 @@
 #pragma once
-// The start-up sequence and the application's listener for the whole run. Until the document and
-// the skins exist it executes nothing: it logs the command lines handed over by other instances.
+// The start-up sequence and the application's listener for the whole run: it executes the command
+// words, shows the splash, and half a second later loads the language, the main skin and the main
+// screen as far as they exist (until the main screen does, the splash stays), then runs the
+// document's second loading phase. It refuses to close the window while a recording runs.
+#include <memory>
 #include <string>
 
 #include "app/application_listener.h"
+#include "app/core/timer.h"
+#include "skin/properties.h"
 
 class Application;
+class SingleScreen;
 
-class Starter final : public ApplicationListener {
+class Starter final : public ApplicationListener, public TimerObserver {
 public:
+    // The splash timer's delay.
+    static constexpr double splash_seconds = 0.5;
+
     Starter(Application& application, std::u16string command_line);
     ~Starter() override;
 
     void on_command(const std::u16string& text) override { on_other_instance_started(text); }
     void on_other_instance_started(const std::u16string& text);
+    // False while the document records.
+    bool can_close() override;
+    // Applies the current orientation to the display again.
+    void on_resolution_changed() override;
+    // The splash timer.
+    void on_timer(Timer& timer) override;
+
+    bool splash_is_shown() const { return m_splash != nullptr; }
+    bool start_finished() const { return m_start_finished; }
 
 private:
     // Where the document executes the command words ("call", "record").
     void handle_command_line(const std::u16string& text);
+    void show_splash();
+    // The start-up steps at the splash timer; the first two return false when the program must
+    // end (after telling the user why).
+    bool load_language();
+    bool load_main_skin();
+    void open_main_screen();
 
     Application& m_application;
+    Properties m_splash_properties;
+    Properties m_properties;
+    Timer m_splash_timer;
+    std::unique_ptr<SingleScreen> m_splash;
+    bool m_start_finished = false;
 };

@@ -36,6 +36,11 @@ public:
     // Everything else that is queued stays where it is.
     virtual void wait_for_ready_post() = 0;
 
+    // Loop thread: run() calls the handler whenever nothing is due, before it waits. The handler
+    // returns how many milliseconds the loop may wait before calling it again, or a negative number
+    // to wait only for the next wake-up. The window produces its frames here.
+    virtual void set_idle_handler(std::function<int32_t()> handler) = 0;
+
     // Loop thread: dispatches until quit() was called and nothing posted is left.
     virtual void run() = 0;
     // Any thread.

@@ -107,6 +107,12 @@ PlainEventLoop::Step PlainEventLoop::dispatch_one(uint32_t wait_ms, bool allow_t
             wait = remaining;
         }
         if (wait_ms == 0) return Step::Nothing;
+        if (m_idle) {
+            const int32_t idle_wait = m_idle();
+            if (idle_wait >= 0) wait = std::min<long long>(wait, idle_wait);
+            // The handler may have posted; that goes first.
+            if (has_posts()) continue;
+        }
         const long long left = static_cast<long long>(wait_ms) - milliseconds_since(start);
         if (left <= 0) return Step::Nothing;
         sleep(std::max(1LL, std::min(wait, left)));

@@ -28,6 +28,7 @@ public:
     void set_timer(uint32_t milliseconds) override;
     void kill_timer() override;
     void wait_for_ready_post() override;
+    void set_idle_handler(std::function<int32_t()> handler) override { m_idle = std::move(handler); }
     void run() override;
     void quit() override;
 
@@ -70,4 +71,5 @@ private:
     uint32_t m_timer_interval = 0;
     uint32_t m_timer_due = 0;
     EventLoopReceiver* m_receiver = nullptr;
+    std::function<int32_t()> m_idle;
 };

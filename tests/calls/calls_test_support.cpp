@@ -219,6 +219,8 @@ pid_t CallsFixture::start_touch(const std::string& word) {
     const std::string socket = root.path() + "/GlazerClass_Quillon Touch.socket";
     EXPECT_TRUE(await([&] { return fs::exists(socket); }, 20.0)) << "quillon-touch did not come up";
     sync_touch();
+    // The settings that decide about automatic call recording load at the end of start-up.
+    EXPECT_TRUE(await([&] { return touch_log().find("load_secondary_things:") != std::string::npos; }, 20.0));
     return touch;
 }
 
