@@ -36,6 +36,9 @@ public:
     Program& operator=(const Program&) = delete;
 
     bool started() const { return m_pid > 0; }
+    pid_t pid() const { return m_pid; }
+    // The process was awaited elsewhere: nothing is left to kill.
+    void forget() { m_pid = -1; }
     void signal(int number) { ::kill(m_pid, number); }
     // The exit status, or -1 when it ended otherwise (killed by a signal).
     int wait() {

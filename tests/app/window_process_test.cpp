@@ -1,0 +1,246 @@
+// The real quillon-touch in a real X server: Xvfb, started here on a free display number and
+// stopped by its pid. The window must show what the program composed (the splash of the shipped
+// skin), take keys and typed text, follow a resize, refuse the close button while a recording runs
+// and quit from it when nothing records.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "os/registry.h"
+#include "os/text.h"
+#include "tests/app/process_helpers.h"
+#include "tests/document/document_test_support.h"
+#include "tests/os/temp_root.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    bool ok() const { return width > 0; }
+    const uint8_t* at(int x, int y) const { return &rgb[3 * (static_cast<size_t>(y) * width + x)]; }
+};
+
+Picture read_png(const std::string& path) {
+    Picture picture;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return picture;
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    picture.rgb = std::move(pixels);
+    return picture;
+}
+
+bool near(const uint8_t* pixel, int r, int g, int b, int tolerance = 3) {
+    return std::abs(pixel[0] - r) <= tolerance && std::abs(pixel[1] - g) <= tolerance &&
+           std::abs(pixel[2] - b) <= tolerance;
+}
+
+// Runs a program to its end; its standard output, and -1 as status when it did not exit.
+struct RunResult {
+    int status = -1;
+    std::string output;
+};
+
+RunResult run(const std::vector<std::string>& words) {
+    RunResult result;
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned == 0) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ::close(out[0]);
+    return result;
+}
+
+// Waits for a child to end, at most `seconds`; its exit status, -1 when killed, -2 on time-out.
+int wait_exit(pid_t pid, int seconds) {
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd >= 0) {
+        pollfd watch{fd, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, seconds * 1000);
+        ::close(fd);
+        if (ready == 0) return -2;
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class XvfbWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed (tools/install-deps.sh)";
+        // Xvfb picks a free display number and writes it to the pipe.
+        int pipe_fds[2];
+        ASSERT_EQ(::pipe(pipe_fds), 0);
+        const std::string fd_text = std::to_string(pipe_fds[1]);
+        std::vector<std::string> words = {"Xvfb",        "-displayfd", fd_text, "-screen", "0",
+                                          "1024x900x24", "-nolisten",  "tcp",   "-noreset"};
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        ASSERT_EQ(::posix_spawn(&xvfb, "/usr/bin/Xvfb", &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipe_fds[1]);
+        std::string number;
+        pollfd readable{pipe_fds[0], POLLIN, 0};
+        char c = 0;
+        while (::poll(&readable, 1, 20000) == 1 && ::read(pipe_fds[0], &c, 1) == 1 && c != '\n') number += c;
+        ::close(pipe_fds[0]);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        ::setenv("DISPLAY", (":" + number).c_str(), 1);
+        ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("SDL_VIDEODRIVER");
+
+        screenshot = root.path() + "/shot.png";
+        ::setenv("QUILLON_SCREENSHOT", screenshot.c_str(), 1);
+        ::unsetenv("QUILLON_APP_DIR");
+        const std::string microphone = root.path() + "/microphone.wav";
+        document_test::write_tone(microphone, 44100, 30.0);
+        ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
+        ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+        ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+        ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
+        ASSERT_TRUE(os::reg_flush(kKorvel));
+    }
+    void TearDown() override {
+        if (xvfb > 0) {
+            ::kill(xvfb, SIGTERM);
+            ::waitpid(xvfb, nullptr, 0);
+        }
+        ::unsetenv("DISPLAY");
+        ::unsetenv("QUILLON_SCREENSHOT");
+    }
+
+    std::string log() { return os::to_utf8(read_log_text(root.path() + "/Temp/quillon-touch.txt")); }
+    bool log_has(const std::string& text) { return log().find(text) != std::string::npos; }
+
+    // Starts the program and waits until its start-up is over and its first frame is shown;
+    // returns the X window's id.
+    std::string start(const std::vector<std::string>& words) {
+        touch = std::make_unique<Program>(words);
+        EXPECT_TRUE(touch->started());
+        EXPECT_TRUE(watch.wait_until([&] { return fs::exists(screenshot) && log_has("load_secondary_things:"); }))
+            << log();
+        const RunResult found = run({"timeout", "20", "xdotool", "search", "--sync", "--name", "^Quillon Touch$"});
+        EXPECT_EQ(found.status, 0);
+        return found.output.substr(0, found.output.find('\n'));
+    }
+
+    TempRoot root;
+    FolderWatch watch{root.path()};
+    pid_t xvfb = -1;
+    std::string screenshot;
+    std::unique_ptr<Program> touch;
+};
+
+TEST_F(XvfbWindow, ShowsTheSplashTakesKeysFollowsAResizeAndClosesWhenIdle) {
+    const std::string window = start({});
+    ASSERT_FALSE(window.empty());
+
+    // What the program composed, and what the X server shows in its window.
+    const Picture composed = read_png(screenshot);
+    ASSERT_TRUE(composed.ok());
+    EXPECT_EQ(composed.width, 480);
+    EXPECT_EQ(composed.height, 800);
+    const std::string captured_path = root.path() + "/window.png";
+    ASSERT_EQ(run({"import", "-window", window, captured_path}).status, 0);
+    const Picture captured = read_png(captured_path);
+    ASSERT_EQ(captured.width, composed.width);
+    ASSERT_EQ(captured.height, composed.height);
+    int differing = 0;
+    for (int y = 0; y < captured.height; ++y) {
+        for (int x = 0; x < captured.width; ++x) {
+            const uint8_t* expected = composed.at(x, y);
+            differing += !near(captured.at(x, y), expected[0], expected[1], expected[2]);
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    // The splash of the default skin: its dark background and the red logo in the middle.
+    EXPECT_TRUE(near(captured.at(10, 10), 0x1E, 0x28, 0x38, 8));
+    const uint8_t* middle = captured.at(240, 410);
+    EXPECT_GT(middle[0], 150);
+    EXPECT_LT(middle[1], 100);
+
+    // Keys and typed text reach the window procedure.
+    ASSERT_EQ(run({"xdotool", "windowfocus", "--sync", window}).status, 0);
+    ASSERT_EQ(run({"xdotool", "key", "Escape", "F1"}).status, 0);
+    ASSERT_EQ(run({"xdotool", "type", "q"}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] { return log_has("WM_CHAR=q lParam="); })) << log();
+    EXPECT_TRUE(log_has("WM_KEYDOWN = 27(Backspace) lParam="));
+    EXPECT_TRUE(log_has("(SOFT_LEFT) lParam="));
+
+    // A resize: the next frames are composed at the new size.
+    ASSERT_EQ(run({"xdotool", "windowsize", window, "300", "500"}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] { return read_png(screenshot).width == 300; })) << log();
+    const Picture resized = read_png(screenshot);
+    EXPECT_EQ(resized.height, 500);
+    EXPECT_TRUE(near(resized.at(5, 5), 0x1E, 0x28, 0x38, 8));
+    EXPECT_TRUE(log_has("Application::ResolutionChanged 2\n"));
+
+    // The close button ends the program when nothing records.
+    ASSERT_EQ(run({std::string(QUILLON_TESTS_DIR) + "/x11_close", window}).status, 0);
+    const pid_t pid = touch->pid();
+    EXPECT_EQ(wait_exit(pid, 20), 0) << log();
+    touch->forget();
+    EXPECT_FALSE(log_has("WM_CLOSE refused"));
+}
+
+TEST_F(XvfbWindow, CloseIsRefusedWhileARecordingRuns) {
+    const std::string window = start({"record"});
+    ASSERT_FALSE(window.empty());
+    ASSERT_EQ(run({std::string(QUILLON_TESTS_DIR) + "/x11_close", window}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] { return log_has("WM_CLOSE refused\n"); })) << log();
+    // Still running, still recording: SIGTERM finishes the file and ends it cleanly.
+    int status = 0;
+    EXPECT_EQ(::waitpid(touch->pid(), &status, WNOHANG), 0);
+    touch->signal(SIGTERM);
+    EXPECT_EQ(touch->wait(), 0);
+    bool recorded = false;
+    for (const auto& entry : fs::recursive_directory_iterator(root.path() + "/Documents")) {
+        recorded |= entry.path().extension() == ".mp3" && entry.file_size() > 0;
+    }
+    EXPECT_TRUE(recorded);
+}
+
+}  // namespace
