@@ -11,10 +11,11 @@ BUILD_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libglib2.0-dev libpulse-dev
   python3 librsvg2-bin
+  libx11-dev
 )
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
-  id3v2 python3-mutagen dbus python3-dbusmock)
+  id3v2 python3-mutagen dbus python3-dbusmock xdotool imagemagick)
 
 want=("${BUILD_PACKAGES[@]}")
 if [ "${1:-}" = "--with-tests" ]; then want+=("${TEST_PACKAGES[@]}"); fi
