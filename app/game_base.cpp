@@ -349,8 +349,17 @@ bool GameBase::frames_wanted() {
 
 int32_t GameBase::on_idle() {
     int32_t wait = m_display ? m_display->service() : -1;
-    if (!frames_wanted()) return wait;
+    if (!frames_wanted()) {
+        m_resting = true;
+        return wait;
+    }
     const int32_t interval = m_direct ? direct_interval_ms : ordinary_interval_ms;
+    if (m_resting) {
+        // Time spent at rest is no stall: the first frame after it advances by one interval, so
+        // an animation that starts now starts from its beginning.
+        m_resting = false;
+        m_last_frame_tick = os::tick_count() - static_cast<uint32_t>(interval);
+    }
     const int32_t since = static_cast<int32_t>(os::tick_count() - m_last_frame_tick);
     if (since >= 0 && since < interval) {
         const int32_t left = interval - since;

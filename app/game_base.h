@@ -193,6 +193,7 @@ private:
     bool m_text_input_always = false;
     Widget* m_edited = nullptr;
     uint32_t m_last_frame_tick = 0;
+    bool m_resting = true;  // the loop slept: no frame was wanted
     bool m_pointer_down = false;
     // The finger that drives the pointer while m_finger_down; the others are ignored.
     bool m_finger_down = false;

@@ -231,6 +231,19 @@ TEST_F(XvfbWindow, ShowsTheSplashTakesKeysFollowsAResizeAndClosesWhenIdle) {
     EXPECT_EQ(wait_exit(pid, 20), 0) << log();
     touch->forget();
     EXPECT_FALSE(log_has("WM_CLOSE refused"));
+
+    // The desktop window comes back at the size it was left at.
+    uint32_t width = 0, height = 0;
+    EXPECT_TRUE(os::reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"WindowWidth", width));
+    EXPECT_TRUE(os::reg_read_dword(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"WindowHeight", height));
+    EXPECT_EQ(width, 300u);
+    EXPECT_EQ(height, 500u);
+    fs::remove(screenshot);
+    fs::remove(root.path() + "/Temp/quillon-touch.txt");
+    ASSERT_FALSE(start({}).empty());
+    EXPECT_EQ(read_png(screenshot).width, 300);
+    touch->signal(SIGTERM);
+    EXPECT_EQ(touch->wait(), 0);
 }
 
 TEST_F(XvfbWindow, CloseIsRefusedWhileARecordingRuns) {

@@ -444,4 +444,29 @@ TEST(CloseTest, CloseIsRefusedWhileARecordingRuns) {
     ::unsetenv("QUILLON_AUDIO_OUT");
 }
 
+// Started for a call as the first instance: the window is minimised, so not active, and the
+// document knows the start was for a call (with no call on the line it records nothing).
+TEST(CloseTest, StartedForACallTheWindowIsMinimised) {
+    TempRoot root;
+    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_TRUE(app_dir_set);
+    const std::string microphone = root.path() + "/microphone.wav";
+    document_test::write_tone(microphone, 44100, 30.0);
+    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
+    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    {
+        Application application(u"Quillon Touch", WindowOptions{});
+        ASSERT_TRUE(application.game_base().has_window());
+        Document document;
+        Starter starter(application, u"call");
+        EXPECT_FALSE(starter.start_finished());
+        EXPECT_FALSE(application.game_base().is_active());
+        EXPECT_FALSE(document.is_recording());
+    }
+    ::unsetenv("SDL_VIDEODRIVER");
+    ::unsetenv("QUILLON_AUDIO_IN");
+    ::unsetenv("QUILLON_AUDIO_OUT");
+}
+
 }  // namespace
