@@ -10,6 +10,7 @@
 #include "os/path.h"
 #include "os/text.h"
 #include "os/tick.h"
+#include "skin/language_binding.h"
 
 namespace {
 // Shows where the splash form does not draw, and while it is missing.
@@ -36,6 +37,7 @@ Starter::Starter(Application& application, std::u16string command_line)
 }
 
 Starter::~Starter() {
+    m_language_binding.reset();
     GameBase& host = m_application.game_base();
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
@@ -43,28 +45,33 @@ Starter::~Starter() {
     if (Document* document = Document::instance()) document->set_window_hooks(nullptr, nullptr);
 }
 
+void Starter::bind_splash() {
+    register_stand_in_widgets();
+    auto form = std::make_unique<Widget>();
+    try {
+        if (form->bind(m_splash_properties, u"FormSplash")) {
+            auto splash = std::make_unique<SingleScreen>(std::move(form), splash_background);
+            m_application.game_base().set_frame_source(splash.get());
+            m_splash = std::move(splash);
+        } else {
+            os::log() << u"Starter: no FormSplash in the splash skin\n";
+        }
+    } catch (const std::exception& error) {
+        // A damaged splash costs the splash, not the start.
+        os::log() << u"Starter: splash skin refused: " << os::from_utf8(error.what()) << u"\n";
+    }
+}
+
 void Starter::show_splash() {
     GameBase& host = m_application.game_base();
-    if (!m_splash_properties.load_skin(u"%app_path%/skins/bin/splash.skin", host.display_info())) {
-        os::log() << u"Starter: no splash skin\n";
+    if (m_splash_properties.load_skin(u"%app_path%/skins/bin/splash.skin", host.display_info())) {
+        bind_splash();
     } else {
-        register_stand_in_widgets();
-        auto form = std::make_unique<Widget>();
-        try {
-            if (form->bind(m_splash_properties, u"FormSplash")) {
-                m_splash = std::make_unique<SingleScreen>(std::move(form), splash_background);
-            } else {
-                os::log() << u"Starter: no FormSplash in the splash skin\n";
-            }
-        } catch (const std::exception& error) {
-            // A damaged splash costs the splash, not the start.
-            os::log() << u"Starter: splash skin refused: " << os::from_utf8(error.what()) << u"\n";
-        }
+        os::log() << u"Starter: no splash skin\n";
     }
     host.set_direct_input(false);
     host.set_windowed(false);
     host.set_orientation(host.screen_info().orientation == 4 ? 0 : host.screen_info().orientation);
-    if (m_splash) host.set_frame_source(m_splash.get());
 }
 
 void Starter::on_other_instance_started(const std::u16string& text) {
@@ -87,9 +94,7 @@ void Starter::on_resolution_changed() {
 void Starter::on_timer(Timer&) {
     GameBase& host = m_application.game_base();
     if (!load_language()) {
-        host.show_message(
-            u"No languages, please reinstall\n"
-            u"Не найдены языковые файлы, нужна переустановка\n");
+        host.show_message(lang::no_language_message());
         host.quit();
         return;
     }
@@ -104,7 +109,13 @@ void Starter::on_timer(Timer&) {
 }
 
 bool Starter::load_language() {
-    // The language table comes with the language library; until then the keys show as they are.
+    if (!m_language.load_startup_language()) return false;
+    m_language_binding = std::make_unique<LanguageBinding>(m_language, m_properties);
+    // The splash says its texts in the language from now on.
+    if (m_splash_properties.is_loaded()) {
+        m_splash_properties.set_language_table(m_language.table());
+        bind_splash();
+    }
     return true;
 }
 

@@ -8,9 +8,11 @@
 
 #include "app/application_listener.h"
 #include "app/core/timer.h"
+#include "lang/language.h"
 #include "skin/properties.h"
 
 class Application;
+class LanguageBinding;
 class SingleScreen;
 
 class Starter final : public ApplicationListener, public TimerObserver {
@@ -37,6 +39,8 @@ private:
     // Where the document executes the command words ("call", "record").
     void handle_command_line(const std::u16string& text);
     void show_splash();
+    // Builds the splash form from the splash skin as it is loaded now (with its language table).
+    void bind_splash();
     // The start-up steps at the splash timer; the first two return false when the program must
     // end (after telling the user why).
     bool load_language();
@@ -44,8 +48,10 @@ private:
     void open_main_screen();
 
     Application& m_application;
+    Language m_language;
     Properties m_splash_properties;
     Properties m_properties;
+    std::unique_ptr<LanguageBinding> m_language_binding;
     Timer m_splash_timer;
     std::unique_ptr<SingleScreen> m_splash;
     bool m_start_finished = false;
