@@ -107,9 +107,12 @@ GameBase::GameBase(std::u16string app_name, Platform platform, const WindowOptio
     Application::release_startup_mutex();
     log_progress(5);
     m_loop->set_idle_handler([this] { return on_idle(); });
+    // The edit widgets hand their text entry to the window.
+    set_text_input_host(this);
 }
 
 GameBase::~GameBase() {
+    if (text_input_host() == this) set_text_input_host(nullptr);
     // The channel's thread posts to the loop: it stops before the loop goes.
     m_channel.reset();
     m_loop->set_idle_handler(nullptr);

@@ -25,6 +25,7 @@
 #include "skin/display_info.h"
 #include "skin/geometry.h"
 #include "skin/key_event.h"
+#include "skin/text_input_host.h"
 
 class ApplicationListener;
 class Display;
@@ -55,14 +56,14 @@ struct WindowOptions {
     bool fullscreen = false;
 };
 
-class GameBase : public Singleton<GameBase> {
+class GameBase : public Singleton<GameBase>, public TextInputHost {
 public:
     // Headless, over the loop the GUI thread will run (tests, and the program without a display).
     GameBase(std::u16string app_name, std::unique_ptr<EventLoop> loop);
     // With a window when a display can be reached; headless (with one line on standard error and
     // in the log) when not.
     GameBase(std::u16string app_name, const WindowOptions& options);
-    ~GameBase();
+    ~GameBase() override;
 
     const std::u16string& app_name() const { return m_app_name; }
     const std::u16string& window_class_name() const { return m_window_class_name; }
@@ -113,9 +114,9 @@ public:
     void post_quit();
     // A text widget starts (widget) or ends (nullptr) being edited: SDL text input, which raises
     // the on-screen keyboard on phones, and the "SIPPreference" kept in the registry.
-    void set_edit_widget(Widget* widget, bool create);
+    void set_edit_widget(Widget* widget, bool create) override;
     // The edited widget moved: the text input area follows.
-    void move_edit(Widget* widget);
+    void move_edit(Widget* widget) override;
     bool is_editing() const { return m_edited != nullptr; }
     bool is_direct_mode() const { return m_direct; }
 

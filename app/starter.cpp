@@ -4,7 +4,6 @@
 
 #include "app/application.h"
 #include "app/single_screen.h"
-#include "app/stand_in_widgets.h"
 #include "document/document.h"
 #include "os/log.h"
 #include "os/path.h"
@@ -46,7 +45,6 @@ Starter::~Starter() {
 }
 
 void Starter::bind_splash() {
-    register_stand_in_widgets();
     auto form = std::make_unique<Widget>();
     try {
         if (form->bind(m_splash_properties, u"FormSplash")) {

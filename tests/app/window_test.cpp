@@ -26,6 +26,7 @@
 #include "skin/display/display.h"
 #include "skin/frame_source.h"
 #include "skin/input_sink.h"
+#include "skin/text_input_host.h"
 #include "skin/widget.h"
 #include "tests/document/document_test_support.h"
 #include "tests/os/temp_root.h"
@@ -382,6 +383,8 @@ TEST_F(WindowTest, TwoQuickHandOversRunInOrderWithTheWindowUp) {
 }
 
 TEST_F(WindowTest, EditingKeepsTheKeyboardPreferenceAcrossRuns) {
+    // Edit widgets reach the window through the text input host.
+    EXPECT_EQ(text_input_host(), host.get());
     Widget edit;
     edit.set_x(10, 100);
     edit.set_y(20, 30);
