@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -22,6 +23,20 @@ namespace {
 // long covers any sane transaction, and stays well under the document's 0.2 s tick, so a wedged
 // peer makes an operation fail (and say so) instead of freezing the GUI for seconds.
 constexpr int kBusyTimeoutMs = 100;
+
+// Polls every millisecond within the bound: SQLite's own timeout backs off to sleeps of up to
+// 100 ms, so a peer committing many short transactions in a row could starve us for the whole
+// bound although the lock was free most of the time.
+int retry_while_busy(void*, int attempt) {
+    thread_local std::chrono::steady_clock::time_point t_first_try;
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) t_first_try = now;
+    if (now - t_first_try >= std::chrono::milliseconds(kBusyTimeoutMs)) return 0;
+    ::usleep(1000);
+    return 1;
+}
+
+void wait_when_busy(sqlite3* db, bool wait) { sqlite3_busy_handler(db, wait ? retry_while_busy : nullptr, nullptr); }
 
 thread_local std::u16string t_last_error;
 std::atomic<uint64_t> g_write_generation{0};
@@ -201,7 +216,7 @@ private:
         int rc = sqlite3_open_v2(file.c_str(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                  nullptr);
         if (rc != SQLITE_OK) return fail(reason, rc);
-        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
+        wait_when_busy(m_db, true);
         sqlite3_extended_result_codes(m_db, 1);
         // NORMAL keeps each commit atomic in WAL mode without an fsync per write; reg_flush makes
         // the writes durable when the program asks.
@@ -371,9 +386,9 @@ bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& o
                     if (known == SQLITE_DONE) {
                         // Creating the key is a courtesy of the read: it never waits for another
                         // program's write lock, and its failure does not make the read fail.
-                        sqlite3_busy_timeout(db.m_db, 0);
+                        wait_when_busy(db.m_db, false);
                         in_write_transaction(db, [&] { return insert_key_and_parents(db, hive, key); });
-                        if (db.m_db) sqlite3_busy_timeout(db.m_db, kBusyTimeoutMs);
+                        if (db.m_db) wait_when_busy(db.m_db, true);
                         t_last_error.clear();
                     } else if (known != SQLITE_ROW) {
                         note_failure(db, known);
