@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "lang/language.h"
 #include "os/text.h"
 #include "skin/png_writer.h"
 #include "skin/properties.h"
@@ -32,6 +33,10 @@ int run_render(const std::vector<std::string>& args) {
     if (!properties.load_skin(os::from_utf8(positional[0]), DisplayInfo{width, height, dpi, 0})) {
         return fail(positional[0] + ": the skin could not be loaded");
     }
+    // Texts given as language keys show as the user reads them, in the language the program would
+    // start with; without any language file the keys themselves show.
+    Language language;
+    if (language.load_startup_language()) properties.set_language_table(language.table());
     Widget screen;
     try {
         if (!screen.bind(properties, os::from_utf8(positional[1]))) {
