@@ -294,7 +294,10 @@ bool ScreenManager::on_key(const KeyEvent& event) {
         return true;
     }
     InputScope* scope = scope_of(top());
-    return scope ? scope->deliver_key(event) : false;
+    if (scope && scope->deliver_key(event)) return true;
+    // What no widget took is the screen's own: its keyboard shortcuts.
+    Widget* screen = top();
+    return screen ? screen->on_key(event) : false;
 }
 
 void ScreenManager::on_text(std::u16string_view text) {

@@ -1,0 +1,152 @@
+#include "screens/dialogs.h"
+
+#include <utility>
+
+#include "skin/edit_widget.h"
+#include "skin/key_event.h"
+
+namespace {
+bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
+}  // namespace
+
+// Confirmation -------------------------------------------------------------------------------------
+
+ConfirmationDialog::ConfirmationDialog(ScreenContext& context) : FormScreen(context, u"FormConfirmation") {}
+
+void ConfirmationDialog::attach_nodes() {
+    m_text = &node(u"text");
+    m_ok = &control(u"btnOk");
+    control(u"btnCancel");
+}
+
+void ConfirmationDialog::on_rebuilt() { m_text->set_text(m_question); }
+
+void ConfirmationDialog::ask(std::u16string_view text, std::function<void()> on_ok) {
+    if (!m_text) build();
+    m_question = std::u16string(text);
+    m_on_ok = std::move(on_ok);
+    m_text->set_text(m_question);
+    show(true);
+}
+
+void ConfirmationDialog::confirm() {
+    std::function<void()> on_ok = std::exchange(m_on_ok, nullptr);
+    close();
+    if (on_ok) on_ok();
+}
+
+void ConfirmationDialog::cancel() {
+    m_on_ok = nullptr;
+    close();
+}
+
+void ConfirmationDialog::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_ok) {
+        confirm();
+    } else {
+        cancel();
+    }
+}
+
+bool ConfirmationDialog::on_key(const KeyEvent& event) {
+    if (is_press(event, key::Enter)) {
+        confirm();
+        return true;
+    }
+    if (is_press(event, key::Esc)) {
+        cancel();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
+
+// Error --------------------------------------------------------------------------------------------
+
+ErrorDialog::ErrorDialog(ScreenContext& context) : FormScreen(context, u"FormError") {}
+
+void ErrorDialog::attach_nodes() {
+    m_text = &node(u"text");
+    control(u"btnClose");
+}
+
+void ErrorDialog::on_rebuilt() { m_text->set_text(m_message); }
+
+void ErrorDialog::show_error(std::u16string_view text) {
+    if (!m_text) build();
+    m_message = std::u16string(text);
+    m_text->set_text(m_message);
+    if (!is_shown()) show(true);
+}
+
+void ErrorDialog::on_click(Widget*, const PointerEvent&) { close(); }
+
+bool ErrorDialog::on_key(const KeyEvent& event) {
+    if (is_press(event, key::Enter) || is_press(event, key::Esc)) {
+        close();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
+
+// Rename -------------------------------------------------------------------------------------------
+
+RenameDialog::RenameDialog(ScreenContext& context) : FormScreen(context, u"FormEdit") {}
+
+void RenameDialog::attach_nodes() {
+    m_edit = &node(u"edit");
+    m_ok = &control(u"btnOk");
+    control(u"btnCancel");
+}
+
+void RenameDialog::open(std::u16string_view text, std::function<void(const std::u16string&)> on_ok) {
+    if (!m_edit) build();
+    m_on_ok = std::move(on_ok);
+    set_edited_text(text);
+    show(false);
+    if (auto* edit = dynamic_cast<EditWidget*>(m_edit)) {
+        edit->focus();
+        edit->select_all();
+    }
+}
+
+std::u16string RenameDialog::edited_text() const {
+    if (const auto* edit = dynamic_cast<const EditWidget*>(m_edit)) return edit->shown_text();
+    return m_edit ? m_edit->text() : std::u16string();
+}
+
+void RenameDialog::set_edited_text(std::u16string_view text) {
+    if (!m_edit) build();
+    m_edit->set_text(text);
+}
+
+void RenameDialog::confirm() {
+    auto on_ok = std::exchange(m_on_ok, nullptr);
+    std::u16string text = edited_text();
+    close();
+    if (on_ok) on_ok(text);
+}
+
+void RenameDialog::cancel() {
+    m_on_ok = nullptr;
+    close();
+}
+
+void RenameDialog::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_ok) {
+        confirm();
+    } else {
+        cancel();
+    }
+}
+
+bool RenameDialog::on_key(const KeyEvent& event) {
+    if (is_press(event, key::Enter)) {
+        confirm();
+        return true;
+    }
+    if (is_press(event, key::Esc)) {
+        cancel();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The three small dialogs every screen uses: a confirmation before deleting, an error message, and
+// the rename screen. Each removes itself from the screen stack when it closes and reports only to
+// the callback it was opened with, so one dialog object serves every owner in turn.
+//
+// Keys: Enter confirms (OK, or closes the error), Escape cancels.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "screens/form_screen.h"
+
+class EditWidget;
+
+// "FormConfirmation": "text", "btnOk", "btnCancel"; pushed as an overlay.
+class ConfirmationDialog final : public FormScreen {
+public:
+    explicit ConfirmationDialog(ScreenContext& context);
+    // Shows the question; on_ok runs after the dialog has closed, when the user confirmed.
+    void ask(std::u16string_view text, std::function<void()> on_ok);
+    const std::u16string& question() const { return m_question; }
+    void confirm();
+    void cancel();
+
+    void on_click(Widget* widget, const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+
+private:
+    void attach_nodes() override;
+    void on_rebuilt() override;
+
+    Widget* m_text = nullptr;
+    Widget* m_ok = nullptr;
+    std::u16string m_question;
+    std::function<void()> m_on_ok;
+};
+
+// "FormError": "text", "btnClose"; pushed as an overlay.
+class ErrorDialog final : public FormScreen {
+public:
+    explicit ErrorDialog(ScreenContext& context);
+    // Shows the message; a second error while one is shown replaces its text.
+    void show_error(std::u16string_view text);
+    const std::u16string& message() const { return m_message; }
+
+    void on_click(Widget* widget, const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+
+private:
+    void attach_nodes() override;
+    void on_rebuilt() override;
+
+    Widget* m_text = nullptr;
+    std::u16string m_message;
+};
+
+// "FormEdit": "edit", "btnOk", "btnCancel"; pushed as a full screen, with the text fully selected
+// so that typing replaces it.
+class RenameDialog final : public FormScreen {
+public:
+    explicit RenameDialog(ScreenContext& context);
+    // on_ok receives the edited text after the dialog has closed, when the user confirmed.
+    void open(std::u16string_view text, std::function<void(const std::u16string&)> on_ok);
+    std::u16string edited_text() const;
+    // Replaces the edited text, as typing does.
+    void set_edited_text(std::u16string_view text);
+    void confirm();
+    void cancel();
+
+    void on_click(Widget* widget, const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+
+private:
+    void attach_nodes() override;
+
+    Widget* m_edit = nullptr;
+    Widget* m_ok = nullptr;
+    std::function<void(const std::u16string&)> m_on_ok;
+};
