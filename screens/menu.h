@@ -16,10 +16,10 @@ struct MenuItem {
     // What the provider receives when the item is chosen.
     std::u16string command;
     // Empty: the row shows the language text of the command.
-    std::u16string text;
+    std::u16string text = {};
     // The skin node drawing the row; empty for "MenuElement". A disabled item uses this name with
     // "Disabled" appended.
-    std::u16string node;
+    std::u16string node = {};
     bool enabled = true;
     bool separator = false;
     bool checked = false;
@@ -62,6 +62,8 @@ private:
     void build_row(Widget& row, int32_t type) override;
     void bind_row(Widget& row, int32_t index) override;
     void on_item_activated(VListWidget& list, int32_t index) override;
+    // The skin node of an item's row ("Disabled" appended for a disabled item).
+    std::u16string row_node(const MenuItem& item) const;
 
     MenuProvider* m_provider = nullptr;
     std::vector<MenuItem> m_items;
@@ -69,4 +71,6 @@ private:
     Widget* m_panel = nullptr;
     Widget* m_caption_node = nullptr;
     VListWidget* m_list = nullptr;
+    // The row node of each row type, in the order the types were first asked for.
+    std::vector<std::u16string> m_row_nodes;
 };

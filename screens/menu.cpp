@@ -1,0 +1,125 @@
+#include "screens/menu.h"
+
+#include <algorithm>
+
+#include "skin/key_event.h"
+#include "skin/screen_manager.h"
+
+namespace {
+constexpr std::u16string_view default_row_node = u"MenuElement";
+constexpr std::u16string_view four_button_ids[] = {u"About", u"Help", u"Minimize", u"Exit"};
+
+bool same_commands(const std::vector<MenuItem>& a, const std::vector<MenuItem>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const MenuItem& x, const MenuItem& y) { return x.command == y.command; });
+}
+}  // namespace
+
+Menu::Menu(ScreenContext& context) : FormScreen(context, u"Menu") {}
+
+Menu::~Menu() {
+    if (m_list) m_list->set_adapter(nullptr);
+}
+
+void Menu::attach_nodes() {
+    m_panel = &node(u"panel");
+    m_caption_node = optional_node(u"caption");
+    m_list = dynamic_cast<VListWidget*>(&node(u"vlist"));
+    m_row_nodes.clear();
+    if (m_list) m_list->set_adapter(this);
+}
+
+void Menu::on_rebuilt() {
+    if (m_caption_node) m_caption_node->set_text(m_caption);
+    if (m_list) m_list->reset(static_cast<int32_t>(m_items.size()));
+}
+
+std::u16string Menu::row_node(const MenuItem& item) const {
+    std::u16string node = item.node.empty() ? std::u16string(default_row_node) : item.node;
+    if (!item.enabled) node += u"Disabled";
+    return node;
+}
+
+int32_t Menu::row_type(int32_t index) {
+    const std::u16string node = row_node(m_items[static_cast<size_t>(index)]);
+    const auto found = std::find(m_row_nodes.begin(), m_row_nodes.end(), node);
+    if (found != m_row_nodes.end()) return static_cast<int32_t>(found - m_row_nodes.begin());
+    m_row_nodes.push_back(node);
+    return static_cast<int32_t>(m_row_nodes.size() - 1);
+}
+
+void Menu::build_row(Widget& row, int32_t type) {
+    const std::u16string& node = m_row_nodes[static_cast<size_t>(type)];
+    // A disabled look the skin lacks falls back to the enabled one.
+    if (!row.bind(context().skin, node) && node.ends_with(u"Disabled")) {
+        row.bind(context().skin, std::u16string_view(node).substr(0, node.size() - 8));
+    }
+    for (std::u16string_view id : four_button_ids) {
+        if (Widget* button = row.try_attach(id, this)) button->set_controller(this);
+    }
+}
+
+void Menu::bind_row(Widget& row, int32_t index) {
+    const MenuItem& item = m_items[static_cast<size_t>(index)];
+    if (item.command != four_buttons_command) {
+        if (Widget* text = row.find_child(u"#text"))
+            text->set_text(item.text.empty() ? text_of(item.command) : item.text);
+    }
+    if (Widget* separator = row.find_child(u"separator")) separator->set_visible_now(item.separator);
+    if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(item.checked);
+}
+
+void Menu::on_item_activated(VListWidget&, int32_t index) { choose(static_cast<size_t>(index)); }
+
+void Menu::choose(size_t index) {
+    if (index >= m_items.size()) return;
+    const MenuItem item = m_items[index];
+    // The four-button row answers through its buttons only.
+    if (!item.enabled || item.command == four_buttons_command) return;
+    open(item.command, item.text, false);
+}
+
+void Menu::open(std::u16string_view command, std::u16string_view caption, bool force) {
+    if (!m_list) build();
+    m_caption = caption.empty() ? text_of(command) : std::u16string(caption);
+    std::vector<MenuItem> items;
+    if (m_provider) m_provider->fill(command, items);
+    if (m_caption_node) m_caption_node->set_text(m_caption);
+
+    if (!force && is_shown() && same_commands(items, m_items)) {
+        // The same menu again (a check mark changed): the rows stay where they are.
+        m_items = std::move(items);
+        m_list->refresh_all();
+        return;
+    }
+    m_items = std::move(items);
+    m_panel->set_visible_now(false);
+    m_list->reset(static_cast<int32_t>(m_items.size()));
+    if (m_items.empty()) {
+        close();
+        return;
+    }
+    if (force || !is_shown()) {
+        show(true);
+    } else {
+        invalidate_layout();
+    }
+    m_panel->set_visible(true);
+}
+
+void Menu::on_click(Widget* widget, const PointerEvent&) {
+    for (std::u16string_view id : four_button_ids) {
+        if (widget->id() == id) {
+            open(id, u"", false);
+            return;
+        }
+    }
+}
+
+bool Menu::on_key(const KeyEvent& event) {
+    if (event.pressed && event.fresh && (event.code == key::Esc || event.code == key::Backspace)) {
+        open(u"Cancel", u"", false);
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
