@@ -9,14 +9,40 @@ namespace {
 bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
 }  // namespace
 
+// Answered dialogs ---------------------------------------------------------------------------------
+
+void AnsweredDialog::attach_buttons() {
+    m_ok = &control(u"btnOk");
+    control(u"btnCancel");
+}
+
+void AnsweredDialog::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_ok) {
+        confirm();
+    } else {
+        cancel();
+    }
+}
+
+bool AnsweredDialog::on_key(const KeyEvent& event) {
+    if (is_press(event, key::Enter)) {
+        confirm();
+        return true;
+    }
+    if (is_press(event, key::Esc)) {
+        cancel();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
+
 // Confirmation -------------------------------------------------------------------------------------
 
-ConfirmationDialog::ConfirmationDialog(ScreenContext& context) : FormScreen(context, u"FormConfirmation") {}
+ConfirmationDialog::ConfirmationDialog(ScreenContext& context) : AnsweredDialog(context, u"FormConfirmation") {}
 
 void ConfirmationDialog::attach_nodes() {
     m_text = &node(u"text");
-    m_ok = &control(u"btnOk");
-    control(u"btnCancel");
+    attach_buttons();
 }
 
 void ConfirmationDialog::on_rebuilt() { m_text->set_text(m_question); }
@@ -38,26 +64,6 @@ void ConfirmationDialog::confirm() {
 void ConfirmationDialog::cancel() {
     m_on_ok = nullptr;
     close();
-}
-
-void ConfirmationDialog::on_click(Widget* widget, const PointerEvent&) {
-    if (widget == m_ok) {
-        confirm();
-    } else {
-        cancel();
-    }
-}
-
-bool ConfirmationDialog::on_key(const KeyEvent& event) {
-    if (is_press(event, key::Enter)) {
-        confirm();
-        return true;
-    }
-    if (is_press(event, key::Esc)) {
-        cancel();
-        return true;
-    }
-    return FormScreen::on_key(event);
 }
 
 // Error --------------------------------------------------------------------------------------------
@@ -90,12 +96,11 @@ bool ErrorDialog::on_key(const KeyEvent& event) {
 
 // Rename -------------------------------------------------------------------------------------------
 
-RenameDialog::RenameDialog(ScreenContext& context) : FormScreen(context, u"FormEdit") {}
+RenameDialog::RenameDialog(ScreenContext& context) : AnsweredDialog(context, u"FormEdit") {}
 
 void RenameDialog::attach_nodes() {
     m_edit = &node(u"edit");
-    m_ok = &control(u"btnOk");
-    control(u"btnCancel");
+    attach_buttons();
 }
 
 void RenameDialog::open(std::u16string_view text, std::function<void(const std::u16string&)> on_ok) {
@@ -129,24 +134,4 @@ void RenameDialog::confirm() {
 void RenameDialog::cancel() {
     m_on_ok = nullptr;
     close();
-}
-
-void RenameDialog::on_click(Widget* widget, const PointerEvent&) {
-    if (widget == m_ok) {
-        confirm();
-    } else {
-        cancel();
-    }
-}
-
-bool RenameDialog::on_key(const KeyEvent& event) {
-    if (is_press(event, key::Enter)) {
-        confirm();
-        return true;
-    }
-    if (is_press(event, key::Esc)) {
-        cancel();
-        return true;
-    }
-    return FormScreen::on_key(event);
 }

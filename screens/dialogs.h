@@ -12,25 +12,39 @@
 
 class EditWidget;
 
+// A dialog answered with "btnOk" (or Enter) and any other button (or Escape).
+class AnsweredDialog : public FormScreen {
+public:
+    using FormScreen::FormScreen;
+    virtual void confirm() = 0;
+    virtual void cancel() = 0;
+
+    void on_click(Widget* widget, const PointerEvent& event) override;
+    bool on_key(const KeyEvent& event) override;
+
+protected:
+    // Attaches "btnOk" and "btnCancel".
+    void attach_buttons();
+
+private:
+    Widget* m_ok = nullptr;
+};
+
 // "FormConfirmation": "text", "btnOk", "btnCancel"; pushed as an overlay.
-class ConfirmationDialog final : public FormScreen {
+class ConfirmationDialog final : public AnsweredDialog {
 public:
     explicit ConfirmationDialog(ScreenContext& context);
     // Shows the question; on_ok runs after the dialog has closed, when the user confirmed.
     void ask(std::u16string_view text, std::function<void()> on_ok);
     const std::u16string& question() const { return m_question; }
-    void confirm();
-    void cancel();
-
-    void on_click(Widget* widget, const PointerEvent& event) override;
-    bool on_key(const KeyEvent& event) override;
+    void confirm() override;
+    void cancel() override;
 
 private:
     void attach_nodes() override;
     void on_rebuilt() override;
 
     Widget* m_text = nullptr;
-    Widget* m_ok = nullptr;
     std::u16string m_question;
     std::function<void()> m_on_ok;
 };
@@ -56,7 +70,7 @@ private:
 
 // "FormEdit": "edit", "btnOk", "btnCancel"; pushed as a full screen, with the text fully selected
 // so that typing replaces it.
-class RenameDialog final : public FormScreen {
+class RenameDialog final : public AnsweredDialog {
 public:
     explicit RenameDialog(ScreenContext& context);
     // on_ok receives the edited text after the dialog has closed, when the user confirmed.
@@ -64,16 +78,12 @@ public:
     std::u16string edited_text() const;
     // Replaces the edited text, as typing does.
     void set_edited_text(std::u16string_view text);
-    void confirm();
-    void cancel();
-
-    void on_click(Widget* widget, const PointerEvent& event) override;
-    bool on_key(const KeyEvent& event) override;
+    void confirm() override;
+    void cancel() override;
 
 private:
     void attach_nodes() override;
 
     Widget* m_edit = nullptr;
-    Widget* m_ok = nullptr;
     std::function<void(const std::u16string&)> m_on_ok;
 };

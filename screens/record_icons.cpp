@@ -18,21 +18,10 @@ RecordIcon record_icon_for(std::u16string_view path) {
 }
 
 std::u16string_view record_icon_element(RecordIcon icon) {
-    switch (icon) {
-        case RecordIcon::MainMemory:
-            return u"main_memory";
-        case RecordIcon::MainMemoryIncoming:
-            return u"main_memory_incoming";
-        case RecordIcon::MainMemoryOutgoing:
-            return u"main_memory_outgoing";
-        case RecordIcon::Card:
-            return u"card";
-        case RecordIcon::CardIncoming:
-            return u"card_incoming";
-        case RecordIcon::CardOutgoing:
-            return u"card_outgoing";
-    }
-    return u"main_memory";
+    // In the order of RecordIcon.
+    static constexpr std::u16string_view elements[] = {u"main_memory", u"main_memory_incoming", u"main_memory_outgoing",
+                                                       u"card",        u"card_incoming",        u"card_outgoing"};
+    return elements[static_cast<int>(icon)];
 }
 
 void RecordIcons::load(const Properties& skin) {
