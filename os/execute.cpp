@@ -22,6 +22,27 @@ bool is_program(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+// Starts words[0] (searched on PATH when it has no separator) with the other words as its
+// arguments. glibc's posix_spawnp reports a program that cannot be executed as its result, so a
+// missing program is a failure here, not a child that dies at once.
+bool spawn_detached(std::vector<std::string> words) {
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    pid_t child = 0;
+    const int failed = ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
+    if (failed != 0) return false;
+    // Nobody waits for the program, yet it must not stay a zombie: a small thread reaps it. This
+    // leaves SIGCHLD alone, which other parts of the program may handle.
+    std::thread([child] {
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return true;
+}
+
 }  // namespace
 
 std::vector<std::u16string> split_parameters(std::u16string_view parameters) {
@@ -61,21 +82,18 @@ bool execute_file(std::u16string_view path, std::u16string_view parameters) {
         // A document opens in the user's program for its type; xdg-open takes the file alone.
         words = {"xdg-open", target};
     }
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
+    return spawn_detached(words);
+}
 
-    pid_t child = 0;
-    const int failed = ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (failed != 0) return false;
-    // Nobody waits for the program, yet it must not stay a zombie: a small thread reaps it. This
-    // leaves SIGCHLD alone, which other parts of the program may handle.
-    std::thread([child] {
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
-    return true;
+bool execute_program(std::u16string_view program, const std::vector<std::u16string>& arguments) {
+    LogStream line = log();
+    line << u"execute_program(" << program;
+    for (const std::u16string& argument : arguments) line << u"} {" << argument;
+    line << u")" << u"\n";
+    if (program.empty()) return false;
+    std::vector<std::string> words{to_utf8(program)};
+    for (const std::u16string& argument : arguments) words.push_back(to_utf8(argument));
+    return spawn_detached(words);
 }
 
 }  // namespace os

@@ -15,6 +15,11 @@ namespace os {
 // together and are removed. False when nothing could be started.
 bool execute_file(std::u16string_view path, std::u16string_view parameters);
 
+// Starts a program from PATH (or by its path) with these arguments exactly as given, each one word
+// whatever quotes or spaces it holds, without a shell and without waiting. Logs "execute_program("
+// + program + ")" and each argument after "} {". False when the program could not be started.
+bool execute_program(std::u16string_view program, const std::vector<std::u16string>& arguments);
+
 // The words of a parameter text, as execute_file splits them.
 std::vector<std::u16string> split_parameters(std::u16string_view parameters);
 
