@@ -119,6 +119,13 @@ bool reg_delete_value(std::u16string_view key, std::u16string_view name) {
     return registry_database::remove(path->hive, path->subkey, name);
 }
 
+bool reg_list_subkeys(std::u16string_view key, std::vector<std::u16string>& out) {
+    out.clear();
+    const auto path = parse(key);
+    if (!path) return false;
+    return registry_database::subkeys(path->hive, path->subkey, out);
+}
+
 bool reg_flush(std::u16string_view key) {
     if (!parse(key)) return false;
     return registry_database::flush();

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace os {
 
@@ -22,6 +23,8 @@ bool reg_read_bool(std::u16string_view key, std::u16string_view name, uint8_t& o
 bool reg_write_string(std::u16string_view key, std::u16string_view name, std::u16string_view value);
 bool reg_write_dword(std::u16string_view key, std::u16string_view name, uint32_t value);
 bool reg_delete_value(std::u16string_view key, std::u16string_view name);
+// The names of the keys directly below a key (none when it does not exist).
+bool reg_list_subkeys(std::u16string_view key, std::vector<std::u16string>& out);
 // Makes every write so far durable.
 bool reg_flush(std::u16string_view key);
 // The database file in use for the current environment.

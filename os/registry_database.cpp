@@ -447,6 +447,48 @@ bool remove(Hive hive, std::u16string_view key, std::u16string_view name) {
     return ok;
 }
 
+bool subkeys(Hive hive, std::u16string_view key, std::vector<std::u16string>& out) {
+    Database& db = database();
+    t_last_error.clear();
+    out.clear();
+    bool ok = false;
+    std::u16string notice;
+    {
+        std::lock_guard lock(db.m_mutex);
+        if (db.ensure_open()) {
+            // Rarely asked (a settings screen), so the statement is made on the spot.
+            const std::u16string prefix = key.empty() ? std::u16string() : std::u16string(key) + u"\\";
+            sqlite3_stmt* select = nullptr;
+            int rc = sqlite3_prepare_v2(db.m_db,
+                                        "SELECT path FROM keys WHERE hive=?1 AND length(path)>?3 AND "
+                                        "substr(path, 1, ?3)=?2 COLLATE NOCASE ORDER BY path",
+                                        -1, &select, nullptr);
+            if (rc == SQLITE_OK) {
+                sqlite3_bind_int(select, 1, static_cast<int>(hive));
+                sqlite3_bind_text16(select, 2, prefix.data(), static_cast<int>(prefix.size() * 2), SQLITE_STATIC);
+                sqlite3_bind_int(select, 3, static_cast<int>(prefix.size()));
+                while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+                    const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(select, 0));
+                    const size_t size = static_cast<size_t>(sqlite3_column_bytes16(select, 0)) / 2;
+                    std::u16string_view below(text, size);
+                    below.remove_prefix(prefix.size());
+                    // Keys further down are the children's business.
+                    if (below.find(u'\\') == std::u16string_view::npos) out.emplace_back(below);
+                }
+            }
+            sqlite3_finalize(select);
+            ok = rc == SQLITE_DONE;
+            if (!ok) {
+                note_failure(db, rc);
+                db.recover_from(rc);
+            }
+        }
+        notice = db.take_notice();
+    }
+    report(std::move(notice));
+    return ok;
+}
+
 bool flush() {
     Database& db = database();
     t_last_error.clear();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace os::registry_database {
 
@@ -27,6 +28,9 @@ bool read(Hive hive, std::u16string_view key, std::u16string_view name, Value& o
 // Stores one value, creating its key and the keys above it.
 bool write(Hive hive, std::u16string_view key, std::u16string_view name, const Value& value);
 bool remove(Hive hive, std::u16string_view key, std::u16string_view name);
+// The names of the keys directly below `key`, in the database's order of names. False when the
+// database cannot be used.
+bool subkeys(Hive hive, std::u16string_view key, std::vector<std::u16string>& out);
 // Makes every committed write durable on the storage medium.
 bool flush();
 

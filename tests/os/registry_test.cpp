@@ -207,3 +207,24 @@ TEST(Registry, ThreadsShareTheDatabaseSafely) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(failures.load(), 0);
 }
+
+TEST(Registry, ListsTheKeysDirectlyBelowAKey) {
+    TempRoot root;
+    const std::u16string keys = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shell\\Keys";
+    std::vector<std::u16string> names{u"stale"};
+    EXPECT_TRUE(os::reg_list_subkeys(keys, names));
+    EXPECT_TRUE(names.empty());
+
+    ASSERT_TRUE(os::reg_write_string(keys + u"\\40C1", u"Name", u"Button 1"));
+    ASSERT_TRUE(os::reg_write_string(keys + u"\\40C2\\Deeper", u"x", u"y"));
+    ASSERT_TRUE(os::reg_write_string(keys + u"Extra\\Sibling", u"x", u"y"));  // shares the prefix only
+    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Shell\\Keys\\Other", u"x", u"y"));
+    ASSERT_TRUE(os::reg_list_subkeys(keys + u"\\", names));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"40C1", u"40C2"}));
+    // Names match without regard to case, as the platform's do.
+    ASSERT_TRUE(os::reg_list_subkeys(u"HKEY_LOCAL_MACHINE\\software\\microsoft\\shell\\keys", names));
+    EXPECT_EQ(names.size(), 2u);
+    ASSERT_TRUE(os::reg_list_subkeys(u"HKEY_LOCAL_MACHINE", names));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"SOFTWARE"}));
+    EXPECT_FALSE(os::reg_list_subkeys(u"HKEY_NOWHERE\\x", names));
+}
