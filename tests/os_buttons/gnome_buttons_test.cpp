@@ -1,0 +1,216 @@
+#include "os/buttons/gnome_buttons.h"
+
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "os/path.h"
+#include "os/registry.h"
+#include "os/text.h"
+#include "tests/os/temp_root.h"
+
+namespace {
+
+// The two schemas the media-keys settings are made of, as much of them as this program uses.
+constexpr const char* kSchemas = R"(<?xml version="1.0" encoding="UTF-8"?>
+<schemalist>
+  <schema id="org.gnome.settings-daemon.plugins.media-keys" path="/org/gnome/settings-daemon/plugins/media-keys/">
+    <key name="custom-keybindings" type="as"><default>[]</default></key>
+    <key name="volume-step" type="i"><default>6</default></key>
+  </schema>
+  <schema id="org.gnome.settings-daemon.plugins.media-keys.custom-keybinding">
+    <key name="name" type="s"><default>''</default></key>
+    <key name="command" type="s"><default>''</default></key>
+    <key name="binding" type="s"><default>''</default></key>
+  </schema>
+</schemalist>
+)";
+
+constexpr const char* kFolder = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
+
+// Everything GLib reads or writes for settings lives in one temporary folder. Set before the
+// first GLib call of the process, which caches these places.
+class GnomeButtons : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        char pattern[] = "/tmp/quillon-gsettings-XXXXXX";
+        s_folder = new std::string(::mkdtemp(pattern));
+        const std::string schemas = *s_folder + "/schemas";
+        ::mkdir(schemas.c_str(), 0700);
+        write_bytes(schemas + "/org.gnome.settings-daemon.plugins.media-keys.gschema.xml", kSchemas);
+        const std::string compile = "glib-compile-schemas '" + schemas + "'";
+        s_compiled = std::system(compile.c_str()) == 0;
+        ::setenv("GSETTINGS_SCHEMA_DIR", schemas.c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", (*s_folder + "/data").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (*s_folder + "/data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (*s_folder + "/config").c_str(), 1);
+        ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+    }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        std::filesystem::remove_all(*s_folder, ignored);
+        delete s_folder;
+    }
+    void SetUp() override { ASSERT_TRUE(s_compiled); }
+
+    static std::string keyfile() { return read_bytes(*s_folder + "/config/glib-2.0/settings/keyfile"); }
+
+    static GSettings* entry(const std::string& name) {
+        GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+        GSettingsSchema* schema = g_settings_schema_source_lookup(
+            source, "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding", TRUE);
+        GSettings* settings = g_settings_new_full(schema, nullptr, (std::string(kFolder) + name + "/").c_str());
+        g_settings_schema_unref(schema);
+        return settings;
+    }
+
+    static void add_entry(const std::string& name, const char* binding, const char* command, const char* title) {
+        GSettings* list = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
+        gchar** paths = g_settings_get_strv(list, "custom-keybindings");
+        GStrvBuilder* builder = g_strv_builder_new();
+        g_strv_builder_addv(builder, const_cast<const char**>(paths));
+        g_strv_builder_add(builder, (std::string(kFolder) + name + "/").c_str());
+        GStrv joined = g_strv_builder_end(builder);
+        g_settings_set_strv(list, "custom-keybindings", joined);
+        g_strfreev(joined);
+        g_strv_builder_unref(builder);
+        g_strfreev(paths);
+        g_object_unref(list);
+        GSettings* settings = entry(name);
+        g_settings_set_string(settings, "binding", binding);
+        g_settings_set_string(settings, "command", command);
+        g_settings_set_string(settings, "name", title);
+        g_object_unref(settings);
+        g_settings_sync();
+    }
+
+    static std::string read(const std::string& name, const char* key) {
+        GSettings* settings = entry(name);
+        gchar* value = g_settings_get_string(settings, key);
+        std::string text = value;
+        g_free(value);
+        g_object_unref(settings);
+        return text;
+    }
+
+    static std::vector<std::string> paths() {
+        GSettings* list = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
+        gchar** values = g_settings_get_strv(list, "custom-keybindings");
+        std::vector<std::string> out;
+        for (gchar** at = values; *at; ++at) out.emplace_back(*at);
+        g_strfreev(values);
+        g_object_unref(list);
+        return out;
+    }
+
+    static std::string* s_folder;
+    static bool s_compiled;
+};
+
+std::string* GnomeButtons::s_folder = nullptr;
+bool GnomeButtons::s_compiled = false;
+
+}  // namespace
+
+TEST(Accelerators, NameTheSameKeyWhateverTheSpelling) {
+    EXPECT_TRUE(os::same_accelerator(u"<Control><Alt>r", u"<Alt><Ctrl>R"));
+    EXPECT_TRUE(os::same_accelerator(u"<Primary><Mod1>r", u"<Control><Alt>r"));
+    EXPECT_TRUE(os::same_accelerator(u"XF86AudioRecord", u"XF86AudioRecord"));
+    EXPECT_FALSE(os::same_accelerator(u"<Control><Alt>r", u"<Control><Alt><Shift>r"));
+    EXPECT_FALSE(os::same_accelerator(u"<Control><Alt>r", u"<Control>r"));
+    EXPECT_FALSE(os::same_accelerator(u"", u""));
+}
+
+TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
+    TempRoot root;
+    // The user's own binding on one of the candidate keys, spelt differently.
+    add_entry("custom0", "<Alt><Ctrl>R", "gnome-terminal", "Terminal");
+
+    std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
+    ASSERT_EQ(platform->count_buttons(), 4u);
+    std::vector<os::HardwareButton> buttons = platform->list_buttons();
+    ASSERT_EQ(buttons.size(), 4u);
+    EXPECT_EQ(buttons[0].name, u"Record key");
+    EXPECT_EQ(buttons[0].location, u"XF86AudioRecord");
+    EXPECT_EQ(buttons[0].command, u"");
+    EXPECT_EQ(buttons[1].name, u"Ctrl+Alt+R");
+    EXPECT_EQ(buttons[1].command, u"gnome-terminal");
+    for (const os::HardwareButton& button : buttons) EXPECT_FALSE(button.assigned);
+
+    // The Record key had no binding: one of ours is added.
+    const std::string ours = os::to_utf8(os::quick_record_command());
+    os::choose_button(*platform, buttons, 0);
+    EXPECT_TRUE(buttons[0].assigned);
+    ASSERT_EQ(paths().size(), 2u);
+    const std::string added = paths()[1];
+    EXPECT_EQ(added, std::string(kFolder) + "quillon-touch-0/");
+    const std::string added_name = "quillon-touch-0";
+    EXPECT_EQ(read(added_name, "binding"), "XF86AudioRecord");
+    EXPECT_EQ(read(added_name, "command"), ours);
+    EXPECT_EQ(read(added_name, "name"), "Quillon Touch: record");
+    // Written where the desktop keeps it, in the test's folder.
+    EXPECT_NE(keyfile().find("XF86AudioRecord"), std::string::npos);
+
+    // Ctrl+Alt+R next: the user's binding runs the program, the Record key's binding goes.
+    os::choose_button(*platform, buttons, 1);
+    EXPECT_FALSE(buttons[0].assigned);
+    EXPECT_TRUE(buttons[1].assigned);
+    EXPECT_EQ(paths(), std::vector<std::string>{std::string(kFolder) + "custom0/"});
+    EXPECT_EQ(read("custom0", "command"), ours);
+    EXPECT_EQ(read("custom0", "name"), "Quillon Touch: record");
+    EXPECT_EQ(read("custom0", "binding"), "<Alt><Ctrl>R");
+    buttons = platform->list_buttons();
+    EXPECT_FALSE(buttons[0].assigned);
+    EXPECT_TRUE(buttons[1].assigned);
+    EXPECT_EQ(buttons[1].reset_command, u"gnome-terminal");
+
+    // Taking it back restores the terminal, under its own name.
+    os::choose_button(*platform, buttons, 1);
+    EXPECT_FALSE(buttons[1].assigned);
+    EXPECT_EQ(buttons[1].command, u"gnome-terminal");
+    EXPECT_EQ(read("custom0", "command"), "gnome-terminal");
+    EXPECT_EQ(read("custom0", "name"), "Terminal");
+    for (const os::HardwareButton& button : platform->list_buttons()) EXPECT_FALSE(button.assigned);
+    // The binding the program added left nothing behind.
+    EXPECT_EQ(keyfile().find("XF86AudioRecord"), std::string::npos) << keyfile();
+}
+
+TEST_F(GnomeButtons, AKeyBoundToTheProgramByAnEarlierInstallShowsAsAssigned) {
+    TempRoot root;
+    const std::string earlier = "'" + os::to_utf8(os::app_path()) + "/quillon-touch' record";
+    add_entry("custom7", "<Super><Alt>r", earlier.c_str(), "Recorder");
+    std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
+    std::vector<os::HardwareButton> buttons = platform->list_buttons();
+    ASSERT_EQ(buttons.size(), 4u);
+    EXPECT_FALSE(buttons[0].assigned);
+    EXPECT_TRUE(buttons[2].assigned);
+
+    // Nothing is known to restore, and the entry is the user's: it stays with no command.
+    os::choose_button(*platform, buttons, 2);
+    EXPECT_FALSE(buttons[2].assigned);
+    EXPECT_EQ(read("custom7", "command"), "");
+    EXPECT_EQ(paths().size(), 1u);
+}
+
+TEST(GnomeButtonsAbsent, WithoutTheSchemasOrASettingsStoreThereIsNoGnomeKind) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Each check runs in a fresh process, where GLib reads its environment for the first time.
+    EXPECT_EXIT(
+        {
+            bool none = false;
+            {
+                TempRoot root;
+                ::setenv("GSETTINGS_SCHEMA_DIR", root.path().c_str(), 1);
+                ::setenv("XDG_DATA_DIRS", root.path().c_str(), 1);
+                ::setenv("XDG_DATA_HOME", root.path().c_str(), 1);
+                none = os::make_gnome_buttons() == nullptr && os::make_hardware_buttons()->count_buttons() == 0;
+            }
+            std::exit(none ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
