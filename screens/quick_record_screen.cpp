@@ -1,0 +1,103 @@
+#include "screens/quick_record_screen.h"
+
+#include <optional>
+
+#include "screens/hardware_key_icon.h"
+#include "skin/key_event.h"
+#include "skin/simple_widgets.h"
+
+namespace {
+
+constexpr std::u16string_view row_element = u"HardwareKey";
+
+// A node's element below a top-level one, found by its id, depth first.
+std::optional<SkinElement> find_below(const Properties& skin, SkinElement element, std::u16string_view id) {
+    for (uint32_t i = 0; i < skin.child_count(element); ++i) {
+        const std::optional<SkinElement> child = skin.child(element, i);
+        if (!child) continue;
+        if (skin.get_string(*child, u"id", u"") == id) return child;
+        if (std::optional<SkinElement> found = find_below(skin, *child, id)) return found;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+QuickRecordScreen::QuickRecordScreen(ScreenContext& context, std::unique_ptr<os::HardwareButtons> platform)
+    : FormScreen(context, u"QuickRecord"), m_platform(std::move(platform)) {}
+
+QuickRecordScreen::~QuickRecordScreen() {
+    if (m_list) m_list->set_adapter(nullptr);
+}
+
+void QuickRecordScreen::attach_nodes() {
+    m_text = &node(u"text");
+    m_list = dynamic_cast<VListWidget*>(&node(u"list"));
+    m_ok = &control(u"btnOk");
+    // The background of the button icons: black when the skin gives none.
+    m_icon_color = Color{0, 0, 0, 255};
+    const Properties& skin = context().skin;
+    if (const std::optional<SkinElement> screen = skin.find_element(element())) {
+        if (const std::optional<SkinElement> colour = find_below(skin, *screen, u"icon_color")) {
+            m_icon_color = skin.get_color(*colour, u"color", m_icon_color);
+        }
+    }
+    m_icons.clear();
+    if (m_list) m_list->set_adapter(this);
+}
+
+void QuickRecordScreen::on_rebuilt() {
+    m_text->set_text(text_of(u"SelectButton"));
+    if (m_list) m_list->reset(static_cast<int32_t>(m_buttons.size()));
+}
+
+void QuickRecordScreen::open() {
+    build();
+    m_buttons = m_platform->list_buttons();
+    on_rebuilt();
+    show(true);
+}
+
+void QuickRecordScreen::choose(size_t index) {
+    if (index >= m_buttons.size()) return;
+    os::choose_button(*m_platform, m_buttons, index);
+    if (m_list) m_list->refresh_all();
+}
+
+void QuickRecordScreen::build_row(Widget& row, int32_t) { row.bind(context().skin, row_element); }
+
+void QuickRecordScreen::bind_row(Widget& row, int32_t index) {
+    const os::HardwareButton& button = m_buttons[static_cast<size_t>(index)];
+    if (Widget* name = row.find_child(u"name")) name->set_text(button.name);
+    if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(button.assigned);
+    if (Widget* unchecked = row.find_child(u"unchecked")) unchecked->set_visible_now(!button.assigned);
+    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
+        const Point size = icon->design_size();
+        icon->set_picture(icon_picture(button.icon, {size.x, size.y}));
+    }
+    row.mark_redraw();
+}
+
+const PictureRef& QuickRecordScreen::icon_picture(std::u16string_view icon, Size size) {
+    const screens::HardwareKeySign sign = screens::hardware_key_sign(icon);
+    PictureRef& picture = m_icons[{static_cast<int>(sign), {size.width, size.height}}];
+    if (!picture.is_valid()) picture = screens::make_hardware_key_icon(sign, m_icon_color, size);
+    return picture;
+}
+
+void QuickRecordScreen::on_item_activated(VListWidget&, int32_t index) {
+    if (index >= 0) choose(static_cast<size_t>(index));
+}
+
+void QuickRecordScreen::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_ok) close();
+}
+
+bool QuickRecordScreen::on_key(const KeyEvent& event) {
+    if (event.pressed && event.fresh &&
+        (event.code == key::Esc || event.code == key::Backspace || event.code == key::Enter)) {
+        close();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
