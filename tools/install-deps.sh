@@ -12,6 +12,7 @@ BUILD_PACKAGES=(
   libglib2.0-dev libpulse-dev
   python3 librsvg2-bin
   libx11-dev
+  xdg-utils
 )
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio

@@ -98,6 +98,21 @@ protected:
         return text;
     }
 
+    // Tests of one process share the store: each starts from the schemas' defaults. Not in SetUp,
+    // which would fix GLib's choice of store before a test can change it.
+    static void start_empty() {
+        for (const std::string& path : paths()) {
+            GSettings* settings =
+                entry(path.substr(std::string(kFolder).size(), path.size() - std::string(kFolder).size() - 1));
+            for (const char* key : {"name", "command", "binding"}) g_settings_reset(settings, key);
+            g_object_unref(settings);
+        }
+        GSettings* list = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
+        g_settings_reset(list, "custom-keybindings");
+        g_object_unref(list);
+        g_settings_sync();
+    }
+
     static std::vector<std::string> paths() {
         GSettings* list = g_settings_new("org.gnome.settings-daemon.plugins.media-keys");
         gchar** values = g_settings_get_strv(list, "custom-keybindings");
@@ -128,6 +143,7 @@ TEST(Accelerators, NameTheSameKeyWhateverTheSpelling) {
 
 TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
     TempRoot root;
+    start_empty();
     // The user's own binding on one of the candidate keys, spelt differently.
     add_entry("custom0", "<Alt><Ctrl>R", "gnome-terminal", "Terminal");
 
@@ -182,6 +198,7 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
 
 TEST_F(GnomeButtons, AKeyBoundToTheProgramByAnEarlierInstallShowsAsAssigned) {
     TempRoot root;
+    start_empty();
     const std::string earlier = "'" + os::to_utf8(os::app_path()) + "/quillon-touch' record";
     add_entry("custom7", "<Super><Alt>r", earlier.c_str(), "Recorder");
     std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
@@ -213,4 +230,16 @@ TEST(GnomeButtonsAbsent, WithoutTheSchemasOrASettingsStoreThereIsNoGnomeKind) {
             std::exit(none ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(GnomeButtons, SettingsKeptOnlyInMemoryOfferNoKeys) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::setenv("GSETTINGS_BACKEND", "memory", 1);
+            std::exit(os::make_gnome_buttons() == nullptr ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    // The same schemas with a lasting store are the GNOME kind.
+    EXPECT_NE(os::make_gnome_buttons(), nullptr);
 }
