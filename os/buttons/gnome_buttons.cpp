@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -163,7 +164,7 @@ public:
     void unassign(HardwareButton& button) override {
         const ButtonChange change = unassigned_change(button);
         std::u16string old_name;
-        reg_read_string(reset_key(button.location), u"ResetName", old_name);
+        const bool name_kept = reg_read_string(reset_key(button.location), u"ResetName", old_name);
         reg_write_string(reset_key(button.location), u"ResetCmd", change.reset_command);
         reg_flush(u"HKEY_CURRENT_USER");
         std::string path;
@@ -172,7 +173,10 @@ public:
                 // An entry this program made for the key and that has nothing to restore goes.
                 remove_entry(entry.get(), path);
             } else {
-                if (!old_name.empty()) g_settings_set_string(entry.get(), "name", to_utf8(old_name).c_str());
+                // The entry gets back the name it had when the program took it over, even an empty one.
+                if (name_kept) {
+                    g_settings_set_string(entry.get(), "name", to_utf8(old_name).c_str());
+                }
                 g_settings_set_string(entry.get(), "command", to_utf8(change.command).c_str());
             }
             g_settings_sync();

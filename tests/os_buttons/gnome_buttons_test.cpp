@@ -211,6 +211,7 @@ TEST_F(GnomeButtons, AKeyBoundToTheProgramByAnEarlierInstallShowsAsAssigned) {
     os::choose_button(*platform, buttons, 2);
     EXPECT_FALSE(buttons[2].assigned);
     EXPECT_EQ(read("custom7", "command"), "");
+    EXPECT_EQ(read("custom7", "name"), "Recorder");
     EXPECT_EQ(paths().size(), 1u);
 }
 
