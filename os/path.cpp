@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -27,7 +28,13 @@ struct ProgramFile {
     std::u16string full_name;
     std::u16string folder;
     std::u16string name;
+    std::u16string data_folder;
 };
+
+bool is_folder(const std::u16string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(to_utf8(path)), error);
+}
 
 // Computed once, at first use.
 const ProgramFile& program_file() {
@@ -43,7 +50,7 @@ const ProgramFile& program_file() {
         result.folder = cut == std::u16string::npos ? u"" : result.full_name.substr(0, cut);
         result.name = cut == std::u16string::npos ? result.full_name : result.full_name.substr(cut + 1);
         const std::u16string override_dir = env_text("QUILLON_APP_DIR");
-        if (!override_dir.empty()) result.folder = strip_separator(override_dir);
+        result.data_folder = override_dir.empty() ? data_folder_of(result.folder) : strip_separator(override_dir);
         return result;
     }();
     return file;
@@ -68,9 +75,21 @@ std::u16string xdg_documents() {
 
 }  // namespace
 
-std::u16string app_full_name() { return program_file().folder + u"/" + program_file().name; }
-std::u16string app_path() { return program_file().folder; }
+std::u16string app_full_name() { return program_file().full_name; }
+std::u16string app_path() { return program_file().data_folder; }
+std::u16string program_folder() { return program_file().folder; }
 std::u16string app_name() { return program_file().name; }
+
+// The data files lie beside the program in the build tree (and in an unpacked copy of it); an
+// installed program finds them in its share folder, which the build computed relative to bin/.
+std::u16string data_folder_of(std::u16string_view program_folder) {
+    const std::u16string folder = strip_separator(program_folder);
+    if (is_folder(folder + u"/skins")) return folder;
+    const std::filesystem::path installed =
+        (std::filesystem::path(to_utf8(folder)) / QUILLON_DATA_FROM_PROGRAM).lexically_normal();
+    const std::u16string candidate = strip_separator(from_utf8(installed.string()));
+    return is_folder(candidate) ? candidate : folder;
+}
 
 std::u16string user_data_folder() {
     std::u16string root = env_text("QUILLON_ROOT");

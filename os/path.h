@@ -13,8 +13,13 @@ namespace os {
 std::u16string expand_path(std::u16string_view path);
 
 // Folders behind the macros. With QUILLON_ROOT set every user path lives under it.
-std::u16string app_full_name();  // QUILLON_APP_DIR replaces the program's folder (tests)
+std::u16string app_full_name();  // the running program's file
+// Where the data files are: beside the program in the build tree, the share folder of an installed
+// program ("/usr/share/quillon-touch" for "/usr/bin/quillon-touch"); QUILLON_APP_DIR replaces it.
 std::u16string app_path();
+std::u16string program_folder();  // the folder of the running program's file
+// app_path() for a program in this folder, QUILLON_APP_DIR aside.
+std::u16string data_folder_of(std::u16string_view program_folder);
 std::u16string app_name();
 std::u16string my_documents_folder();
 std::u16string user_data_folder();  // $QUILLON_ROOT, else $XDG_DATA_HOME/quillon-touch

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "os/text.h"
 #include "tests/os/temp_root.h"
 
@@ -27,6 +29,23 @@ TEST(Path, MacrosExpandAtTheBeginningOnly) {
     EXPECT_EQ(os::expand_path(u"\\x\\%app_path%"), u"/x/%app_path%");
     EXPECT_EQ(os::expand_path(u"%nothing%\\a"), u"%nothing%/a");
     EXPECT_EQ(os::expand_path(u""), u"");
+}
+
+TEST(Path, DataFilesBesideTheProgramOrInItsShareFolder) {
+    TempRoot root;
+    namespace fs = std::filesystem;
+    // The build tree: skins beside the program win even where a share folder exists too.
+    fs::create_directories(root.path() + "/build/bin/skins/bin");
+    fs::create_directories(root.path() + "/build/share/quillon-touch");
+    EXPECT_EQ(os::data_folder_of(root.text() + u"/build/bin/"), root.text() + u"/build/bin");
+    // Installed: bin/ holds programs only, the data is under share/.
+    fs::create_directories(root.path() + "/usr/bin");
+    fs::create_directories(root.path() + "/usr/share/quillon-touch/skins/bin");
+    EXPECT_EQ(os::data_folder_of(root.text() + u"/usr/bin"), root.text() + u"/usr/share/quillon-touch");
+    // Neither: the program's own folder, where the missing files are then reported.
+    fs::create_directories(root.path() + "/loose");
+    EXPECT_EQ(os::data_folder_of(root.text() + u"/loose"), root.text() + u"/loose");
+    EXPECT_EQ(os::program_folder(), program_folder());
 }
 
 TEST(Path, TextOperations) {

@@ -199,7 +199,7 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
 TEST_F(GnomeButtons, AKeyBoundToTheProgramByAnEarlierInstallShowsAsAssigned) {
     TempRoot root;
     start_empty();
-    const std::string earlier = "'" + os::to_utf8(os::app_path()) + "/quillon-touch' record";
+    const std::string earlier = "'" + os::to_utf8(os::program_folder()) + "/quillon-touch' record";
     add_entry("custom7", "<Super><Alt>r", earlier.c_str(), "Recorder");
     std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
     std::vector<os::HardwareButton> buttons = platform->list_buttons();

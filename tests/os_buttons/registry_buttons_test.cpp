@@ -106,10 +106,10 @@ TEST(RegistryButtons, AReinstalledProgramShowsAsAssignedAndCanBeTakenBack) {
     os::RegistryButtons platform;
     // An earlier install to this folder assigned the button, and the button's history holds
     // nothing but this program.
-    const std::u16string earlier = u"'" + os::app_path() + u"/quillon-touch' record";
+    const std::u16string earlier = u"'" + os::program_folder() + u"/quillon-touch' record";
     add_button(u"40C1", u"Button 1", earlier);
     ASSERT_TRUE(os::reg_write_string(kKeys + u"\\40C1", u"ResetCmd", earlier));
-    add_button(u"40C2", u"Button 2", u"\"" + os::app_path() + u"-old/quillon-touch\" record");
+    add_button(u"40C2", u"Button 2", u"\"" + os::program_folder() + u"-old/quillon-touch\" record");
     std::vector<os::HardwareButton> buttons = platform.list_buttons();
     EXPECT_TRUE(buttons[0].assigned);
     EXPECT_FALSE(buttons[1].assigned);
@@ -128,5 +128,5 @@ TEST(RegistryButtons, AReinstalledProgramShowsAsAssignedAndCanBeTakenBack) {
     buttons = platform.list_buttons();
     EXPECT_FALSE(buttons[0].assigned);
     EXPECT_TRUE(buttons[1].assigned);
-    EXPECT_EQ(buttons[1].reset_command, u"\"" + os::app_path() + u"-old/quillon-touch\" record");
+    EXPECT_EQ(buttons[1].reset_command, u"\"" + os::program_folder() + u"-old/quillon-touch\" record");
 }

@@ -94,7 +94,7 @@ bool parse_fraction(const std::string& text, double& out) {
 bool choose_call_program() {
     const char* chosen = std::getenv("QUILLON_TOUCH_PROGRAM");
     if (chosen && *chosen) return true;
-    const std::string program = os::to_utf8(os::app_path()) + "/quillon-touch";
+    const std::string program = os::to_utf8(os::program_folder()) + "/quillon-touch";
     if (::access(program.c_str(), X_OK) != 0) return false;
     ::setenv("QUILLON_TOUCH_PROGRAM", program.c_str(), 1);
     return true;
