@@ -11,11 +11,25 @@ std::vector<const ToolCommand*>& commands() {
     return list;
 }
 
-void usage() {
-    std::fprintf(stderr, "usage: quillon-tool COMMAND [ARGS]\n");
+// Asked for, the usage goes to standard output (for pagers and the completion script); after a
+// mistake, to standard error.
+void usage(FILE* out) {
+    std::fprintf(out, "usage: quillon-tool COMMAND [ARGS]\n       quillon-tool COMMAND --help\n");
     for (const ToolCommand* command : commands()) {
-        std::fprintf(stderr, "  %s %s\n      %s\n", command->name, command->usage, command->summary);
+        std::fprintf(out, "  %s %s\n      %s\n", command->name, command->usage, command->summary);
     }
+}
+
+void command_usage(const ToolCommand& command) {
+    std::printf("usage: quillon-tool %s%s%s\n  %s\n", command.name, *command.usage ? " " : "", command.usage,
+                command.summary);
+}
+
+bool asks_for_help(int argc, char** argv) {
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
 }
 }  // namespace
 
@@ -30,13 +44,31 @@ int fail(const std::string& reason) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        usage();
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        usage(stderr);
+        return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "help") == 0) {
+        if (argc < 3) {
+            usage(stdout);
+            return 0;
+        }
+        for (const ToolCommand* command : commands()) {
+            if (std::strcmp(command->name, argv[2]) == 0) {
+                command_usage(*command);
+                return 0;
+            }
+        }
+        return fail(std::string("unknown command ") + argv[2]);
     }
     for (const ToolCommand* command : commands()) {
-        if (std::strcmp(command->name, argv[1]) == 0) return command->function(std::vector<std::string>(argv + 2, argv + argc));
+        if (std::strcmp(command->name, argv[1]) != 0) continue;
+        if (asks_for_help(argc, argv)) {
+            command_usage(*command);
+            return 0;
+        }
+        return command->function(std::vector<std::string>(argv + 2, argv + argc));
     }
-    usage();
+    usage(stderr);
     return fail(std::string("unknown command ") + argv[1]);
 }
