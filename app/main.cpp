@@ -5,16 +5,20 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/call_notification.h"
 #include "app/quit_signals.h"
 #include "app/starter.h"
 #include "document/document.h"
 #include "os/log.h"
+#include "os/notify/desktop_notifier.h"
 #include "os/text.h"
 #include "os/tick.h"
 
 namespace {
 
 constexpr std::u16string_view application_name = u"Quillon Touch";
+// The desktop entry's name, which is also the icon's.
+constexpr std::u16string_view desktop_id = u"com.korvel.QuillonTouch";
 
 int win_main(const std::u16string& command_line, const WindowOptions& options) {
     os::log() << u"WinMain:" << os::tick_count() << u"\n";
@@ -32,10 +36,15 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
         // The document's constructor is the first loading phase; the second (settings, launch
         // entry, record scan) follows at the starter's splash timer.
         Document document;
+        GameBase& host = application.game_base();
+        CallNotification call_notification(
+            document, host.loop(), {[&host] { return host.is_active(); }, [&host] { host.bring_to_front(); }},
+            std::make_unique<os::DesktopNotifier>(std::u16string(application_name), std::u16string(desktop_id),
+                                                  std::u16string(desktop_id)));
         Starter starter(application, command_line);
         application.run();
-        // The starter goes first, then the document, whose destructor stops a running recording
-        // and finishes its file.
+        // The starter goes first, then the call notification, then the document, whose destructor
+        // stops a running recording and finishes its file.
     }
     return 0;
 }

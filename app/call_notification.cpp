@@ -1,0 +1,81 @@
+#include "app/call_notification.h"
+
+#include "app/core/event_loop.h"
+#include "document/document.h"
+#include "os/file_system.h"
+#include "os/log.h"
+#include "os/text.h"
+
+namespace {
+
+std::u16string two_digits(long long value) { return (value < 10 ? u"0" : u"") + os::to_text(value); }
+
+}  // namespace
+
+CallNotification::CallNotification(Document& document, EventLoop& loop, WindowHooks window,
+                                   std::unique_ptr<os::Notifier> notifier)
+    : m_document(document),
+      m_loop(loop),
+      m_window(std::move(window)),
+      m_alive(std::make_shared<CallNotification*>(this)),
+      m_notifier(std::move(notifier)) {
+    if (m_notifier) {
+        std::weak_ptr<CallNotification*> alive = m_alive;
+        EventLoop* target = &m_loop;
+        m_notifier->set_action_handler([alive, target](uint64_t tag) {
+            target->post_task([alive, tag] {
+                if (const auto self = alive.lock()) (*self)->open(tag);
+            });
+        });
+    }
+    m_document.add_observer(this);
+}
+
+CallNotification::~CallNotification() {
+    m_document.remove_observer(this);
+    m_alive.reset();
+    // The notifier's thread ends here, after the notifications given to it went out.
+    m_notifier.reset();
+}
+
+std::u16string CallNotification::text_for(std::u16string_view caller, double seconds) {
+    const long long total = seconds > 0 ? static_cast<long long>(seconds) : 0;
+    const long long hours = total / 3600;
+    const long long minutes = total / 60 % 60;
+    std::u16string length = hours > 0 ? os::to_text(hours) + u":" + two_digits(minutes) : os::to_text(minutes);
+    length += u":" + two_digits(total % 60);
+    return u"Call with " + std::u16string(caller) + u" recorded, " + length;
+}
+
+void CallNotification::on_document_event(const DocumentEvent& event) {
+    if (event.code == DocumentEvent::RecordingStarted) {
+        m_call_path.clear();
+        if (m_document.is_recording_call()) {
+            m_call_path = m_document.current_record().path;
+            m_caller = m_document.current_record().artist;
+        }
+        return;
+    }
+    if (event.code != DocumentEvent::Stopped || m_call_path.empty() || m_document.is_recording()) return;
+    const std::u16string path = std::move(m_call_path);
+    m_call_path.clear();
+    // A call that never got audio leaves no recording to tell of.
+    if (!os::exists(path)) return;
+    if (m_window.is_in_front && m_window.is_in_front()) return;
+    const double seconds = m_document.duration().total();
+    os::log() << u"CallNotification: " << path << u"\n";
+    if (!m_notifier) return;
+    const uint64_t tag = m_next_tag++;
+    m_paths[tag] = path;
+    m_notifier->show({text_for(m_caller, seconds), u"", u"Open"}, tag);
+}
+
+void CallNotification::open(uint64_t tag) {
+    const auto found = m_paths.find(tag);
+    if (found == m_paths.end()) return;
+    const std::u16string path = found->second;
+    m_paths.erase(found);
+    os::log() << u"CallNotification: open " << path << u"\n";
+    if (m_window.bring_to_front) m_window.bring_to_front();
+    if (m_open) m_open(path);
+}

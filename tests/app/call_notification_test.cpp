@@ -1,0 +1,117 @@
+// The call notification on a document that records from a file microphone, told through
+// python3-dbusmock's notification daemon on a private bus: only calls, only behind the window, and
+// choosing it brings the window forward and opens the recording.
+#include "app/call_notification.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <memory>
+#include <string>
+
+#include "os/notify/desktop_notifier.h"
+#include "os/text.h"
+#include "tests/dbus/bus_environment.h"
+#include "tests/document/document_test_support.h"
+
+namespace {
+
+using document_test::DocumentFixture;
+using namespace bus_test;
+
+const std::string g_bus_folder = [] {
+    char pattern[] = "/tmp/quillon-bus-XXXXXX";
+    const char* folder = ::mkdtemp(pattern);
+    return std::string(folder ? folder : "/tmp");
+}();
+::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
+
+const char* const service = "org.freedesktop.Notifications";
+const char* const path = "/org/freedesktop/Notifications";
+
+std::string notify_calls() {
+    std::string reply;
+    call_method(service, path, "org.freedesktop.DBus.Mock", "GetMethodCalls", "('Notify',)", &reply);
+    return reply;
+}
+
+TEST(CallNotificationText, NameAndLengthInMinutesAndSecondsOrHours) {
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 151.7), u"Call with Alice Walker recorded, 2:31");
+    EXPECT_EQ(CallNotification::text_for(u"+44 20 7946 0958", 0.4), u"Call with +44 20 7946 0958 recorded, 0:00");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 599.99), u"Call with Bob recorded, 9:59");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 3723), u"Call with Bob recorded, 1:02:03");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", -1), u"Call with Bob recorded, 0:00");
+}
+
+class CallNotificationTest : public DocumentFixture {
+protected:
+    void SetUp() override {
+        DocumentFixture::SetUp();
+        daemon = std::make_unique<MockService>(service, std::vector<std::string>{"--template", "notification_daemon"},
+                                               g_bus_folder + "/dbusmock.log");
+        ASSERT_TRUE(daemon->ok());
+        auto owned = std::make_unique<os::DesktopNotifier>(u"Quillon Touch", u"com.korvel.QuillonTouch",
+                                                           u"com.korvel.QuillonTouch");
+        notifier = owned.get();
+        notification = std::make_unique<CallNotification>(
+            *document, loop, CallNotification::WindowHooks{[this] { return in_front; }, [this] { ++raised; }},
+            std::move(owned));
+        notification->set_open_hook([this](const std::u16string& path) { opened = path; });
+    }
+    void TearDown() override {
+        notification.reset();
+        daemon.reset();
+        DocumentFixture::TearDown();
+    }
+
+    // A call of at least the given length, ended by the phone.
+    std::u16string record_call(const std::u16string& name, const std::u16string& number, double seconds) {
+        EXPECT_TRUE(document->record(true, name, number, call_direction_incoming));
+        EXPECT_TRUE(run_until([&] { return document->duration().total() >= seconds; }));
+        const std::u16string recorded = document->current_record().path;
+        document->on_call_stop();
+        EXPECT_FALSE(document->is_recording());
+        return recorded;
+    }
+
+    std::unique_ptr<MockService> daemon;
+    os::DesktopNotifier* notifier = nullptr;
+    std::unique_ptr<CallNotification> notification;
+    bool in_front = false;
+    int raised = 0;
+    std::u16string opened;
+};
+
+TEST_F(CallNotificationTest, ACallRecordedBehindTheWindowIsToldAndChoosingItOpensTheRecording) {
+    // A voice note, and a call while the window is in front, are not told of.
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    ASSERT_TRUE(run_until([&] { return document->duration().total() >= 0.3; }));
+    document->stop();
+    in_front = true;
+    record_call(u"Alice Walker", u"+44 20 7946 0958", 0.3);
+    ASSERT_TRUE(notifier->wait_idle(10));
+    EXPECT_EQ(notifier->shown_count() + notifier->dropped_count(), 0);
+
+    in_front = false;
+    const std::u16string first = record_call(u"Alice Walker", u"+44 20 7946 0958", 1.0);
+    const std::u16string first_text = CallNotification::text_for(u"Alice Walker", document->duration().total());
+    // Without a name the number stands for the caller.
+    record_call(u"", u"+44 20 7946 0958", 0.3);
+    const std::u16string second_text = CallNotification::text_for(u"+44 20 7946 0958", document->duration().total());
+    ASSERT_TRUE(notifier->wait_idle(10));
+    EXPECT_EQ(notifier->shown_count(), 2);
+    const std::string calls = notify_calls();
+    EXPECT_NE(calls.find("<'" + os::to_utf8(first_text) + "'>, <''>, <['default', 'Open']>"), std::string::npos)
+        << calls;
+    EXPECT_NE(calls.find("<'" + os::to_utf8(second_text) + "'>"), std::string::npos) << calls;
+    EXPECT_EQ(os::to_utf8(first_text).rfind("Call with Alice Walker recorded, 0:0", 0), 0u);
+
+    // The daemon numbered them 1 and 2; choosing the first opens the first call.
+    ASSERT_TRUE(mock(service, path, "EmitSignal",
+                     "('org.freedesktop.Notifications', 'ActionInvoked', 'us', [<uint32 1>, <'default'>])"));
+    ASSERT_TRUE(run_until([&] { return !opened.empty(); }, 10000));
+    EXPECT_EQ(opened, first);
+    EXPECT_EQ(raised, 1);
+}
+
+}  // namespace
