@@ -1,6 +1,8 @@
 // Entry point of quillon-touch. The argument words joined by spaces are the command line
 // ("quillon-touch record" → "record"); "--fullscreen" and "--headless" choose the window and are
 // not part of it.
+#include <stdlib.h>
+
 #include <memory>
 #include <string>
 
@@ -53,6 +55,10 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
 
 int main(int argc, char** argv) {
     block_quit_signals();
+    // The desktop ties the window to its menu entry by this class (X11) or application id
+    // (Wayland); a value the user set is kept.
+    ::setenv("SDL_VIDEO_X11_WMCLASS", "com.korvel.QuillonTouch", 0);
+    ::setenv("SDL_VIDEO_WAYLAND_WMCLASS", "com.korvel.QuillonTouch", 0);
     WindowOptions options;
     std::string words;
     bool first = true;
