@@ -42,7 +42,8 @@ bool layout_of(const std::array<uint8_t, 4>& h, Layout& out) {
 }
 
 size_t frame_bytes(const Layout& layout, int index, int padding) {
-    const int kbps = (layout.mpeg1 ? kKbps1 : kKbps2)[index];
+    const int* kbps_table = layout.mpeg1 ? kKbps1 : kKbps2;
+    const int kbps = kbps_table[index];
     return static_cast<size_t>((layout.mpeg1 ? 144 : 72) * kbps * 1000 / layout.rate + padding);
 }
 
@@ -92,7 +93,8 @@ std::vector<uint8_t> make_frame(const StreamFacts& facts) {
     std::memcpy(ext, facts.encoder.data(), std::min<size_t>(9, facts.encoder.size()));
     ext[9] = 1;  // tag revision 0, constant bit rate
     ext[10] = static_cast<uint8_t>(std::min(facts.lowpass_hz / 100, 255));
-    const int kbps = (layout.mpeg1 ? kKbps1 : kKbps2)[facts.audio_header[2] >> 4];
+    const int* kbps_table = layout.mpeg1 ? kKbps1 : kKbps2;
+    const int kbps = kbps_table[facts.audio_header[2] >> 4];
     ext[20] = static_cast<uint8_t>(std::min(kbps, 255));
     const int delay = std::clamp(facts.delay, 0, 0xFFF);
     const int padding = std::clamp(facts.padding, 0, 0xFFF);
