@@ -4,12 +4,15 @@
 
 #include "app/application.h"
 #include "app/single_screen.h"
+#include "app/window_screen_host.h"
 #include "document/document.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/text.h"
 #include "os/tick.h"
 #include "skin/language_binding.h"
+#include "skin/screen_manager.h"
+#include "skin/skin_exceptions.h"
 
 namespace {
 // Shows where the splash form does not draw, and while it is missing.
@@ -36,10 +39,13 @@ Starter::Starter(Application& application, std::u16string command_line)
 }
 
 Starter::~Starter() {
-    m_language_binding.reset();
     GameBase& host = m_application.game_base();
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
+    // The screens leave the stack before it goes, and stop hearing the language before it goes.
+    m_main_screen.reset();
+    m_stack.reset();
+    m_language_binding.reset();
     if (m_application.listener() == this) m_application.set_listener(nullptr);
     if (Document* document = Document::instance()) document->set_window_hooks(nullptr, nullptr);
 }
@@ -87,6 +93,15 @@ bool Starter::can_close() {
 void Starter::on_resolution_changed() {
     GameBase& host = m_application.game_base();
     host.set_orientation(host.orientation());
+    if (m_stack) {
+        const DisplayInfo display = host.display_info();
+        m_stack->set_screen_size({display.width, display.height});
+    }
+}
+
+void Starter::set_main_screen_hooks(MainScreenHooks hooks) {
+    m_hooks = hooks;
+    if (m_main_screen) m_main_screen->hooks() = std::move(hooks);
 }
 
 void Starter::on_timer(Timer&) {
@@ -101,14 +116,19 @@ void Starter::on_timer(Timer&) {
         host.quit();
         return;
     }
-    open_main_screen();
+    if (!open_main_screen()) {
+        host.quit();
+        return;
+    }
     if (Document* document = Document::instance()) document->load_secondary_things();
     m_start_finished = true;
 }
 
 bool Starter::load_language() {
     if (!m_language.load_startup_language()) return false;
-    m_language_binding = std::make_unique<LanguageBinding>(m_language, m_properties);
+    // A language chosen from the menu reloads the skin from the next frame (the menu row that was
+    // tapped is still running then), not at once.
+    m_language_binding = std::make_unique<LanguageBinding>(m_language, m_properties, false);
     // The splash says its texts in the language from now on.
     if (m_splash_properties.is_loaded()) {
         m_splash_properties.set_language_table(m_language.table());
@@ -121,9 +141,36 @@ bool Starter::load_main_skin() {
     return m_properties.load_skin(u"%app_path%/skins/bin/default.skin", m_application.game_base().display_info());
 }
 
-void Starter::open_main_screen() {
-    // The main screen replaces the splash here once it exists, and brings up the recording screen
-    // when a recording started from the command line is already running.
+bool Starter::open_main_screen() {
+    Document* document = Document::instance();
+    if (!document) {
+        os::log() << u"Starter: no document, no main screen\n";
+        return true;
+    }
+    GameBase& host = m_application.game_base();
+    const DisplayInfo display = host.display_info();
+    m_host = std::make_unique<WindowScreenHost>(host);
+    m_stack = std::make_unique<ScreenManager>(Size{display.width, display.height});
+    m_context = std::make_unique<ScreenContext>(ScreenContext{m_properties, m_language, *m_stack, *document, *m_host});
+    try {
+        auto screen = std::make_unique<MainScreen>(*m_context, m_hooks);
+        // Every screen it owns is built now: a skin that lacks a part fails here, not at a tap.
+        screen->build_all();
+        m_main_screen = std::move(screen);
+    } catch (const SkinException& error) {
+        const std::u16string reason = os::from_utf8(error.what());
+        os::log() << u"Starter: the main skin is incomplete: " << reason << u"\n";
+        host.show_message(m_properties.translate(u"NoSkins") + u"\n(" + reason + u")");
+        return false;
+    }
+    // The stack replaces the splash.
+    m_stack->push_screen(m_main_screen.get(), false);
+    host.set_frame_source(m_stack.get());
+    host.set_input_sink(m_stack.get());
+    m_splash.reset();
+    // A recording started from the command line is running already: its screen comes up.
+    m_main_screen->show_running_recording();
+    return true;
 }
 
 void Starter::handle_command_line(const std::u16string& text) {

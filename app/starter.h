@@ -9,11 +9,15 @@
 #include "app/application_listener.h"
 #include "app/core/timer.h"
 #include "lang/language.h"
+#include "screens/main_screen.h"
 #include "skin/properties.h"
 
 class Application;
 class LanguageBinding;
+class ScreenManager;
 class SingleScreen;
+class WindowScreenHost;
+struct ScreenContext;
 
 class Starter final : public ApplicationListener, public TimerObserver {
 public:
@@ -34,6 +38,12 @@ public:
 
     bool splash_is_shown() const { return m_splash != nullptr; }
     bool start_finished() const { return m_start_finished; }
+    // The main screen once the main skin is loaded (none before, or when the skin lacks it).
+    MainScreen* main_screen() const { return m_main_screen.get(); }
+    ScreenManager* screen_stack() const { return m_stack.get(); }
+    // How the main screen reaches the recording, playback and quick-record screens; the hooks
+    // given before the main screen exists are handed to it when it is made.
+    void set_main_screen_hooks(MainScreenHooks hooks);
 
 private:
     // Where the document executes the command words ("call", "record").
@@ -45,7 +55,9 @@ private:
     // end (after telling the user why).
     bool load_language();
     bool load_main_skin();
-    void open_main_screen();
+    // False when the skin lacks what the main screen needs (the user has been told, the program
+    // quits).
+    bool open_main_screen();
 
     Application& m_application;
     Language m_language;
@@ -54,5 +66,10 @@ private:
     std::unique_ptr<LanguageBinding> m_language_binding;
     Timer m_splash_timer;
     std::unique_ptr<SingleScreen> m_splash;
+    MainScreenHooks m_hooks;
+    std::unique_ptr<WindowScreenHost> m_host;
+    std::unique_ptr<ScreenManager> m_stack;
+    std::unique_ptr<ScreenContext> m_context;
+    std::unique_ptr<MainScreen> m_main_screen;
     bool m_start_finished = false;
 };

@@ -93,6 +93,15 @@ public:
     void on_call_stop() override;
 
     // Records and storage.
+    // Deletes the file of the listed record at path and takes it off the list (a file already gone
+    // counts as deleted); a recording or playback of it ends first. False, with the record kept,
+    // when the file stays.
+    bool remove_record(const std::u16string& path);
+    // Moves the listed record's file into folder under the same name (made unique as new files'
+    // names are) and lists it there. Empty, with file and list as they were, when the file cannot
+    // be moved (a copy that did not fit is removed, so the record is never left half-copied).
+    // A file being recorded is not moved.
+    std::u16string move_record(const std::u16string& path, std::u16string_view folder);
     std::vector<StorageEntry> storages() const;
     void rescan();
     const RecordList& records() const { return m_records; }

@@ -45,6 +45,8 @@ constexpr TextKey kKeys[] = {
     {u"Sorry_no_memory", u"recording stopped: no memory or space left", u""},
     {u"Sorry_too_slow_device", u"recording stopped: the device could not keep up", u""},
     {u"Sorry_cannot_move_files", u"moving recordings to the card failed", u""},
+    {u"Sorry_cannot_delete_files", u"some recordings could not be deleted", u""},
+    {u"Sorry_cannot_open_file", u"a listed recording cannot be played (moved or deleted)", u""},
     // Main menu.
     {u"MainMenu", u"main menu caption", u""},
     {u"About", u"main menu button", u""},

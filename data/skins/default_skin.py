@@ -8,7 +8,7 @@ than 240 logical pixels of height, so even a landscape phone keeps every control
 from skin_parts import (ACCENT, ACCENT_PRESSED, ACCENT_TEXT, BACKGROUND, BODY, CAPTION, LABEL, DIVIDER, ELAPSED,
                         MATCH, PLAYBACK, PRESSED, RAISED, ROW_TITLE, SHEET, SURFACE, TEXT, TEXT_DISABLED,
                         TEXT_SECONDARY, TITLE, Parts)
-from skin_source_writer import node, colour, picture
+from skin_source_writer import node, colour, picture, quote
 
 COLUMN = 720     # the widest a screen's column of controls grows
 MARGIN = 12      # between a column and the screen's edges
@@ -17,6 +17,12 @@ SHEET_WIDTH = 560
 ROW_ICONS = [("main_memory", "memory", False), ("main_memory_incoming", "incoming", False),
              ("main_memory_outgoing", "outgoing", False), ("card", "card", True),
              ("card_incoming", "incoming", True), ("card_outgoing", "outgoing", True)]
+
+
+def bound(button, key):
+    """The button also clicks from a key of the keyboard (the program's key name)."""
+    button.props.append(("string", "bind_key", quote(key)))
+    return button
 
 
 def scroll_borders(top, bottom):
@@ -50,13 +56,13 @@ class DefaultSkin:
                                   ("#disabled", SURFACE, TEXT_DISABLED)):
             disc = k.disc_picture(56, fill, SURFACE, ring=ring)
             looks.append(node("node", state, kids=[k.image(disc, ax="CENTER", ay="CENTER", size=(56, 56))]))
-        return node("button", "btnRecord", ax="CENTER", ay="CENTER", size=(56, 56), kids=looks)
+        return bound(node("button", "btnRecord", ax="CENTER", ay="CENTER", size=(56, 56), kids=looks), "R")
 
     def key(self, id, digit, letters, glyph=None):
         k = self.k
         if glyph:
-            return k.filled_button(id, glyph=glyph, radius=10, backdrop=SURFACE, bmin=(3, 2), bmax=(3, 2),
-                                   size=(48, 48), ratio=1)
+            return bound(k.filled_button(id, glyph=glyph, radius=10, backdrop=SURFACE, bmin=(3, 2), bmax=(3, 2),
+                                         size=(48, 48), ratio=1), "Backspace")
         if not letters:
             labels = k.text(None, TEXT, TITLE, True, text=digit)
         else:
@@ -69,7 +75,7 @@ class DefaultSkin:
         for look in button.kids:
             look.kids = []
         button.kids.append(labels)
-        return button
+        return bound(button, digit)
 
     def keyboard(self):
         k = self.k
@@ -94,7 +100,7 @@ class DefaultSkin:
         ])
         bottom = node("node", size=(0, 64), kids=[
             k.fill(SURFACE), k.fill(DIVIDER, ay="MIN_SIDE", size=(0, 1)),
-            k.ghost_button("btnMenu", "menu", SURFACE, ax="MIN_SIDE", ay="CENTER", bmin=(8, 0)),
+            bound(k.ghost_button("btnMenu", "menu", SURFACE, ax="MIN_SIDE", ay="CENTER", bmin=(8, 0)), "M"),
             self.record_button(),
         ])
         lst = node("vlist", "list", ratio=1, props=scroll_borders(4, 8))

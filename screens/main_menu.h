@@ -1,0 +1,40 @@
+#pragma once
+// The main screen's menu: the four-button row (About, Help, Minimize, Exit), the File commands
+// that act on the records the main list shows, and the Settings with their submenus. Commands
+// that change a setting save it and show "Settings" again, so its rows stay in place and only the
+// check marks change.
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "screens/menu.h"
+#include "screens/screen_context.h"
+
+class MainScreen;
+class ReloadOverlay;
+
+class MainMenu final : public MenuProvider {
+public:
+    MainMenu(ScreenContext& context, MainScreen& screen);
+    ~MainMenu() override;
+
+    void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
+
+    // The text of the about overlay: the program's name and version.
+    static std::u16string about_text();
+    // Where Help points: the help page of the current language.
+    std::u16string help_path() const;
+
+private:
+    void fill_file(std::vector<MenuItem>& items);
+    void fill_settings(std::vector<MenuItem>& items);
+    void fill_choices(std::initializer_list<std::u16string_view> commands, std::u16string_view current,
+                      bool check_first, std::vector<MenuItem>& items);
+    void save_settings();
+    bool fill_language(std::u16string_view command, std::vector<MenuItem>& items);
+
+    ScreenContext& m_context;
+    MainScreen& m_screen;
+    std::unique_ptr<ReloadOverlay> m_reload;
+};

@@ -1,0 +1,383 @@
+#include "screens/main_screen.h"
+
+#include <algorithm>
+
+#include "document/document.h"
+#include "document/record_files.h"
+#include "lang/text_variables.h"
+#include "os/log.h"
+#include "os/path.h"
+#include "screens/main_menu.h"
+#include "skin/key_event.h"
+#include "skin/simple_widgets.h"
+#include "skin/skin_exceptions.h"
+#include "skin/text_widget.h"
+
+namespace {
+
+bool is_press(const KeyEvent& event) { return event.pressed && event.fresh; }
+
+// What the row's second line says: the title, or the file's name for a file without one.
+std::u16string name_of(const RecordEntry& record) {
+    return record.title.empty() ? os::title_of(record.path) : record.title;
+}
+
+void show_text(Widget* widget, const std::u16string& text, std::optional<size_t> match, size_t length, Color color) {
+    if (!widget) return;
+    widget->set_text(text);
+    if (auto* shown = dynamic_cast<TextWidget*>(widget)) {
+        if (match) shown->set_highlight(*match, length, color);
+    }
+}
+
+}  // namespace
+
+MainScreen::MainScreen(ScreenContext& context, MainScreenHooks hooks)
+    : FormScreen(context, u"FormMain"),
+      m_hooks(std::move(hooks)),
+      m_confirmation(std::make_unique<ConfirmationDialog>(context)),
+      m_error(std::make_unique<ErrorDialog>(context)),
+      m_rename(std::make_unique<RenameDialog>(context)),
+      m_menu(std::make_unique<Menu>(context)),
+      m_main_menu(std::make_unique<MainMenu>(context, *this)) {
+    m_menu->set_provider(m_main_menu.get());
+    m_key_map.load(u"%app_path%/keyboard.txt");
+    context.document.add_observer(this);
+}
+
+MainScreen::~MainScreen() {
+    context().document.remove_observer(this);
+    // The screens it owns leave the stack before it does.
+    m_menu.reset();
+    m_rename.reset();
+    m_error.reset();
+    m_confirmation.reset();
+}
+
+void MainScreen::build_all() {
+    build();
+    m_menu->build();
+    m_confirmation->build();
+    m_error->build();
+    m_rename->build();
+}
+
+void MainScreen::attach_nodes() {
+    m_record = &control(u"btnRecord");
+    m_filter_button = &control(u"btnFilter");
+    m_close_filter = &control(u"btnCloseFilter");
+    m_menu_button = &control(u"btnMenu");
+    m_keyboard = &node(u"KeyboardContainer");
+    m_list = dynamic_cast<VListWidget*>(&node(u"list"));
+    if (!m_list) throw NodeNotFound(u"FormMain", u"list");
+    for (int digit = 0; digit < 10; ++digit) {
+        const char16_t id[] = {u'b', u'u', u't', u't', u'o', u'n', static_cast<char16_t>(u'0' + digit), 0};
+        m_digit_buttons[digit] = &control(id);
+    }
+    m_hash_button = &control(u"button_hash");
+    m_backspace_button = &control(u"button_backspace");
+
+    const Properties& skin = context().skin;
+    m_icons.load(skin);
+    const auto filtered = skin.find_element(u"filtered_color");
+    m_filtered_color = filtered ? skin.get_color(*filtered, u"color", Color{0, 0, 0, 255}) : Color{0, 0, 0, 255};
+
+    m_list->set_adapter(this);
+    show_search_controls(m_search_open);
+    recompute_visible();
+}
+
+void MainScreen::on_rebuilt() {
+    // The search survives a skin reload (a language change from the menu).
+    show_search_controls(m_search_open);
+}
+
+// ---- the list -------------------------------------------------------------------------------
+
+void MainScreen::build_row(Widget& row, int32_t) {
+    if (!row.bind(context().skin, u"Record")) throw NodeNotFoundInSkin(u"Record");
+}
+
+void MainScreen::bind_row(Widget& row, int32_t index) {
+    if (index < 0 || index >= static_cast<int32_t>(m_visible.size())) return;
+    const RecordEntry& record = context().document.records().at(static_cast<size_t>(m_visible[index]));
+    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
+        icon->set_picture(m_icons.picture_for(record.path));
+    }
+    const RowMatch match = row_match(index);
+    show_text(row.find_child(u"artist"), record.artist, match.artist, m_filter.size(), m_filtered_color);
+    show_text(row.find_child(u"name"), name_of(record), match.name, m_filter.size(), m_filtered_color);
+}
+
+MainScreen::RowMatch MainScreen::row_match(int32_t row) const {
+    RowMatch match;
+    if (m_filter.empty() || row < 0 || row >= static_cast<int32_t>(m_visible.size())) return match;
+    const RecordEntry& record = context().document.records().at(static_cast<size_t>(m_visible[row]));
+    match.artist = screens::t9_match(m_filter, record.artist, m_key_map);
+    if (!match.artist) match.name = screens::t9_match(m_filter, name_of(record), m_key_map);
+    return match;
+}
+
+void MainScreen::on_item_activated(VListWidget&, int32_t index) { activate_row(index); }
+
+bool MainScreen::is_visible_record(const RecordEntry& record) const {
+    if (m_filter.empty()) return true;
+    return screens::t9_match(m_filter, record.artist, m_key_map) ||
+           screens::t9_match(m_filter, name_of(record), m_key_map);
+}
+
+int32_t MainScreen::row_of(int32_t record) const {
+    const auto found = std::lower_bound(m_visible.begin(), m_visible.end(), record);
+    if (found == m_visible.end() || *found != record) return -1;
+    return static_cast<int32_t>(found - m_visible.begin());
+}
+
+void MainScreen::recompute_visible() {
+    const RecordList& records = context().document.records();
+    m_visible.clear();
+    m_visible.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (is_visible_record(records.at(i))) m_visible.push_back(static_cast<int32_t>(i));
+    }
+    if (m_list) m_list->reset(static_cast<int32_t>(m_visible.size()));
+}
+
+std::vector<std::u16string> MainScreen::visible_paths() const {
+    std::vector<std::u16string> paths;
+    const RecordList& records = context().document.records();
+    for (int32_t index : m_visible) paths.push_back(records.at(static_cast<size_t>(index)).path);
+    return paths;
+}
+
+// ---- the search -----------------------------------------------------------------------------
+
+void MainScreen::show_search_controls(bool open) {
+    if (!m_filter_button) return;
+    m_filter_button->set_visible_now(!open);
+    m_close_filter->set_visible_now(open);
+    m_keyboard->set_visible(open);
+    mark_redraw();
+}
+
+void MainScreen::open_search() {
+    if (!m_list) build();
+    m_search_open = true;
+    show_search_controls(true);
+}
+
+void MainScreen::reset_search() {
+    if (!m_list) build();
+    m_search_open = false;
+    m_filter.clear();
+    show_search_controls(false);
+    recompute_visible();
+}
+
+void MainScreen::type_key(char16_t key) {
+    if (m_visible.empty()) return;
+    m_filter.push_back(key);
+    recompute_visible();
+}
+
+void MainScreen::backspace() {
+    if (m_filter.empty()) {
+        reset_search();
+        return;
+    }
+    m_filter.pop_back();
+    recompute_visible();
+}
+
+// ---- commands -------------------------------------------------------------------------------
+
+void MainScreen::start_recording() { context().document.record(false, u"", u"", call_direction_none); }
+
+void MainScreen::activate_row(int32_t row) {
+    if (row < 0 || row >= static_cast<int32_t>(m_visible.size())) return;
+    Document& document = context().document;
+    // The entry is copied: playing stops a recording, which may change the list.
+    const RecordEntry record = document.records().at(static_cast<size_t>(m_visible[row]));
+    if (!document.play(record.path)) {
+        os::log() << u"main screen: cannot play " << record.path << u"\n";
+        show_error_text(u"Sorry_cannot_open_file");
+        return;
+    }
+    if (m_hooks.show_playback) m_hooks.show_playback(document.current_record());
+}
+
+void MainScreen::ask_delete_visible() {
+    const std::u16string question =
+        lang::set_count(text_of(u"Confirm_deleting"), static_cast<long long>(m_visible.size()));
+    m_confirmation->ask(question, [this] { delete_visible(); });
+}
+
+void MainScreen::delete_visible() {
+    os::log() << u"os::delete_file 3\n";
+    const std::vector<std::u16string> paths = visible_paths();
+    int kept = 0;
+    for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
+        if (!context().document.remove_record(*path)) ++kept;
+    }
+    reset_search();
+    if (kept > 0) show_error_text(u"Sorry_cannot_delete_files");
+}
+
+bool MainScreen::can_move_visible() const {
+    if (context().document.storages().size() < 2) return false;
+    const RecordList& records = context().document.records();
+    return std::any_of(m_visible.begin(), m_visible.end(),
+                       [&](int32_t index) { return is_in_main_memory(records.at(static_cast<size_t>(index)).path); });
+}
+
+int MainScreen::move_visible() {
+    Document& document = context().document;
+    const std::vector<StorageEntry> storages = document.storages();
+    if (storages.size() < 2) return 0;
+    const std::u16string destination = os::strip_separator(storages.back().path);
+    const std::u16string main_memory = os::strip_separator(storages.front().path);
+    int moved = 0;
+    int failed = 0;
+    for (const std::u16string& path : visible_paths()) {
+        if (!is_in_main_memory(path)) continue;
+        // A call recording stays a call recording: its "Incoming" or "Outgoing" folder comes along.
+        const std::u16string folder = os::strip_separator(os::folder_of(path));
+        std::u16string target = destination;
+        if (os::is_under(folder, main_memory) && folder.size() > main_memory.size()) {
+            target += folder.substr(main_memory.size());
+        }
+        if (document.move_record(path, target).empty()) {
+            ++failed;
+        } else {
+            ++moved;
+        }
+    }
+    // Every file that fits is moved; the user hears once about the ones that stayed.
+    if (failed > 0) show_error_text(u"Sorry_cannot_move_files");
+    return moved;
+}
+
+void MainScreen::open_menu() { m_menu->open(u"MainMenu", u"", true); }
+
+void MainScreen::show_error_text(std::u16string_view key) { m_error->show_error(text_of(key)); }
+
+// ---- input ----------------------------------------------------------------------------------
+
+void MainScreen::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_record) {
+        start_recording();
+    } else if (widget == m_filter_button) {
+        open_search();
+    } else if (widget == m_close_filter) {
+        reset_search();
+    } else if (widget == m_menu_button) {
+        open_menu();
+    } else if (widget == m_hash_button) {
+        type_key(u'#');
+    } else if (widget == m_backspace_button) {
+        backspace();
+    } else {
+        for (int digit = 0; digit < 10; ++digit) {
+            if (widget == m_digit_buttons[digit]) type_key(static_cast<char16_t>(u'0' + digit));
+        }
+    }
+}
+
+bool MainScreen::on_key(const KeyEvent& event) {
+    if (!is_press(event)) return FormScreen::on_key(event);
+    const int32_t code = event.code;
+    if (code >= key::Digit0 && code <= key::Digit0 + 9) {
+        // Typing on the hardware keys opens the search as the search button would.
+        if (!m_search_open) open_search();
+        type_key(static_cast<char16_t>(u'0' + (code - key::Digit0)));
+        return true;
+    }
+    if (code == key::Hash || code == key::Star) {
+        if (!m_search_open) open_search();
+        type_key(code == key::Hash ? u'#' : u'*');
+        return true;
+    }
+    if (code == key::Backspace && m_search_open) {
+        backspace();
+        return true;
+    }
+    // The skin binds these to their buttons; a skin that does not still gets them.
+    if (code == key::letter('R')) {
+        start_recording();
+        return true;
+    }
+    if (code == key::letter('M') || code == key::ContextMenu) {
+        open_menu();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
+
+// ---- the document's events ------------------------------------------------------------------
+
+void MainScreen::record_inserted(int32_t index) {
+    // Later records move down by one.
+    const auto first_after = std::lower_bound(m_visible.begin(), m_visible.end(), index);
+    for (auto it = first_after; it != m_visible.end(); ++it) ++*it;
+    const RecordList& records = context().document.records();
+    if (index < 0 || static_cast<size_t>(index) >= records.size()) return;
+    if (!is_visible_record(records.at(static_cast<size_t>(index)))) return;
+    const auto row = m_visible.insert(first_after, index);
+    if (m_list) m_list->insert_item(static_cast<int32_t>(row - m_visible.begin()));
+}
+
+void MainScreen::record_deleted(int32_t index) {
+    const int32_t row = row_of(index);
+    const auto first_after = std::upper_bound(m_visible.begin(), m_visible.end(), index);
+    for (auto it = first_after; it != m_visible.end(); ++it) --*it;
+    if (row < 0) return;
+    m_visible.erase(m_visible.begin() + row);
+    if (m_list) m_list->remove_item(row);
+}
+
+void MainScreen::record_changed(int32_t index) {
+    const int32_t row = row_of(index);
+    if (row >= 0 && m_list) m_list->refresh_item(row);
+}
+
+void MainScreen::on_document_event(const DocumentEvent& event) {
+    if (!m_list) build();
+    switch (event.code) {
+        case DocumentEvent::ListRebuilt:
+            reset_search();
+            break;
+        case DocumentEvent::RecordInserted:
+            record_inserted(event.parameter);
+            break;
+        case DocumentEvent::RecordDeleted:
+            record_deleted(event.parameter);
+            break;
+        case DocumentEvent::RecordRenamed:
+            record_changed(event.parameter);
+            break;
+        case DocumentEvent::RecordingStarted:
+            reset_search();
+            m_list->ensure_visible(row_of(event.parameter));
+            if (m_hooks.show_recording) m_hooks.show_recording();
+            break;
+        case DocumentEvent::AppendStarted:
+            if (m_hooks.show_recording) m_hooks.show_recording();
+            break;
+        case DocumentEvent::CardProblem:
+            show_error_text(u"Sorry_card_problem");
+            break;
+        case DocumentEvent::WriterFailed:
+            show_error_text(u"Sorry_no_memory");
+            break;
+        case DocumentEvent::BufferFailed:
+            show_error_text(u"Sorry_too_slow_device");
+            break;
+        default:
+            break;
+    }
+}
+
+void MainScreen::show_running_recording() {
+    if (!context().document.is_recording()) return;
+    on_document_event(
+        {DocumentEvent::RecordingStarted, context().document.records().find(context().document.current_record().path)});
+}

@@ -1,0 +1,254 @@
+// The main screen on the shipped skin, driven through its buttons, keys and the document's events:
+// the search, the rows it shows, deleting and moving exactly what is visible, and the hand-overs.
+#include "screens/main_screen.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "document/document.h"
+#include "os/path.h"
+#include "os/text.h"
+#include "skin/key_event.h"
+#include "skin/text_widget.h"
+#include "tests/screens/main_screen_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using screen_test::MainScreenFixture;
+
+class MainScreenTest : public MainScreenFixture {};
+
+TEST_F(MainScreenTest, SearchKeepsWordStartsAndDrawsTheMatch) {
+    add_record(main_folder, "Bob");
+    add_record(main_folder, "the cat");
+    add_record(main_folder, "xabc");
+    add_record(main_folder, "Zed");
+    MainScreen& screen = open_screen();
+    EXPECT_EQ(screen.list().count(), 4);
+    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
+
+    tap(*screen.find_child(u"btnFilter"));
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_TRUE(screen.find_child(u"KeyboardContainer")->is_visible());
+    EXPECT_TRUE(screen.find_child(u"btnCloseFilter")->is_visible());
+    EXPECT_FALSE(screen.find_child(u"btnFilter")->is_visible());
+
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(screen.filter(), u"2");
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"the cat"}));
+    // The matched letter of "the cat" is drawn in the skin's match colour.
+    for (int32_t row = 0; row < screen.list().count(); ++row) {
+        auto* name = dynamic_cast<TextWidget*>(screen.list().row_for(row)->find_child(u"name"));
+        ASSERT_NE(name, nullptr);
+        if (name->text() != u"the cat") continue;
+        EXPECT_EQ(screen.row_match(row).name, 4u);
+        bool found = false;
+        for (const auto& line : name->shown_lines()) {
+            for (const auto& piece : line) found |= piece.text == u"c" && piece.color != name->color();
+        }
+        EXPECT_TRUE(found);
+    }
+
+    // "bob" on 2-6-2; a fourth key is longer than every text: nothing shows, and further keys are
+    // ignored while nothing does.
+    tap(*screen.find_child(u"button6"));
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(screen.list().count(), 0);
+    press_key(key::digit(3));
+    EXPECT_EQ(screen.filter(), u"2622");
+
+    // Backspace takes keys back, and closes the search once there are none.
+    press_key(key::Backspace);
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
+    for (int i = 0; i < 3; ++i) press_key(key::Backspace);
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_EQ(screen.list().count(), 4);
+    press_key(key::Backspace);
+    frame();
+    EXPECT_FALSE(screen.is_search_open());
+    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
+    EXPECT_TRUE(screen.find_child(u"btnFilter")->is_visible());
+
+    // A digit key opens the search by itself; the close button clears it.
+    press_key(key::digit(9));
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Zed", u"xabc"}));
+    tap(*screen.find_child(u"btnCloseFilter"));
+    EXPECT_EQ(screen.filter(), u"");
+    EXPECT_EQ(screen.list().count(), 4);
+}
+
+TEST_F(MainScreenTest, ANewRecordingResetsTheSearchAndBringsUpTheRecordingScreen) {
+    add_record(main_folder, "Bob");
+    MainScreen& screen = open_screen();
+    press_key(key::digit(9));
+    EXPECT_EQ(screen.list().count(), 0);
+
+    press_key(key::letter('R'));
+    ASSERT_TRUE(document->is_recording());
+    EXPECT_EQ(recording_screens, 1);
+    EXPECT_FALSE(screen.is_search_open());
+    EXPECT_EQ(screen.filter(), u"");
+    EXPECT_EQ(screen.list().count(), 2);
+    const int32_t index = document->records().find(document->current_record().path);
+    EXPECT_EQ(screen.visible()[static_cast<size_t>(index)], index);
+    document->stop();
+}
+
+TEST_F(MainScreenTest, RowsFollowInsertionsDeletionsAndChanges) {
+    add_record(main_folder, "Bob");
+    add_record(main_folder, "Olga");
+    add_record(main_folder, "Carl");
+    MainScreen& screen = open_screen();
+    press_key(key::digit(2));  // Bob and Carl
+    ASSERT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"Carl"}));
+
+    // A record that the search hides goes away: no row changes, the rows still show their records.
+    EXPECT_TRUE(document->remove_record(path_of("Olga")));
+    EXPECT_EQ(screen.list().count(), 2);
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"Carl"}));
+
+    // The next scan finds a new file: a row only when the search lets it through.
+    const std::string dora = add_file(main_folder, "Dora");
+    const std::string ben = add_file(main_folder, "Ben");
+    document->load_secondary_things();
+    ASSERT_TRUE(run_until([&] { return !document->is_scanning(); }));
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"Carl", u"Ben"}));
+
+    // A shown record deleted by another program: the tap reports it, nothing else happens.
+    fs::remove(path_of("Carl"));
+    const int32_t carl = row_named(screen, u"Carl");
+    ASSERT_GE(carl, 0);
+    screen.activate_row(carl);
+    EXPECT_TRUE(screen.error_dialog().is_shown());
+    EXPECT_EQ(screen.error_dialog().message(), language.translate(u"Sorry_cannot_open_file"));
+    screen.error_dialog().close();
+    EXPECT_EQ(playbacks, 0);
+}
+
+TEST_F(MainScreenTest, DeleteTakesExactlyTheVisibleRecordsAfterOneConfirmation) {
+    add_record(main_folder, "Bob");
+    add_record(main_folder, "the cat");
+    add_record(main_folder, "Zed");
+    MainScreen& screen = open_screen();
+    press_key(key::digit(2));
+    screen.ask_delete_visible();
+    EXPECT_EQ(screen.confirmation().question(), u"Recordings to delete: 2. Delete them?");
+    press_key(key::Enter);
+    EXPECT_FALSE(fs::exists(path_of("Bob")));
+    EXPECT_FALSE(fs::exists(path_of("the cat")));
+    EXPECT_TRUE(fs::exists(path_of("Zed")));
+    EXPECT_FALSE(screen.is_search_open());
+    EXPECT_EQ(document->records().size(), 1u);
+    EXPECT_EQ(screen.list().count(), 1);
+
+    // Without a search: everything, after the one question.
+    add_record(main_folder, "Eve");
+    screen.ask_delete_visible();
+    EXPECT_EQ(screen.confirmation().question(), u"Recordings to delete: 2. Delete them?");
+    tap(*screen.confirmation().find_child(u"btnOk"));
+    EXPECT_EQ(document->records().size(), 0u);
+    EXPECT_EQ(screen.list().count(), 0);
+    EXPECT_FALSE(screen.error_dialog().is_shown());
+}
+
+TEST_F(MainScreenTest, RecordsThatCannotBeDeletedStayAndAreReported) {
+    add_record(main_folder, "Bob");
+    add_record(card_folder(), "Card one");
+    add_record(card_folder(), "Card two");
+    MainScreen& screen = open_screen();
+    ASSERT_EQ(screen.list().count(), 3);
+    make_undeletable(card_folder());
+
+    screen.ask_delete_visible();
+    press_key(key::Enter);
+    allow_deleting(card_folder());
+    EXPECT_FALSE(fs::exists(path_of("Bob")));
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Card one", u"Card two"}));
+    ASSERT_TRUE(screen.error_dialog().is_shown());
+    EXPECT_EQ(screen.error_dialog().message(), language.translate(u"Sorry_cannot_delete_files"));
+}
+
+TEST_F(MainScreenTest, MoveTakesTheVisibleMainMemoryRecordsToTheLastStorage) {
+    add_record(main_folder, "Bob");
+    add_record(main_folder + "/Incoming", "Bill");
+    add_record(main_folder, "Zed");
+    const std::string card = card_folder();
+    add_file(card, "Bob");  // already there: the moved one gets a name of its own
+    add_record(card, "Bea");
+    MainScreen& screen = open_screen();
+    press_key(key::digit(2));
+    ASSERT_TRUE(screen.can_move_visible());
+
+    EXPECT_EQ(screen.move_visible(), 2);
+    EXPECT_FALSE(screen.error_dialog().is_shown());
+    EXPECT_FALSE(fs::exists(main_folder + "/Bob.wav"));
+    EXPECT_FALSE(fs::exists(main_folder + "/Incoming/Bill.wav"));
+    EXPECT_TRUE(fs::exists(main_folder + "/Zed.wav"));
+    EXPECT_TRUE(fs::exists(card + "/Incoming/Bill.wav"));
+    EXPECT_TRUE(fs::exists(card + "/Bob.wav"));
+    EXPECT_TRUE(fs::exists(card + "/Bob~1.wav"));
+    // The records follow their files, and their rows show them on the card.
+    const RecordList& records = document->records();
+    for (int32_t row = 0; row < screen.list().count(); ++row) {
+        const RecordEntry& record = records.at(static_cast<size_t>(screen.visible()[static_cast<size_t>(row)]));
+        EXPECT_TRUE(os::is_under(record.path, os::from_utf8(card))) << os::to_utf8(record.path);
+        EXPECT_TRUE(fs::exists(os::to_utf8(record.path)));
+    }
+    // Nothing visible in main memory any more.
+    EXPECT_FALSE(screen.can_move_visible());
+}
+
+TEST_F(MainScreenTest, AMoveThatFailsKeepsTheFileAndSaysSo) {
+    add_record(main_folder + "/Outgoing", "Olga");
+    const std::string card = card_folder();
+    // The card's "Outgoing" cannot become a folder.
+    write_bytes(card + "/Outgoing", "x");
+    MainScreen& screen = open_screen();
+    EXPECT_EQ(screen.move_visible(), 0);
+    EXPECT_TRUE(fs::exists(main_folder + "/Outgoing/Olga.wav"));
+    EXPECT_EQ(document->records().find(os::from_utf8(main_folder + "/Outgoing/Olga.wav")), 0);
+    ASSERT_TRUE(screen.error_dialog().is_shown());
+    EXPECT_EQ(screen.error_dialog().message(), language.translate(u"Sorry_cannot_move_files"));
+}
+
+TEST_F(MainScreenTest, KeyboardSelectsAndPlaysAndErrorsShowTheirTexts) {
+    add_record(main_folder, "Bob");
+    add_record(main_folder, "Ann");
+    MainScreen& screen = open_screen();
+    press_key(key::Enter);  // no selection: nothing plays
+    EXPECT_EQ(playbacks, 0);
+    press_key(key::Down);
+    EXPECT_EQ(screen.list().selection(), 0);
+    press_key(key::Down);
+    press_key(key::Enter);
+    ASSERT_EQ(playbacks, 1);
+    EXPECT_TRUE(document->is_playing());
+    EXPECT_EQ(played_path, document->records().at(static_cast<size_t>(screen.visible()[1])).path);
+    document->stop();
+
+    press_key(key::letter('M'));
+    EXPECT_TRUE(screen.menu().is_shown());
+    screen.menu().close();
+
+    const std::pair<int32_t, std::u16string_view> errors[] = {{DocumentEvent::CardProblem, u"Sorry_card_problem"},
+                                                              {DocumentEvent::WriterFailed, u"Sorry_no_memory"},
+                                                              {DocumentEvent::BufferFailed, u"Sorry_too_slow_device"}};
+    for (const auto& [code, key] : errors) {
+        screen.on_document_event({code, 0});
+        EXPECT_TRUE(screen.error_dialog().is_shown());
+        EXPECT_EQ(screen.error_dialog().message(), language.translate(key));
+        press_key(key::Enter);
+        EXPECT_FALSE(screen.error_dialog().is_shown());
+    }
+}
+
+}  // namespace
