@@ -177,6 +177,7 @@ void MainScreen::type_key(char16_t key) {
     if (m_visible.empty()) return;
     m_filter.push_back(key);
     recompute_visible();
+    log_search();
 }
 
 void MainScreen::backspace() {
@@ -186,6 +187,12 @@ void MainScreen::backspace() {
     }
     m_filter.pop_back();
     recompute_visible();
+    log_search();
+}
+
+void MainScreen::log_search() const {
+    // What a user typed and found, for a report of a search that "finds nothing".
+    os::log() << u"main screen: search " << m_filter << u" shows " << static_cast<int64_t>(m_visible.size()) << u"\n";
 }
 
 // ---- commands -------------------------------------------------------------------------------

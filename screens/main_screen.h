@@ -115,6 +115,7 @@ private:
     // The row of a record index, -1 when it is not visible.
     int32_t row_of(int32_t record) const;
     void show_search_controls(bool open);
+    void log_search() const;
     void record_inserted(int32_t index);
     void record_deleted(int32_t index);
     void record_changed(int32_t index);
