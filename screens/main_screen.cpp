@@ -17,12 +17,19 @@ namespace {
 
 bool is_press(const KeyEvent& event) { return event.pressed && event.fresh; }
 
-// What the row's second line says: the title, or the file's name for a file without one.
-std::u16string name_of(const RecordEntry& record) {
-    return record.title.empty() ? os::title_of(record.path) : record.title;
+// What the row's second line says: the title, or the file's name for a file without one. A view,
+// as the search reads it for every record on every keystroke.
+std::u16string_view name_of(const RecordEntry& record) {
+    if (!record.title.empty()) return record.title;
+    std::u16string_view name = record.path;
+    const size_t cut = name.find_last_of(u"/\\");
+    if (cut != std::u16string_view::npos) name.remove_prefix(cut + 1);
+    const size_t dot = name.rfind(u'.');
+    if (dot != std::u16string_view::npos && dot > 0) name = name.substr(0, dot);
+    return name;
 }
 
-void show_text(Widget* widget, const std::u16string& text, std::optional<size_t> match, size_t length, Color color) {
+void show_text(Widget* widget, std::u16string_view text, std::optional<size_t> match, size_t length, Color color) {
     if (!widget) return;
     widget->set_text(text);
     if (auto* shown = dynamic_cast<TextWidget*>(widget)) {
