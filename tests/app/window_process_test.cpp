@@ -326,4 +326,33 @@ TEST_F(XvfbWindow, RecordsFromTheKeyboardAndFindsTheNoteByItsDigits) {
     EXPECT_EQ(touch->wait(), 0);
 }
 
+// A main skin without the main screen's element: the program says so and ends at the splash
+// timer instead of crashing. Without a window (a message box would wait for its OK button), the
+// message goes to standard error and the log.
+TEST(BrokenSkin, AMainSkinWithoutTheMainScreenEndsTheProgramWithAMessage) {
+    TempRoot root;
+    // A program folder whose "default.skin" is the splash skin: a valid skin without "FormMain".
+    const std::string app = root.path() + "/app";
+    fs::create_directories(app);
+    fs::copy(std::string(QUILLON_BIN_DIR) + "/skins", app + "/skins", fs::copy_options::recursive);
+    fs::copy_file(app + "/skins/bin/splash.skin", app + "/skins/bin/default.skin",
+                  fs::copy_options::overwrite_existing);
+    fs::copy_file(std::string(QUILLON_BIN_DIR) + "/english.lng", app + "/english.lng");
+    ::setenv("QUILLON_APP_DIR", app.c_str(), 1);
+    ::setenv("QUILLON_AUDIO_IN", (root.path() + "/none.wav").c_str(), 1);
+    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+    ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
+    ASSERT_TRUE(os::reg_flush(kKorvel));
+
+    Program touch({"--headless"});
+    ASSERT_TRUE(touch.started());
+    EXPECT_EQ(wait_exit(touch.pid(), 20), 0);
+    touch.forget();
+    const std::string log = os::to_utf8(read_log_text(root.path() + "/Temp/quillon-touch.txt"));
+    EXPECT_NE(log.find("Starter: the main skin is incomplete: element not found in skin: FormMain"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("message: The skin files are missing or damaged, please reinstall"), std::string::npos);
+    ::unsetenv("QUILLON_APP_DIR");
+}
+
 }  // namespace
