@@ -120,8 +120,9 @@ MainScreen::RowMatch MainScreen::row_match(int32_t row) const {
     RowMatch match;
     if (m_filter.empty() || row < 0 || row >= static_cast<int32_t>(m_visible.size())) return match;
     const RecordEntry& record = context().document.records().at(static_cast<size_t>(m_visible[row]));
+    // Each text shows its own match, though one is enough to show the record.
     match.artist = screens::t9_match(m_filter, record.artist, m_key_map);
-    if (!match.artist) match.name = screens::t9_match(m_filter, name_of(record), m_key_map);
+    match.name = screens::t9_match(m_filter, name_of(record), m_key_map);
     return match;
 }
 
@@ -354,40 +355,47 @@ void MainScreen::record_changed(int32_t index) {
 }
 
 void MainScreen::on_document_event(const DocumentEvent& event) {
-    if (!m_list) build();
     switch (event.code) {
-        case DocumentEvent::ListRebuilt:
-            reset_search();
-            break;
-        case DocumentEvent::RecordInserted:
-            record_inserted(event.parameter);
-            break;
-        case DocumentEvent::RecordDeleted:
-            record_deleted(event.parameter);
-            break;
-        case DocumentEvent::RecordRenamed:
-            record_changed(event.parameter);
-            break;
-        case DocumentEvent::RecordingStarted:
-            reset_search();
-            m_list->ensure_visible(row_of(event.parameter));
-            if (m_hooks.show_recording) m_hooks.show_recording();
-            break;
-        case DocumentEvent::AppendStarted:
-            if (m_hooks.show_recording) m_hooks.show_recording();
-            break;
         case DocumentEvent::CardProblem:
             show_error_text(u"Sorry_card_problem");
-            break;
+            return;
         case DocumentEvent::WriterFailed:
             show_error_text(u"Sorry_no_memory");
-            break;
+            return;
         case DocumentEvent::BufferFailed:
             show_error_text(u"Sorry_too_slow_device");
-            break;
+            return;
+        case DocumentEvent::AppendStarted:
+            if (m_hooks.show_recording) m_hooks.show_recording();
+            return;
         default:
             break;
     }
+    // Before the screen is built there are no rows to follow: they are made from the document's
+    // list when it is.
+    if (m_list) {
+        switch (event.code) {
+            case DocumentEvent::ListRebuilt:
+                reset_search();
+                break;
+            case DocumentEvent::RecordInserted:
+                record_inserted(event.parameter);
+                break;
+            case DocumentEvent::RecordDeleted:
+                record_deleted(event.parameter);
+                break;
+            case DocumentEvent::RecordRenamed:
+                record_changed(event.parameter);
+                break;
+            case DocumentEvent::RecordingStarted:
+                reset_search();
+                m_list->ensure_visible(row_of(event.parameter));
+                break;
+            default:
+                break;
+        }
+    }
+    if (event.code == DocumentEvent::RecordingStarted && m_hooks.show_recording) m_hooks.show_recording();
 }
 
 void MainScreen::show_running_recording() {

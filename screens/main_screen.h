@@ -93,7 +93,8 @@ public:
     // The language text of key shown in the error overlay.
     void show_error_text(std::u16string_view key);
 
-    // The texts of a visible row as drawn: where the search matched each (none without a match).
+    // Where the search matches each text of a visible row (none without a search or a match); the
+    // matched run is drawn in the skin's "filtered_color".
     struct RowMatch {
         std::optional<size_t> artist;
         std::optional<size_t> name;
