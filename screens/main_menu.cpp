@@ -28,7 +28,8 @@ MainMenu::MainMenu(ScreenContext& context, MainScreen& screen)
 MainMenu::~MainMenu() = default;
 
 std::u16string MainMenu::about_text() {
-    return std::u16string(u"Quillon Touch ") + QUILLON_VERSION_TEXT + u"\nA voice-notes and call recorder.";
+    // Names only: the same in every language.
+    return std::u16string(u"Quillon Touch ") + QUILLON_VERSION_TEXT;
 }
 
 std::u16string MainMenu::help_path() const { return u"%app_path%/help/" + m_context.skin.translate(u"Help_link"); }
