@@ -10,6 +10,7 @@
 #include "os/path.h"
 #include "os/text.h"
 #include "os/tick.h"
+#include "screens/quick_record_screen.h"
 #include "skin/language_binding.h"
 #include "skin/screen_manager.h"
 #include "skin/skin_exceptions.h"
@@ -43,6 +44,7 @@ Starter::~Starter() {
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
     // The screens leave the stack before it goes, and stop hearing the language before it goes.
+    m_quick_record.reset();
     m_main_screen.reset();
     m_stack.reset();
     m_language_binding.reset();
@@ -101,9 +103,26 @@ void Starter::on_resolution_changed() {
 
 void Starter::set_main_screen_hooks(MainScreenHooks hooks) {
     m_hooks = hooks;
-    if (m_main_screen) m_main_screen->hooks() = std::move(hooks);
+    if (!m_main_screen) return;
+    MainScreenHooks& shown = m_main_screen->hooks();
+    if (hooks.show_recording) shown.show_recording = std::move(hooks.show_recording);
+    if (hooks.show_playback) shown.show_playback = std::move(hooks.show_playback);
+    if (hooks.has_hardware_buttons) shown.has_hardware_buttons = std::move(hooks.has_hardware_buttons);
+    if (hooks.open_quick_record) shown.open_quick_record = std::move(hooks.open_quick_record);
 }
 
+QuickRecordScreen* Starter::quick_record_screen() {
+    if (m_quick_record || !m_context) return m_quick_record.get();
+    try {
+        auto screen = std::make_unique<QuickRecordScreen>(*m_context);
+        screen->build();
+        m_quick_record = std::move(screen);
+    } catch (const SkinException& error) {
+        // A skin without the screen costs the menu item, not the program.
+        os::log() << u"Starter: no quick-record screen: " << os::from_utf8(error.what()) << u"\n";
+    }
+    return m_quick_record.get();
+}
 void Starter::on_timer(Timer&) {
     GameBase& host = m_application.game_base();
     if (!load_language()) {
@@ -152,8 +171,20 @@ bool Starter::open_main_screen() {
     m_host = std::make_unique<WindowScreenHost>(host);
     m_stack = std::make_unique<ScreenManager>(Size{display.width, display.height});
     m_context = std::make_unique<ScreenContext>(ScreenContext{m_properties, m_language, *m_stack, *document, *m_host});
+    MainScreenHooks hooks = m_hooks;
+    if (!hooks.has_hardware_buttons) {
+        hooks.has_hardware_buttons = [this] {
+            QuickRecordScreen* screen = quick_record_screen();
+            return screen && screen->count_buttons() > 0;
+        };
+    }
+    if (!hooks.open_quick_record) {
+        hooks.open_quick_record = [this] {
+            if (QuickRecordScreen* screen = quick_record_screen()) screen->open();
+        };
+    }
     try {
-        auto screen = std::make_unique<MainScreen>(*m_context, m_hooks);
+        auto screen = std::make_unique<MainScreen>(*m_context, std::move(hooks));
         // Every screen it owns is built now: a skin that lacks a part fails here, not at a tap.
         screen->build_all();
         m_main_screen = std::move(screen);

@@ -14,6 +14,7 @@
 
 class Application;
 class LanguageBinding;
+class QuickRecordScreen;
 class ScreenManager;
 class SingleScreen;
 class WindowScreenHost;
@@ -41,8 +42,9 @@ public:
     // The main screen once the main skin is loaded (none before, or when the skin lacks it).
     MainScreen* main_screen() const { return m_main_screen.get(); }
     ScreenManager* screen_stack() const { return m_stack.get(); }
-    // How the main screen reaches the recording, playback and quick-record screens; the hooks
-    // given before the main screen exists are handed to it when it is made.
+    // How the main screen reaches the recording and playback screens; the hooks given before the
+    // main screen exists are handed to it when it is made. The quick-record hooks are filled here
+    // unless given.
     void set_main_screen_hooks(MainScreenHooks hooks);
 
 private:
@@ -58,6 +60,9 @@ private:
     // False when the skin lacks what the main screen needs (the user has been told, the program
     // quits).
     bool open_main_screen();
+    // The quick-record options screen, made when the menu first asks for it: finding the buttons
+    // may ask the desktop's settings service. None when the skin lacks it.
+    QuickRecordScreen* quick_record_screen();
 
     Application& m_application;
     Language m_language;
@@ -71,5 +76,6 @@ private:
     std::unique_ptr<ScreenManager> m_stack;
     std::unique_ptr<ScreenContext> m_context;
     std::unique_ptr<MainScreen> m_main_screen;
+    std::unique_ptr<QuickRecordScreen> m_quick_record;
     bool m_start_finished = false;
 };
