@@ -13,6 +13,16 @@
 #include "skin/widget.h"
 
 namespace {
+// A widget's own visibility animation (a menu's panel sliding in) moves only on ticks, and ticks
+// come with frames: while one runs the screen needs frames, though nothing else asked for one.
+bool has_running_animation(const Widget& widget) {
+    if (widget.animation() && widget.animation()->is_running()) return true;
+    for (const auto& child : widget.children()) {
+        if (has_running_animation(*child)) return true;
+    }
+    return false;
+}
+
 constexpr int32_t kNoDimming = 256;
 constexpr int32_t kOverlayDimming = 128;
 constexpr int32_t kDimStep = 16;
@@ -263,7 +273,9 @@ bool ScreenManager::needs_frame() {
     if (m_redraw_pending || is_transition_running()) return true;
     if (m_stack.empty()) return m_dim != kNoDimming;
     const Entry& entry = m_stack.back();
-    if (entry.screen->needs_redraw() || entry.screen->is_layout_dirty()) return true;
+    if (entry.screen->needs_redraw() || entry.screen->is_layout_dirty() || has_running_animation(*entry.screen)) {
+        return true;
+    }
     return m_dim != (entry.overlay ? kOverlayDimming : kNoDimming);
 }
 

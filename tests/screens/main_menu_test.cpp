@@ -9,6 +9,7 @@
 #include "document/document.h"
 #include "lang/language.h"
 #include "skin/key_event.h"
+#include "skin/visibility_animation.h"
 #include "skin/vlist_widget.h"
 #include "tests/screens/main_screen_fixture.h"
 
@@ -93,11 +94,17 @@ TEST_F(MainMenuTest, MainAndFileMenusOfferWhatTheListAllows) {
 TEST_F(MainMenuTest, SettingsChangeInPlaceAndAreSaved) {
     MainScreen& screen = open_screen();
     screen.open_menu();
+    frame();
     Menu& menu = screen.menu();
     choose(menu, u"Settings");
     // The shipped languages give a choice; no hardware buttons: no quick record.
     EXPECT_EQ(commands(menu),
               (std::vector<std::u16string>{u"AutoRecord", u"Speaker", u"Format", u"Boost", u"Language", u"Cancel"}));
+    // The panel, shown again in place, has slid in completely: frames came until it had.
+    Widget* panel = menu.find_child(u"panel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->is_visible());
+    EXPECT_FALSE(panel->animation() && panel->animation()->is_running());
     EXPECT_EQ(item(menu, u"Format")->text, language.translate(u"Mp3Middle"));
     EXPECT_FALSE(item(menu, u"Speaker")->checked);
 
