@@ -54,6 +54,7 @@ MainScreen::MainScreen(ScreenContext& context, MainScreenHooks hooks)
 
 MainScreen::~MainScreen() {
     context().document.remove_observer(this);
+    if (m_list) m_list->set_adapter(nullptr);
     // The screens it owns leave the stack before it does.
     m_menu.reset();
     m_rename.reset();
