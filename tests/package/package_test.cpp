@@ -103,8 +103,9 @@ TEST_F(Package, NamesItsDependenciesAndPutsEveryFileWhereTheSystemLooks) {
         EXPECT_TRUE(fs::is_regular_file(usr / "share/bash-completion/completions" / program)) << program;
         EXPECT_FALSE(fs::exists(usr / "share/quillon-touch" / program)) << program;
     }
-    for (const char* data : {"skins/bin/splash.skin", "skins/bin/default.skin", "english.lng", "german.lng",
-                             "russian.lng", "keyboard.txt", "Voicbeep.wav", "RecEnd.wav"}) {
+    for (const char* data :
+         {"skins/bin/splash.skin", "skins/bin/default.skin", "english.lng", "german.lng", "russian.lng", "keyboard.txt",
+          "Voicbeep.wav", "RecEnd.wav", "help/english.html", "help/german.html", "help/russian.html"}) {
         EXPECT_TRUE(fs::is_regular_file(usr / "share/quillon-touch" / data)) << data;
     }
     EXPECT_TRUE(fs::is_regular_file(usr / "share/icons/hicolor/scalable/apps/com.korvel.QuillonTouch.svg"));
