@@ -164,10 +164,21 @@ TEST_F(RecordingScreenTest, VoiceActivationSliderSetsTheThresholdAndSavesOnRelea
     release_at(thumb, 0.5);
     EXPECT_NEAR(saved_settings().vas_level, 0.5, 0.01);
 
-    // The threshold shows on the next recording's screen.
+    // The threshold shows on the next recording's screen, and stays through a skin reload (a
+    // language change), as do the title and the paused state.
     document->stop();
     start_voice_note();
     EXPECT_NEAR(bar_value(*recording, u"pbVAS"), 0.5, 0.01);
+    tap(node(u"btnPause"));
+    const std::u16string title = text(*recording, u"btnName");
+    skin.send_reload_skin();
+    frame();
+    EXPECT_NEAR(bar_value(*recording, u"pbVAS"), 0.5, 0.01);
+    EXPECT_EQ(text(*recording, u"btnName"), title);
+    EXPECT_TRUE(visible(*recording, u"btnResume"));
+    EXPECT_FALSE(visible(*recording, u"btnPause"));
+    tap(node(u"btnResume"));
+    EXPECT_FALSE(document->is_paused());
 }
 
 TEST_F(RecordingScreenTest, SpeakerButtonsSwitchAtOnceInAndOutOfACall) {
