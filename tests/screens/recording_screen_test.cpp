@@ -269,6 +269,13 @@ TEST_F(RecordingScreenTest, DraggingWhileTheRecordingEndsIsHarmless) {
     move_to(thumb, 0.3);
     release_at(thumb, 0.3);
     EXPECT_EQ(stack.top(), main.get());
+    // The boost menu goes with the screen.
+    start_voice_note();
+    tap(node(u"btnBoost"));
+    ASSERT_TRUE(menu->is_shown());
+    document->stop();
+    EXPECT_FALSE(menu->is_shown());
+    EXPECT_EQ(stack.top(), main.get());
     // The rename dialog open when the recording ends renames at once.
     start_voice_note();
     record_for(0.3);
