@@ -45,11 +45,8 @@ constexpr TextKey kKeys[] = {
     {u"Sorry_no_memory", u"recording stopped: no memory or space left", u""},
     {u"Sorry_too_slow_device", u"recording stopped: the device could not keep up", u""},
     {u"Sorry_cannot_move_files", u"moving recordings to the card failed", u""},
-    // Playback failures.
-    {u"Sorry_cannot_play", u"playback screen: the file cannot be played", u""},
-    {u"Sorry_cannot_append", u"playback menu: the recording cannot be continued", u""},
-    {u"Sorry_cannot_delete", u"playback menu: the file cannot be deleted", u""},
-    {u"Sorry_cannot_send", u"playback menu: no mail program took the recording", u""},
+    {u"Sorry_cannot_delete_files", u"some recordings could not be deleted", u""},
+    {u"Sorry_cannot_open_file", u"a listed recording cannot be played (moved or deleted)", u""},
     // Main menu.
     {u"MainMenu", u"main menu caption", u""},
     {u"About", u"main menu button", u""},
@@ -78,6 +75,8 @@ constexpr TextKey kKeys[] = {
     {u"Confirm", u"playback menu: confirm deleting", u""},
     {u"Append", u"playback menu: continue this recording", u""},
     {u"Send", u"playback menu: send by e-mail", u""},
+    {u"Sorry_cannot_append", u"playback menu: the recording cannot be continued", u""},
+    {u"Sorry_cannot_send", u"playback menu: no mail program took the recording", u""},
 };
 
 }  // namespace

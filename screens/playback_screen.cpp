@@ -55,7 +55,7 @@ void PlaybackScreen::on_rebuilt() {
 
 bool PlaybackScreen::open(const std::u16string& path) {
     if (!context().document.play(path)) {
-        show_error(u"Sorry_cannot_play");
+        show_error(u"Sorry_cannot_open_file");
         return false;
     }
     refresh(true);
@@ -135,7 +135,7 @@ void PlaybackScreen::play() {
     if (document.is_playing()) {
         document.set_paused(false);
     } else if (!document.play(m_path)) {
-        show_error(u"Sorry_cannot_play");
+        show_error(u"Sorry_cannot_open_file");
     }
     refresh(false);
 }
@@ -210,7 +210,7 @@ void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& it
 void PlaybackScreen::confirm_delete() {
     Document& document = context().document;
     if (document.current_record().path != m_path || !document.remove()) {
-        show_error(u"Sorry_cannot_delete");
+        show_error(u"Sorry_cannot_delete_files");
         return;
     }
     leave();

@@ -198,7 +198,7 @@ TEST_F(PlaybackScreenTest, RecordsOfNoLengthAndFilesThatCannotPlay) {
         EXPECT_FALSE(playback->open(os::from_utf8(folder + "/" + name))) << name;
         EXPECT_FALSE(playback->is_shown());
         ASSERT_TRUE(error->is_shown());
-        EXPECT_EQ(error->message(), u"Sorry, this recording cannot be played.");
+        EXPECT_EQ(error->message(), u"Sorry, this recording cannot be played. It may have been moved or deleted.");
         error->close();
     }
     EXPECT_EQ(stack.top(), main.get());
