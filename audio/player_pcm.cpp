@@ -68,6 +68,23 @@ void PlayerPCM::pause() {
     post_user();
 }
 
+void PlayerPCM::seek_follows() {
+    std::lock_guard guard(lock());
+    m_pending = AudioBlock();
+    if (!m_handle) return;
+    if (m_state == 1) {
+        // The queued buffers come back done and are filled again from the new position; a reset
+        // device plays, so a paused one is paused again.
+        m_handle->reset();
+        if (m_paused) m_handle->pause();
+    } else if (m_state == 2 && m_play_requested) {
+        // Draining the end of the data: that device goes, and playback starts over from the new
+        // position as for a fresh play.
+        close_device_now();
+        reset_device_side();
+    }
+}
+
 void PlayerPCM::set_volume(double volume) {
     std::lock_guard guard(lock());
     m_volume = std::clamp(volume, 0.0, 1.0);

@@ -32,6 +32,10 @@ public:
     // Ends playback now and discards what was pulled; is_finished() is true at once.
     void stop();
     void pause();
+    // A seek of the upstream follows: what was pulled and what the device still holds are dropped,
+    // so that playback goes on from the new position, paused or not. Hold lock() from this call
+    // until the upstream is repositioned: the player pulls only under it.
+    void seek_follows();
     void set_volume(double volume);
     double volume();
     // Peak of the last finished buffer, 0.0 .. 1.0; channel clamped to 0..1.

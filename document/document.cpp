@@ -1,5 +1,9 @@
 #include "document/document.h"
 
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
 #include "app/core/active_scheduler.h"
 #include "app/core/event.h"
 #include "audio/mp3/id3_tag.h"
@@ -337,6 +341,19 @@ bool Document::play(const std::u16string& path) {
     m_player.play();
     m_sleep_inhibitor.hold();
     return true;
+}
+
+bool Document::seek(double fraction) {
+    if (!m_reader) return false;
+    if (!std::isfinite(fraction)) fraction = 0.0;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    const auto length = static_cast<double>(m_reader->info().length());
+    const auto position = static_cast<std::int64_t>(std::floor(length * fraction));
+    // With the player's lock held from its drop to the reader's move, no block of the old
+    // position can be pulled in between.
+    std::lock_guard guard(m_player.lock());
+    m_player.seek_follows();
+    return m_reader->seek(position);
 }
 
 bool Document::remove() {

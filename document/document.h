@@ -77,6 +77,9 @@ public:
     void stop();
     void set_paused(bool paused);
     bool play(const std::u16string& path);
+    // Moves the playback to a fraction (0 .. 1) of the stream: the reader goes to the whole length
+    // unit nearest below length × fraction. False without a playback.
+    bool seek(double fraction);
     // False, with the record left in the list, when the file cannot be deleted.
     bool remove();
     // False when the file could not be renamed or its tag not written; the file, the list and
@@ -116,6 +119,8 @@ public:
     bool is_speaker_on() const { return m_speaker_state; }
     const RecordEntry& current_record() const { return m_current; }
     LevelFilter& level() { return m_level; }
+    // Captured audio not yet handed to the file writer, in bytes of PCM.
+    std::size_t queued_bytes() { return m_buffer.queued_bytes(); }
     DurationFilter& duration() { return m_duration; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }

@@ -75,6 +75,8 @@ constexpr TextKey kKeys[] = {
     {u"Confirm", u"playback menu: confirm deleting", u""},
     {u"Append", u"playback menu: continue this recording", u""},
     {u"Send", u"playback menu: send by e-mail", u""},
+    {u"Sorry_cannot_append", u"playback menu: the recording cannot be continued", u""},
+    {u"Sorry_cannot_send", u"playback menu: no mail program took the recording", u""},
 };
 
 }  // namespace

@@ -1,0 +1,316 @@
+#include "screens/playback_screen.h"
+
+#include <algorithm>
+
+#include "audio/readers/file_reader.h"
+#include "document/document.h"
+#include "os/file_system.h"
+#include "screens/dialogs.h"
+#include "screens/record_formats.h"
+#include "screens/screen_values.h"
+#include "screens/skin_lookups.h"
+#include "skin/button_widget.h"
+#include "skin/simple_widgets.h"
+
+namespace {
+constexpr std::u16string_view menu_command = u"Menu";
+}  // namespace
+
+PlaybackScreen::PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error)
+    : FormScreen(context, u"FormView"), m_menu(menu), m_rename(rename), m_error(error) {
+    context.document.add_observer(this);
+}
+
+PlaybackScreen::~PlaybackScreen() {
+    context().document.remove_observer(this);
+    if (m_menu.provider() == this) m_menu.set_provider(nullptr);
+}
+
+void PlaybackScreen::attach_nodes() {
+    m_icon = &node(u"icon");
+    m_artist = &node(u"frmArtist");
+    m_elapsed = &node(u"frmElapsed");
+    m_left = &node(u"frmLeft");
+    m_info = &node(u"frmInfo");
+    m_size = &node(u"frmSize");
+    m_close = &control(u"btnClose");
+    m_play = &control(u"btnPlay");
+    m_pause = &control(u"btnPause");
+    m_menu_button = &control(u"btnMenu");
+    m_name = &control(u"btnName");
+    m_volume = &control(u"btnVolume");
+    m_position = &control(u"btnPosition");
+    m_level = &node(u"pbLevel");
+    m_volume_bar = &node(u"pbVolume");
+    m_position_bar = &node(u"pbPosition");
+    for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
+    m_icons.load(context().skin);
+}
+
+void PlaybackScreen::on_rebuilt() {
+    refresh(false);
+    m_name->set_text(m_title);
+    update_values();
+}
+
+bool PlaybackScreen::open(const std::u16string& path) {
+    if (!context().document.play(path)) {
+        show_error(u"Sorry_cannot_open_file");
+        return false;
+    }
+    refresh(true);
+    show(false);
+    return true;
+}
+
+void PlaybackScreen::refresh(bool show_title) {
+    if (!m_elapsed) build();
+    Document& document = context().document;
+    const RecordEntry& record = document.current_record();
+    m_path = record.path;
+    if (auto* icon = dynamic_cast<ImageWidget*>(m_icon)) icon->set_picture(m_icons.picture_for(record.path));
+    m_artist->set_text(record.artist);
+    m_elapsed->set_text(screens::duration_text(0));
+    m_left->set_text(screens::duration_text(record.duration));
+    m_info->set_text(screens::record_format_text(record));
+    m_size->set_text(screens::size_text(os::FileInfo(record.path).full_size));
+    const bool stopped = document.is_paused() || !document.is_playing();
+    m_play->set_visible(stopped);
+    m_pause->set_visible(!stopped);
+    screens::show_value(m_volume_bar, document.player().volume());
+    if (show_title) set_title(record.title);
+    if (!stopped) m_live.after(screens::live_values_seconds);
+}
+
+void PlaybackScreen::update_values() {
+    if (!m_elapsed) return;
+    Document& document = context().document;
+    const double duration = document.current_record().duration;
+    FileReader* reader = document.is_playing() ? document.reader() : nullptr;
+    const double position = reader ? std::clamp(reader->info().time(), 0.0, std::max(duration, 0.0)) : 0.0;
+    m_elapsed->set_text(screens::duration_text(position));
+    m_left->set_text(screens::duration_text(duration - position));
+    screens::show_value(m_position_bar, duration > 0 ? position / duration : 0.0);
+    const double level = reader ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
+    screens::show_value(m_level, level);
+}
+
+void PlaybackScreen::tick(double elapsed_seconds) {
+    update_values();
+    FormScreen::tick(elapsed_seconds);
+}
+
+void PlaybackScreen::on_timer(Timer&) {
+    if (!is_shown()) return;
+    update_values();
+    const Document& document = context().document;
+    // At rest (paused or ended) nothing moves, so nothing needs reading.
+    if (document.is_playing() && !document.is_paused()) m_live.after(screens::live_values_seconds);
+}
+
+void PlaybackScreen::set_title(std::u16string title) {
+    m_title = std::move(title);
+    m_name->set_text(m_title);
+}
+
+void PlaybackScreen::apply_title() {
+    Document& document = context().document;
+    if (m_title.empty() || document.current_record().path != m_path) return;
+    document.set_title(m_title);
+    m_path = document.current_record().path;
+}
+
+void PlaybackScreen::show_error(std::u16string_view key) { m_error.show_error(text_of(key)); }
+
+void PlaybackScreen::leave() {
+    // A menu that is carrying out one of this screen's commands closes by itself.
+    if (!m_filling && m_menu.provider() == this && m_menu.is_shown()) m_menu.close();
+    close();
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+void PlaybackScreen::play() {
+    Document& document = context().document;
+    if (document.is_playing()) {
+        document.set_paused(false);
+    } else if (!document.play(m_path)) {
+        show_error(u"Sorry_cannot_open_file");
+    }
+    refresh(false);
+}
+
+void PlaybackScreen::pause() {
+    Document& document = context().document;
+    if (document.is_playing()) document.set_paused(true);
+    refresh(false);
+}
+
+void PlaybackScreen::stop_and_close() {
+    context().document.stop();
+    apply_title();
+    leave();
+}
+
+void PlaybackScreen::seek_to(double fraction) {
+    Document& document = context().document;
+    // After the end there is nothing to move: "btnPlay" starts over instead.
+    if (!document.is_playing()) return;
+    screens::show_value(m_position_bar, fraction);
+    document.seek(fraction);
+}
+
+void PlaybackScreen::seek_by(double seconds) {
+    Document& document = context().document;
+    const double duration = document.current_record().duration;
+    if (!document.is_playing() || !document.reader() || !(duration > 0)) return;
+    const double target = std::clamp(document.reader()->info().time() + seconds, 0.0, duration);
+    seek_to(target / duration);
+}
+
+void PlaybackScreen::set_volume(double volume) {
+    volume = std::clamp(volume, 0.0, 1.0);
+    screens::show_value(m_volume_bar, volume);
+    context().document.player().set_volume(volume);
+}
+
+void PlaybackScreen::open_menu() {
+    m_menu.set_provider(this);
+    m_menu.open(menu_command, u"", true);
+}
+
+void PlaybackScreen::open_rename() {
+    m_rename.open(m_title, [this](const std::u16string& text) {
+        set_title(text);
+        // The screen closed while the rename was open: the name changes now.
+        if (!is_shown()) apply_title();
+    });
+}
+
+void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& items) {
+    m_filling = true;
+    if (command == menu_command) {
+        for (std::u16string_view item : {u"Delete", u"Append", u"Send", u"Cancel"}) {
+            items.push_back(screens::menu_item(item));
+        }
+    } else if (command == u"Delete") {
+        context().document.stop();
+        items.push_back(screens::menu_item(u"Confirm", u"MenuElementRed"));
+        items.push_back(screens::menu_item(u"Cancel"));
+    } else if (command == u"Confirm") {
+        confirm_delete();
+    } else if (command == u"Append") {
+        append();
+    } else if (command == u"Send") {
+        send();
+    }
+    m_filling = false;
+}
+
+void PlaybackScreen::confirm_delete() {
+    Document& document = context().document;
+    if (document.current_record().path != m_path || !document.remove()) {
+        show_error(u"Sorry_cannot_delete_files");
+        return;
+    }
+    leave();
+}
+
+void PlaybackScreen::append() {
+    Document& document = context().document;
+    // A new title waiting for the close is given first, so the recording screen shows it.
+    document.stop();
+    apply_title();
+    if (!document.record_append()) {
+        show_error(u"Sorry_cannot_append");
+        refresh(false);
+        return;
+    }
+    leave();
+}
+
+void PlaybackScreen::send() {
+    const std::u16string path = context().document.current_record().path;
+    if (!m_send || !m_send(path)) show_error(u"Sorry_cannot_send");
+}
+
+// ---- events -----------------------------------------------------------------------------------
+
+void PlaybackScreen::on_document_event(const DocumentEvent& event) {
+    if (!m_elapsed || !is_shown()) return;
+    switch (event.code) {
+        case DocumentEvent::Stopped:
+            refresh(false);
+            break;
+        case DocumentEvent::PausedOrResumed:
+            refresh(false);
+            break;
+        case DocumentEvent::RecordRenamed:
+            m_path = context().document.current_record().path;
+            break;
+        case DocumentEvent::RecordingStarted:
+        case DocumentEvent::AppendStarted:
+        case DocumentEvent::CardProblem:
+            // A recording takes the screen over; a card that went took the file with it.
+            leave();
+            break;
+        default:
+            break;
+    }
+}
+
+void PlaybackScreen::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_close) {
+        stop_and_close();
+    } else if (widget == m_play) {
+        play();
+    } else if (widget == m_pause) {
+        pause();
+    } else if (widget == m_menu_button) {
+        open_menu();
+    } else if (widget == m_name) {
+        open_rename();
+    }
+}
+
+void PlaybackScreen::on_press_changed(Widget* widget, const PointerEvent&) {
+    // The volume is a setting: it is saved once a thumb is let go, not on every step of a drag.
+    auto* thumb = dynamic_cast<ButtonWidget*>(widget);
+    if ((widget == m_volume || widget == m_position) && thumb && !thumb->is_pressed()) {
+        context().document.save_settings();
+    }
+}
+
+void PlaybackScreen::on_drag(Widget* widget, const PointerEvent& event, Point) {
+    if (widget == m_volume) {
+        set_volume(screens::slider_fraction(*m_volume, event.x));
+    } else if (widget == m_position) {
+        seek_to(screens::slider_fraction(*m_position, event.x));
+    }
+}
+
+bool PlaybackScreen::on_key(const KeyEvent& event) {
+    Document& document = context().document;
+    if (screens::is_key_press(event, key::Space)) {
+        if (document.is_playing() && !document.is_paused()) {
+            pause();
+        } else {
+            play();
+        }
+        return true;
+    }
+    if (screens::is_leave_key(event)) {
+        stop_and_close();
+        return true;
+    }
+    if (screens::is_key_press(event, key::Left, true) || screens::is_key_press(event, key::Right, true)) {
+        seek_by(event.code == key::Left ? -seek_step_seconds : seek_step_seconds);
+        return true;
+    }
+    if (screens::is_key_press(event, key::Up, true) || screens::is_key_press(event, key::Down, true)) {
+        set_volume(document.player().volume() + (event.code == key::Up ? volume_step : -volume_step));
+        document.save_settings();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}

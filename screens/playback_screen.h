@@ -1,0 +1,106 @@
+#pragma once
+// The playback screen ("FormView"): plays one recording with play and pause, a position slider
+// that seeks, a volume slider, the level meter, the recording's details, renaming, and the menu
+// "Menu" with Delete (confirmed), Append, Send and Cancel. The main screen owns it and opens it
+// for the row the user chose.
+//
+// Keys: Space plays and pauses, Escape (or Back) closes as "btnClose" does, Left and Right seek
+// 5 s back and forward, Up and Down change the volume.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/core/timer.h"
+#include "document/document_event.h"
+#include "screens/form_screen.h"
+#include "screens/menu.h"
+#include "screens/record_icons.h"
+
+class ErrorDialog;
+class RenameDialog;
+
+class PlaybackScreen final : public FormScreen, public DocumentObserver, public MenuProvider, private TimerObserver {
+public:
+    static constexpr double seek_step_seconds = 5.0;
+    static constexpr double volume_step = 0.1;
+
+    // Hands a recording to the mail program; false when that could not be done.
+    using SendHook = std::function<bool(const std::u16string& path)>;
+
+    // The menu and the dialogs are shared with the other screens; all outlive this one.
+    PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error);
+    ~PlaybackScreen() override;
+
+    void set_send_hook(SendHook hook) { m_send = std::move(hook); }
+
+    // Plays the recording at path from its beginning and shows the screen with its title. A file
+    // that cannot be played shows the error overlay instead (false), never an empty screen.
+    bool open(const std::u16string& path);
+    // Shows the document's current record afresh; show_title puts its title on "btnName".
+    void refresh(bool show_title);
+    // Reads the running values: position, time left, level.
+    void update_values();
+
+    // "btnPlay": resumes, or plays the record again from its beginning once playback has ended.
+    void play();
+    void pause();
+    // "btnClose": playback stops, the record takes the title on "btnName", the screen closes.
+    void stop_and_close();
+    // Positions the playback at a fraction of the recording; nothing without a playback.
+    void seek_to(double fraction);
+    void seek_by(double seconds);
+    void set_volume(double volume);
+    void open_menu();
+    void open_rename();
+    const std::u16string& title() const { return m_title; }
+
+    void on_document_event(const DocumentEvent& event) override;
+    void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
+
+    void on_click(Widget* widget, const PointerEvent& event) override;
+    void on_press_changed(Widget* widget, const PointerEvent& event) override;
+    void on_drag(Widget* widget, const PointerEvent& event, Point delta) override;
+    bool on_key(const KeyEvent& event) override;
+    void tick(double elapsed_seconds) override;
+
+private:
+    void attach_nodes() override;
+    void on_rebuilt() override;
+    void on_timer(Timer& timer) override;
+    void set_title(std::u16string title);
+    // The title on "btnName" becomes the record's when it differs.
+    void apply_title();
+    void show_error(std::u16string_view key);
+    void leave();
+    void append();
+    void send();
+    void confirm_delete();
+
+    Menu& m_menu;
+    RenameDialog& m_rename;
+    ErrorDialog& m_error;
+    SendHook m_send;
+    screens::RecordIcons m_icons;
+    Timer m_live{*this};
+    std::u16string m_path;
+    std::u16string m_title;
+    // Inside fill(): the menu is carrying out one of this screen's commands.
+    bool m_filling = false;
+
+    Widget* m_icon = nullptr;
+    Widget* m_artist = nullptr;
+    Widget* m_elapsed = nullptr;
+    Widget* m_left = nullptr;
+    Widget* m_info = nullptr;
+    Widget* m_size = nullptr;
+    Widget* m_close = nullptr;
+    Widget* m_play = nullptr;
+    Widget* m_pause = nullptr;
+    Widget* m_menu_button = nullptr;
+    Widget* m_name = nullptr;
+    Widget* m_volume = nullptr;
+    Widget* m_position = nullptr;
+    Widget* m_level = nullptr;
+    Widget* m_volume_bar = nullptr;
+    Widget* m_position_bar = nullptr;
+};

@@ -1,0 +1,276 @@
+#include "screens/recording_screen.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "document/document.h"
+#include "os/file_system.h"
+#include "os/path.h"
+#include "screens/dialogs.h"
+#include "screens/record_formats.h"
+#include "screens/screen_values.h"
+#include "screens/skin_lookups.h"
+#include "skin/button_widget.h"
+#include "skin/simple_widgets.h"
+
+namespace {
+
+constexpr std::u16string_view boost_menu = u"Boost";
+constexpr std::u16string_view boost_off = u"BoostOff";
+constexpr std::u16string_view boost_levels[] = {u"BoostOff", u"Boost1", u"Boost2", u"Boost3"};
+
+// Bits per second of the file being written: the coded rate, or the PCM rate for a format
+// without one.
+double file_bit_rate(const RecordEntry& record) {
+    if (record.bit_rate > 0) return record.bit_rate;
+    return static_cast<double>(record.rate) * record.bits * std::max(1, record.channels);
+}
+
+// Seconds that `bytes` more of the file take; no storage problem shows a time past what the
+// duration text can hold.
+double seconds_for(double bytes, double bit_rate) {
+    if (bit_rate <= 0 || !(bytes > 0)) return 0.0;
+    return std::min(bytes * 8 / bit_rate, 1e12);
+}
+
+}  // namespace
+
+RecordingScreen::RecordingScreen(ScreenContext& context, Menu& menu, RenameDialog& rename)
+    : FormScreen(context, u"FormRecording"), m_menu(menu), m_rename(rename) {
+    context.document.add_observer(this);
+}
+
+RecordingScreen::~RecordingScreen() {
+    context().document.remove_observer(this);
+    if (m_menu.provider() == this) m_menu.set_provider(nullptr);
+}
+
+void RecordingScreen::attach_nodes() {
+    m_icon = &node(u"icon");
+    m_speaker = &node(u"speaker");
+    m_artist = &node(u"frmArtist");
+    m_elapsed = &node(u"frmElapsed");
+    m_left = &node(u"frmLeft");
+    m_info = &node(u"frmInfo");
+    m_size = &node(u"frmSize");
+    m_name = &control(u"btnName");
+    m_close = &control(u"btnClose");
+    m_pause = &control(u"btnPause");
+    m_resume = &control(u"btnResume");
+    m_boost = &control(u"btnBoost");
+    m_boost_on = &node(u"BoostOn");
+    m_speaker_on = &control(u"btnSpeakerOn");
+    m_speaker_off = &control(u"btnSpeakerOff");
+    m_vas = &control(u"btnVAS");
+    m_level = &node(u"pbLevel");
+    m_vas_bar = &node(u"pbVAS");
+    for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
+    m_icons.load(context().skin);
+}
+
+void RecordingScreen::on_rebuilt() {
+    refresh(false);
+    m_name->set_text(m_title);
+}
+
+void RecordingScreen::refresh(bool show_title) {
+    if (!m_elapsed) build();
+    Document& document = context().document;
+    const RecordEntry& record = document.current_record();
+    m_path = record.path;
+    if (auto* icon = dynamic_cast<ImageWidget*>(m_icon)) icon->set_picture(m_icons.picture_for(record.path));
+    m_artist->set_text(record.artist);
+    m_elapsed->set_text(screens::duration_text(0));
+    m_info->set_text(screens::record_format_text(record));
+    show_pause_state();
+    show_boost();
+    screens::show_value(m_vas_bar, document.level().vas_level());
+    show_phone_state();
+    if (show_title) set_title(record.title);
+    update_values();
+    // The running values follow the recording while the screen is up.
+    m_live.after(screens::live_values_seconds);
+}
+
+void RecordingScreen::update_values() {
+    if (!m_elapsed) return;
+    Document& document = context().document;
+    const RecordEntry& record = document.current_record();
+    const double bit_rate = file_bit_rate(record);
+    m_elapsed->set_text(screens::duration_text(document.duration().total()));
+    const double free_bytes = os::root_free_space(os::folder_of(record.path));
+    m_left->set_text(screens::duration_text(seconds_for(free_bytes, bit_rate)));
+    screens::show_value(m_level, document.is_recording() ? document.level().current_level() : 0.0);
+    uint64_t size = os::FileInfo(record.path).full_size;
+    if (document.is_recording()) {
+        // What the buffer still holds is PCM; it reaches the file at the file's own rate.
+        const double pcm_rate = static_cast<double>(record.rate) * record.bits * std::max(1, record.channels);
+        if (pcm_rate > 0) size += static_cast<uint64_t>(document.queued_bytes() * (bit_rate / pcm_rate));
+    }
+    m_size->set_text(screens::size_text(size));
+}
+
+void RecordingScreen::tick(double elapsed_seconds) {
+    update_values();
+    FormScreen::tick(elapsed_seconds);
+}
+
+void RecordingScreen::on_timer(Timer&) {
+    if (!is_shown()) return;
+    update_values();
+    m_live.after(screens::live_values_seconds);
+}
+
+void RecordingScreen::show_pause_state() {
+    const bool paused = context().document.is_paused();
+    m_pause->set_visible(!paused);
+    m_resume->set_visible(paused);
+}
+
+void RecordingScreen::show_phone_state() {
+    const Document& document = context().document;
+    m_speaker->set_visible(document.is_talking());
+    m_speaker_on->set_visible(!document.is_speaker_on());
+    m_speaker_off->set_visible(document.is_speaker_on());
+}
+
+void RecordingScreen::show_boost() {
+    m_boost->set_text(text_of(boost_menu));
+    m_boost_on->set_visible(context().document.settings().boost != boost_off);
+}
+
+void RecordingScreen::set_title(std::u16string title) {
+    m_title = std::move(title);
+    m_name->set_text(m_title);
+}
+
+void RecordingScreen::leave() {
+    if (m_menu.provider() == this && m_menu.is_shown()) m_menu.close();
+    close();
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+void RecordingScreen::stop_and_close() {
+    Document& document = context().document;
+    const std::u16string title = m_title;
+    document.stop();
+    // The title goes to the record this screen showed, not to whatever is current by now.
+    if (!title.empty() && document.current_record().path == m_path) document.set_title(title);
+    leave();
+}
+
+void RecordingScreen::set_paused(bool paused) {
+    context().document.set_paused(paused);
+    show_pause_state();
+}
+
+void RecordingScreen::set_speaker(bool on) {
+    Document& document = context().document;
+    document.settings().speaker = on ? 1 : 0;
+    document.set_speakerphone(on);
+    document.save_settings();
+}
+
+void RecordingScreen::drag_threshold(int32_t x) {
+    const double fraction = screens::slider_fraction(*m_vas, x);
+    screens::show_value(m_vas_bar, fraction);
+    context().document.level().set_vas_level(fraction);
+}
+
+void RecordingScreen::open_boost_menu() {
+    m_menu.set_provider(this);
+    m_menu.open(boost_menu, u"", true);
+}
+
+void RecordingScreen::open_rename() {
+    m_rename.open(m_title, [this](const std::u16string& text) {
+        set_title(text);
+        // The recording ended while the rename was open: the screen that would rename at its
+        // close has gone, so the name changes now.
+        Document& document = context().document;
+        if (!is_shown() && !document.is_recording() && document.current_record().path == m_path) {
+            document.set_title(text);
+        }
+    });
+}
+
+void RecordingScreen::fill(std::u16string_view command, std::vector<MenuItem>& items) {
+    Document& document = context().document;
+    if (command == boost_menu) {
+        for (std::u16string_view level : boost_levels) {
+            MenuItem item = screens::menu_item(level);
+            item.checked = level != boost_off && document.settings().boost == level;
+            items.push_back(std::move(item));
+        }
+        items.push_back(screens::menu_item(u"Cancel"));
+        return;
+    }
+    for (std::u16string_view level : boost_levels) {
+        if (command != level) continue;
+        document.set_boost(level);
+        document.save_settings();
+        refresh(false);
+        return;
+    }
+    // "Cancel" and anything else close the menu.
+}
+
+// ---- events -----------------------------------------------------------------------------------
+
+void RecordingScreen::on_document_event(const DocumentEvent& event) {
+    if (!m_elapsed) return;
+    switch (event.code) {
+        case DocumentEvent::PausedOrResumed:
+            show_pause_state();
+            break;
+        case DocumentEvent::PhoneStateChanged:
+            show_phone_state();
+            break;
+        case DocumentEvent::Stopped:
+            if (is_shown()) leave();
+            break;
+        default:
+            break;
+    }
+}
+
+void RecordingScreen::on_click(Widget* widget, const PointerEvent&) {
+    if (widget == m_close) {
+        stop_and_close();
+    } else if (widget == m_pause) {
+        set_paused(true);
+    } else if (widget == m_resume) {
+        set_paused(false);
+    } else if (widget == m_boost) {
+        open_boost_menu();
+    } else if (widget == m_speaker_on) {
+        set_speaker(true);
+    } else if (widget == m_speaker_off) {
+        set_speaker(false);
+    } else if (widget == m_name) {
+        open_rename();
+    }
+}
+
+void RecordingScreen::on_press_changed(Widget* widget, const PointerEvent&) {
+    // The threshold is saved once the thumb is let go, not on every step of the drag.
+    auto* thumb = dynamic_cast<ButtonWidget*>(widget);
+    if (widget == m_vas && thumb && !thumb->is_pressed()) context().document.save_settings();
+}
+
+void RecordingScreen::on_drag(Widget* widget, const PointerEvent& event, Point) {
+    if (widget == m_vas) drag_threshold(event.x);
+}
+
+bool RecordingScreen::on_key(const KeyEvent& event) {
+    if (screens::is_key_press(event, key::Space)) {
+        if (context().document.is_recording()) set_paused(!context().document.is_paused());
+        return true;
+    }
+    if (screens::is_leave_key(event)) {
+        stop_and_close();
+        return true;
+    }
+    return FormScreen::on_key(event);
+}
