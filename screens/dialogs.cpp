@@ -7,6 +7,10 @@
 
 namespace {
 bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
+
+// The window delivers the keyboard's Escape and a phone's Back key as Backspace; an edit with the
+// focus takes Backspace before its screen sees it.
+bool is_cancel(const KeyEvent& event) { return is_press(event, key::Esc) || is_press(event, key::Backspace); }
 }  // namespace
 
 // Answered dialogs ---------------------------------------------------------------------------------
@@ -29,7 +33,7 @@ bool AnsweredDialog::on_key(const KeyEvent& event) {
         confirm();
         return true;
     }
-    if (is_press(event, key::Esc)) {
+    if (is_cancel(event)) {
         cancel();
         return true;
     }
@@ -87,7 +91,7 @@ void ErrorDialog::show_error(std::u16string_view text) {
 void ErrorDialog::on_click(Widget*, const PointerEvent&) { close(); }
 
 bool ErrorDialog::on_key(const KeyEvent& event) {
-    if (is_press(event, key::Enter) || is_press(event, key::Esc)) {
+    if (is_press(event, key::Enter) || is_cancel(event)) {
         close();
         return true;
     }

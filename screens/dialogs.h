@@ -3,7 +3,7 @@
 // the rename screen. Each removes itself from the screen stack when it closes and reports only to
 // the callback it was opened with, so one dialog object serves every owner in turn.
 //
-// Keys: Enter confirms (OK, or closes the error), Escape cancels.
+// Keys: Enter confirms (OK, or closes the error), Escape (or Back) cancels.
 #include <functional>
 #include <string>
 #include <string_view>

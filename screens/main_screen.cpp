@@ -6,8 +6,11 @@
 #include "document/record_files.h"
 #include "lang/text_variables.h"
 #include "os/log.h"
+#include "os/mail.h"
 #include "os/path.h"
 #include "screens/main_menu.h"
+#include "screens/playback_screen.h"
+#include "screens/recording_screen.h"
 #include "skin/key_event.h"
 #include "skin/simple_widgets.h"
 #include "skin/skin_exceptions.h"
@@ -49,13 +52,32 @@ MainScreen::MainScreen(ScreenContext& context, MainScreenHooks hooks)
       m_main_menu(std::make_unique<MainMenu>(context, *this)) {
     m_menu->set_provider(m_main_menu.get());
     m_key_map.load(u"%app_path%/keyboard.txt");
+    // The main screen hears the document's events before the screens it shows, so that a
+    // recording's row exists when its screen comes up.
     context.document.add_observer(this);
+    m_recording = std::make_unique<RecordingScreen>(context, *m_menu, *m_rename);
+    m_playback = std::make_unique<PlaybackScreen>(context, *m_menu, *m_rename, *m_error);
+    m_playback->set_send_hook([](const std::u16string& path) { return os::send_by_mail(path); });
+    if (!m_hooks.show_recording) {
+        m_hooks.show_recording = [this] {
+            m_recording->refresh(true);
+            m_recording->show(false);
+        };
+    }
+    if (!m_hooks.show_playback) {
+        m_hooks.show_playback = [this](const RecordEntry&) {
+            m_playback->refresh(true);
+            m_playback->show(false);
+        };
+    }
 }
 
 MainScreen::~MainScreen() {
     context().document.remove_observer(this);
     if (m_list) m_list->set_adapter(nullptr);
     // The screens it owns leave the stack before it does.
+    m_playback.reset();
+    m_recording.reset();
     m_menu.reset();
     m_rename.reset();
     m_error.reset();
@@ -68,6 +90,8 @@ void MainScreen::build_all() {
     m_confirmation->build();
     m_error->build();
     m_rename->build();
+    m_recording->build();
+    m_playback->build();
 }
 
 void MainScreen::attach_nodes() {
@@ -272,7 +296,11 @@ int MainScreen::move_visible() {
     return moved;
 }
 
-void MainScreen::open_menu() { m_menu->open(u"MainMenu", u"", true); }
+void MainScreen::open_menu() {
+    // The recording and playback screens lend the menu to their own providers.
+    m_menu->set_provider(m_main_menu.get());
+    m_menu->open(u"MainMenu", u"", true);
+}
 
 void MainScreen::show_error_text(std::u16string_view key) { m_error->show_error(text_of(key)); }
 

@@ -24,6 +24,8 @@
 
 struct RecordEntry;
 class MainMenu;
+class PlaybackScreen;
+class RecordingScreen;
 
 struct MainScreenHooks {
     // Refreshes the recording screen and pushes it (not as an overlay).
@@ -90,6 +92,8 @@ public:
     ConfirmationDialog& confirmation() { return *m_confirmation; }
     ErrorDialog& error_dialog() { return *m_error; }
     RenameDialog& rename_dialog() { return *m_rename; }
+    RecordingScreen& recording_screen() { return *m_recording; }
+    PlaybackScreen& playback_screen() { return *m_playback; }
     // The language text of key shown in the error overlay.
     void show_error_text(std::u16string_view key);
 
@@ -147,4 +151,6 @@ private:
     std::unique_ptr<RenameDialog> m_rename;
     std::unique_ptr<Menu> m_menu;
     std::unique_ptr<MainMenu> m_main_menu;
+    std::unique_ptr<RecordingScreen> m_recording;
+    std::unique_ptr<PlaybackScreen> m_playback;
 };

@@ -37,9 +37,13 @@ TEST_F(DialogsTest, ConfirmationReportsOnlyAnOkAndClosesEitherWay) {
     EXPECT_EQ(confirmed, 1);
     EXPECT_EQ(stack.top(), &backdrop);
 
-    // Keys: Escape cancels, Enter confirms.
+    // Keys: Escape (which the window delivers as Backspace) cancels, Enter confirms.
     dialog.ask(u"Again?", [&] { ++confirmed; });
     press_key(key::Esc);
+    EXPECT_EQ(confirmed, 1);
+    dialog.ask(u"Again?", [&] { ++confirmed; });
+    press_key(key::Backspace);
+    EXPECT_FALSE(dialog.is_shown());
     EXPECT_EQ(confirmed, 1);
     dialog.ask(u"Again?", [&] { ++confirmed; });
     press_key(key::Enter);
@@ -72,6 +76,10 @@ TEST_F(DialogsTest, RenameHandsBackTheEditedTextOnlyWhenConfirmed) {
 
     dialog.open(u"Old", [&](const std::u16string& text) { renamed = text; });
     frame();
+    // Backspace edits the text; it does not cancel the dialog.
+    press_key(key::Backspace);
+    EXPECT_TRUE(dialog.is_shown());
+    EXPECT_EQ(dialog.edited_text(), u"");
     stack.on_text(u"New");
     press_key(key::Enter);
     EXPECT_EQ(renamed, u"New");
