@@ -3,6 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "os/path.h"
 #include "os/text.h"
 
@@ -61,7 +64,8 @@ void FolderScanner::start(std::u16string_view folder, bool recursive) {
     m_timer.cancel();
     m_recursive = recursive;
     m_queue.push_back(expand_path(folder));
-    m_search.reset();
+    // The folder being read stays open: dropping it would lose the rest of its entries from the
+    // list when a new folder appears while the start-up scan runs.
     m_timer.after(step_seconds);
 }
 
@@ -79,27 +83,36 @@ void FolderScanner::advance() {
     if (!m_search->next()) m_search.reset();
 }
 
-void FolderScanner::on_timer(Timer&) {
+bool FolderScanner::step() {
     if (!m_search) {
         if (m_queue.empty()) {
+            m_timer.cancel();
             m_observer.on_finished();
-            return;
+            return false;
         }
         begin_search();
+        if (!m_search) return true;
     }
-    if (m_search) {
-        const std::u16string path = join(m_current, from_utf8(m_search->name));
-        const EntryKind kind = m_search->kind;
-        advance();
-        if (kind == EntryKind::File) {
-            // Armed before the report so that the observer may start a new scan from on_file.
-            m_timer.after(step_seconds);
-            m_observer.on_file(path);
-            return;
-        }
-        if (kind == EntryKind::Folder && m_recursive) m_queue.push_back(path);
-    }
+    const std::u16string path = join(m_current, from_utf8(m_search->name));
+    const EntryKind kind = m_search->kind;
+    advance();
+    if (kind == EntryKind::File) m_observer.on_file(path);
+    if (kind == EntryKind::Folder && m_recursive) m_queue.push_back(path);
+    return true;
+}
+
+void FolderScanner::on_timer(Timer&) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    const auto slice = std::chrono::duration<double>(m_slice_seconds);
+    // Armed before the reports so that the observer may start a new scan from on_file; a step
+    // that finishes the scan cancels it again.
     m_timer.after(step_seconds);
+    bool going = true;
+    do {
+        going = step();
+    } while (going && Clock::now() - begin < slice);
+    m_longest_slice = std::max(m_longest_slice, std::chrono::duration<double>(Clock::now() - begin).count());
 }
 
 }  // namespace os

@@ -65,6 +65,7 @@ protected:
 TEST_F(FolderScannerTest, EmptyFolderFinishesAfterTwoExpiries) {
     FakeTick tick(1000);
     os::FolderScanner scanner(collector);
+    scanner.set_slice_seconds(0);
     scanner.start(os::from_utf8(root.string()), true);
     loop.run_until_idle();
     EXPECT_EQ(collector.finished, 0);  // nothing before the first expiry
@@ -83,6 +84,7 @@ TEST_F(FolderScannerTest, OneEntryPerExpiry) {
     touch(root / "b.wav");
     touch(root / "c.txt");
     os::FolderScanner scanner(collector);
+    scanner.set_slice_seconds(0);
     scanner.start(os::from_utf8(root.string()), false);
     // Three entries take three expiries, the report of the end one more.
     EXPECT_EQ(expiries_until_finished(tick), 4);
