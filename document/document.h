@@ -179,6 +179,7 @@ private:
     os::FolderScanner m_scanner{*this};
     os::FolderWatcher m_watcher{*this};
     std::chrono::steady_clock::time_point m_scan_began;
+    size_t m_files_read_before_scan = 0;
     RecordList m_records;
     RecordEntry m_current;
     std::vector<DocumentObserver*> m_observers;

@@ -21,6 +21,7 @@ RecordCache& Document::record_cache() {
 void Document::rescan() {
     const auto began = std::chrono::steady_clock::now();
     RecordCache& cache = record_cache();
+    m_files_read_before_scan = cache.misses();
     cache.begin_sweep();
     rescan_records(m_records, &cache);
     cache.end_sweep();
@@ -29,7 +30,10 @@ void Document::rescan() {
 }
 
 void Document::scan_folder(std::u16string_view folder) {
-    if (!m_scanner.is_scanning()) m_scan_began = std::chrono::steady_clock::now();
+    if (!m_scanner.is_scanning()) {
+        m_scan_began = std::chrono::steady_clock::now();
+        m_files_read_before_scan = record_cache().misses();
+    }
     // Watched before it is read, so nothing done to it meanwhile goes unnoticed.
     m_watcher.watch(folder);
     m_scanner.start(folder, true);
@@ -54,7 +58,8 @@ void Document::on_finished() {
 void Document::log_scan_end(std::chrono::steady_clock::time_point began) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
     os::log() << u"record scan: " << static_cast<long long>(m_records.size()) << u" records in "
-              << static_cast<long long>(took.count()) << u" ms\n";
+              << static_cast<long long>(took.count()) << u" ms ("
+              << static_cast<long long>(record_cache().misses() - m_files_read_before_scan) << u" files read)\n";
 }
 
 void Document::on_file_added(std::u16string_view path) {
