@@ -103,8 +103,10 @@ public:
     void rescan();
     const RecordList& records() const { return m_records; }
     bool is_scanning() const { return m_scanner.is_scanning(); }
-    // The longest time one step-wise scan slice took on the GUI thread, in seconds.
+    // The longest time one step-wise scan slice held the GUI thread, in seconds: on the clock,
+    // and of the thread's own running time.
     double longest_scan_slice() const { return m_scanner.longest_slice_seconds(); }
+    double longest_scan_slice_cpu() const { return m_scanner.longest_slice_cpu_seconds(); }
 
     // State for the screens.
     bool is_recording() const { return m_writer != nullptr; }

@@ -39,8 +39,10 @@ public:
     bool is_scanning() const { return m_timer.is_armed(); }
     // How long one expiry goes on stepping; 0 makes each expiry exactly one step.
     void set_slice_seconds(double seconds) { m_slice_seconds = seconds; }
-    // The longest time one expiry took since the scanner was made, in seconds.
+    // The longest time one expiry took since the scanner was made, in seconds: on the clock, and
+    // of the thread's own running time (which leaves out other programs running meanwhile).
     double longest_slice_seconds() const { return m_longest_slice; }
+    double longest_slice_cpu_seconds() const { return m_longest_slice_cpu; }
 
 private:
     struct Search;
@@ -60,6 +62,7 @@ private:
     std::u16string m_current;
     double m_slice_seconds = default_slice_seconds;
     double m_longest_slice = 0;
+    double m_longest_slice_cpu = 0;
 };
 
 }  // namespace os
