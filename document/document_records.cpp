@@ -29,11 +29,14 @@ void Document::rescan() {
     notify(DocumentEvent::ListRebuilt);
 }
 
+void Document::note_scan_start() {
+    if (m_scanner.is_scanning()) return;
+    m_scan_began = std::chrono::steady_clock::now();
+    m_files_read_before_scan = record_cache().misses();
+}
+
 void Document::scan_folder(std::u16string_view folder) {
-    if (!m_scanner.is_scanning()) {
-        m_scan_began = std::chrono::steady_clock::now();
-        m_files_read_before_scan = record_cache().misses();
-    }
+    note_scan_start();
     // Watched before it is read, so nothing done to it meanwhile goes unnoticed.
     m_watcher.watch(folder);
     m_scanner.start(folder, true);
@@ -63,8 +66,9 @@ void Document::log_scan_end(std::chrono::steady_clock::time_point began) {
 }
 
 void Document::on_file_added(std::u16string_view path) {
-    on_file(path);
-    record_cache().commit();
+    // Read in the scan's slices: a batch of new files must not hold up the frames.
+    note_scan_start();
+    m_scanner.add_file(std::u16string(path));
 }
 
 void Document::on_file_removed(std::u16string_view path) {

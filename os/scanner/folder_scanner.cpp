@@ -77,6 +77,11 @@ void FolderScanner::start(std::u16string_view folder, bool recursive) {
     m_timer.after(step_seconds);
 }
 
+void FolderScanner::add_file(std::u16string path) {
+    m_files.push_back(std::move(path));
+    if (!m_timer.is_armed()) m_timer.after(step_seconds);
+}
+
 void FolderScanner::begin_search() {
     m_current = m_queue.front();
     m_queue.pop_front();
@@ -92,6 +97,12 @@ void FolderScanner::advance() {
 }
 
 bool FolderScanner::step() {
+    if (!m_files.empty()) {
+        const std::u16string path = std::move(m_files.front());
+        m_files.pop_front();
+        m_observer.on_file(path);
+        return true;
+    }
     if (!m_search) {
         if (m_queue.empty()) {
             m_timer.cancel();

@@ -35,7 +35,10 @@ public:
     // Queues the folder (macros expanded) and arms the stepping; a scan under way goes on with the
     // folder it is reading and then the others queued.
     void start(std::u16string_view folder, bool recursive);
-    // True from start() until on_finished().
+    // Queues one file to be reported by the stepping, before the folders still queued, so that
+    // many files arriving at once (a sync tool's batch) are read in slices like a scan.
+    void add_file(std::u16string path);
+    // True from start() or add_file() until on_finished().
     bool is_scanning() const { return m_timer.is_armed(); }
     // How long one expiry goes on stepping; 0 makes each expiry exactly one step.
     void set_slice_seconds(double seconds) { m_slice_seconds = seconds; }
@@ -57,6 +60,7 @@ private:
     FolderScannerObserver& m_observer;
     Timer m_timer;
     std::deque<std::u16string> m_queue;
+    std::deque<std::u16string> m_files;
     bool m_recursive = false;
     std::unique_ptr<Search> m_search;  // null between folders
     std::u16string m_current;

@@ -185,6 +185,19 @@ TEST_F(FolderScannerTest, SlicesReportTheSameFilesInTheSameOrderAndKeepAFolderBe
     ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
     EXPECT_EQ(collector.files.size(), 21u);
     EXPECT_EQ(collector.files.back(), base + "/extra/x.mp3");
+
+    // Single files go before the folders still queued, and an idle scanner starts for them.
+    collector = Collector();
+    scanner.set_slice_seconds(os::FolderScanner::default_slice_seconds);
+    scanner.add_file(u"/one.mp3");
+    EXPECT_TRUE(scanner.is_scanning());
+    ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
+    EXPECT_EQ(collector.files, (std::vector<std::string>{"/one.mp3"}));
+    collector = Collector();
+    scanner.start(os::from_utf8(base + "/extra"), false);
+    scanner.add_file(u"/two.mp3");
+    ASSERT_TRUE(loop.run_until([&] { return collector.finished == 1; }));
+    EXPECT_EQ(collector.files, (std::vector<std::string>{"/two.mp3", base + "/extra/x.mp3"}));
 }
 
 }  // namespace
