@@ -97,7 +97,11 @@ void Document::load_secondary_things() {
     if (m_current.path.empty()) m_current.path = read_current_path();
     // Every file the scan meets is noted, so its end can drop the cached files that are gone.
     record_cache().begin_sweep();
-    for (const StorageEntry& storage : storages()) scan_folder(storage.path);
+    for (const StorageEntry& storage : storages()) {
+        // Watched before it is read, so nothing done to it meanwhile goes unnoticed.
+        m_watcher.watch(storage.path);
+        scan_folder(storage.path);
+    }
     os::log() << u"load_secondary_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
 }
 

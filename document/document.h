@@ -144,7 +144,7 @@ private:
     RecordCache& record_cache();
     // Times the scan from here when none runs.
     void note_scan_start();
-    // A step-wise scan of the folder (with the watch on it), timed from here when none runs.
+    // A step-wise scan of the folder, timed from here when none runs.
     void scan_folder(std::u16string_view folder);
     void log_scan_end(std::chrono::steady_clock::time_point began);
 

@@ -37,8 +37,6 @@ void Document::note_scan_start() {
 
 void Document::scan_folder(std::u16string_view folder) {
     note_scan_start();
-    // Watched before it is read, so nothing done to it meanwhile goes unnoticed.
-    m_watcher.watch(folder);
     m_scanner.start(folder, true);
 }
 

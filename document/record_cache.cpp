@@ -230,7 +230,14 @@ struct RecordCache::Impl {
         const int rc = sqlite3_step(select);
         if (rc != SQLITE_ROW) {
             sqlite3_reset(select);
-            if (rc != SQLITE_DONE) failed(rc);
+            if (is_busy(rc)) {
+                // Readers wait only for a program that holds the whole database: each further
+                // look-up would wait as long again, so the files are read instead from now on.
+                os::log() << u"record cache " << path << u" not used: locked by another program\n";
+                close();
+            } else if (rc != SQLITE_DONE) {
+                failed(rc);
+            }
             return false;
         }
         int64_t size = 0, write_ns = 0, change_ns = 0, inode = 0, valid = 0, channels = 0, rate = 0, bits = 0,
@@ -285,12 +292,20 @@ struct RecordCache::Impl {
 
     void commit() {
         if (!db || pending.empty()) return;
+        if (pending.size() < next_commit_rows) return;
         const int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) {
-            if (pending.size() > kMaxPendingRows) pending.clear();
+            // Another writer holds on: try again only after as many rows again, so a long lock
+            // costs a few bounded waits, not one per batch.
+            next_commit_rows = pending.size() * 2;
+            if (pending.size() > kMaxPendingRows) {
+                pending.clear();
+                next_commit_rows = 0;
+            }
             failed(rc);
             return;
         }
+        next_commit_rows = 0;
         for (const Row& row : pending) {
             if (!write(row)) return;
         }
@@ -357,6 +372,7 @@ struct RecordCache::Impl {
     sqlite3_stmt* remove = nullptr;
     bool rebuilt = false;  // once per run: a database that keeps failing is left alone
     std::vector<Row> pending;
+    size_t next_commit_rows = 0;  // raised while another writer holds the lock
     bool sweeping = false;
     std::unordered_set<std::u16string> met;  // paths with a row of their current version
 };

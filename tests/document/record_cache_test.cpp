@@ -188,6 +188,25 @@ TEST_F(RecordCacheTest, DamagedLockedOrUnusableDatabasesNeverChangeTheEntries) {
     }
     expect_entries_match(paths, paths.size(), 0);  // the lock held nothing back for good
     {
+        // A program that turned the database back to a rollback journal can lock readers out.
+        SCOPED_TRACE("locked while in use");
+        sqlite3* holder = nullptr;
+        ASSERT_EQ(sqlite3_open(database.c_str(), &holder), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(holder, "PRAGMA journal_mode=DELETE; BEGIN; SELECT count(*) FROM records;", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        RecordCache cache;
+        ASSERT_TRUE(cache.is_open());
+        ASSERT_EQ(sqlite3_exec(holder, "COMMIT; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        for (const std::u16string& path : paths) expect_same(cache.entry_of(path), record_entry(path));
+        // Given up at the first wait, not waited for at every file.
+        EXPECT_FALSE(cache.is_open());
+        EXPECT_EQ(cache.misses(), paths.size());
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+    }
+    expect_entries_match(paths, paths.size(), 0);
+    {
         SCOPED_TRACE("a folder in its place");
         for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(database + suffix);
         fs::create_directories(database);
