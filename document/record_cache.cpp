@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -101,11 +102,57 @@ void make_folders(const std::string& folder) {
     }
 }
 
+// Counting first spares the pass over all paths when nothing vanished, the usual case. Any
+// failure leaves the rows: they are checked against the files before use anyway.
+void drop_unmet(const std::string& file, const std::unordered_set<std::u16string>& met) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return;
+    }
+    sqlite3_busy_handler(db, retry_while_busy, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    int64_t rows = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM records", -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+        rows = sqlite3_column_int64(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    std::vector<std::u16string> unmet;
+    if (rows > static_cast<int64_t>(met.size()) &&
+        sqlite3_prepare_v2(db, "SELECT path FROM records", -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            std::u16string where;
+            if (column_text(statement, 0, where) && !met.count(where)) unmet.push_back(std::move(where));
+        }
+        sqlite3_finalize(statement);
+    }
+    if (!unmet.empty() &&
+        sqlite3_prepare_v2(db, "DELETE FROM records WHERE path=?1", -1, &statement, nullptr) == SQLITE_OK) {
+        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            for (const std::u16string& where : unmet) {
+                sqlite3_reset(statement);
+                bind_text(statement, 1, where);
+                sqlite3_step(statement);
+            }
+            sqlite3_reset(statement);
+            if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close_v2(db);
+}
+
 }  // namespace
 
 struct RecordCache::Impl {
     explicit Impl(std::u16string path) : path(std::move(path)), file(os::to_utf8(this->path)) {}
-    ~Impl() { close(); }
+    ~Impl() {
+        finish_sweep();
+        close();
+    }
 
     // Opens the database; a damaged one is deleted and made anew once.
     void open() {
@@ -332,36 +379,17 @@ struct RecordCache::Impl {
         if (rc != SQLITE_DONE) failed(rc);
     }
 
-    // Drops every row whose file the sweep did not meet. Counting first spares the pass over all
-    // paths when nothing vanished, the usual case.
-    void drop_unmet() {
+    // Drops, on a thread of its own, every row whose file the sweep did not meet: counting and
+    // going over ten thousand rows takes longer than a frame may wait.
+    void drop_unmet_later() {
+        finish_sweep();
         if (!db) return;
-        sqlite3_stmt* statement = nullptr;
-        int64_t rows = -1;
-        int rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM records", -1, &statement, nullptr);
-        if (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) rows = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        if (rows < 0) return failed(rc);
-        if (static_cast<size_t>(rows) <= met.size()) return;
-        std::vector<std::u16string> unmet;
-        rc = sqlite3_prepare_v2(db, "SELECT path FROM records", -1, &statement, nullptr);
-        while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            std::u16string where;
-            if (column_text(statement, 0, where) && !met.count(where)) unmet.push_back(std::move(where));
-            rc = SQLITE_OK;
-        }
-        sqlite3_finalize(statement);
-        if (rc != SQLITE_DONE) return failed(rc);
-        if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
-        for (const std::u16string& where : unmet) {
-            sqlite3_reset(remove);
-            bind_text(remove, 1, where);
-            sqlite3_step(remove);
-        }
-        sqlite3_reset(remove);
-        if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-        }
+        sweeper = std::thread([file = file, met = std::move(met)] { drop_unmet(file, met); });
+        met.clear();
+    }
+
+    void finish_sweep() {
+        if (sweeper.joinable()) sweeper.join();
     }
 
     std::u16string path;
@@ -375,6 +403,7 @@ struct RecordCache::Impl {
     size_t next_commit_rows = 0;  // raised while another writer holds the lock
     bool sweeping = false;
     std::unordered_set<std::u16string> met;  // paths with a row of their current version
+    std::thread sweeper;
 };
 
 RecordCache::RecordCache(std::u16string path) : m_impl(std::make_unique<Impl>(std::move(path))) { m_impl->open(); }
@@ -415,7 +444,9 @@ void RecordCache::begin_sweep() {
 void RecordCache::end_sweep() {
     if (!m_impl->sweeping) return;
     m_impl->commit();
-    m_impl->drop_unmet();
+    m_impl->drop_unmet_later();
     m_impl->sweeping = false;
     m_impl->met.clear();
 }
+
+void RecordCache::finish_sweep() { m_impl->finish_sweep(); }

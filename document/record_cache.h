@@ -41,8 +41,10 @@ public:
 
     // A scan of every recordings folder begins: the files it meets are noted.
     void begin_sweep();
-    // The scan has met every file: commits, then drops the rows of the files it did not meet.
+    // The scan has met every file: commits, then drops the rows of the files it did not meet (on
+    // a thread of its own, which finish_sweep() or the destructor waits for).
     void end_sweep();
+    void finish_sweep();
 
     // Since the cache was opened: entries served from rows, and entries read from their files.
     size_t hits() const { return m_hits; }

@@ -138,6 +138,7 @@ TEST_F(RecordCacheTest, ASweepDropsTheFilesThatVanishedAndForgetDropsOne) {
         for (size_t i = 1; i < paths.size(); ++i) cache.entry_of(paths[i]);
         EXPECT_EQ(rows(), 4);  // not before the sweep has met everything
         cache.end_sweep();
+        cache.finish_sweep();
         EXPECT_EQ(rows(), 3);
         cache.forget(paths[1]);
         EXPECT_EQ(rows(), 2);
@@ -146,6 +147,7 @@ TEST_F(RecordCacheTest, ASweepDropsTheFilesThatVanishedAndForgetDropsOne) {
         cache.entry_of(paths[2]);
         cache.entry_of(paths[3]);
         cache.end_sweep();
+        cache.finish_sweep();
         EXPECT_EQ(rows(), 2);
     }
 }
