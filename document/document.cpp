@@ -10,6 +10,7 @@
 #include "audio/readers/file_reader.h"
 #include "audio/recorder_pcm.h"
 #include "document/never_record.h"
+#include "document/record_cache.h"
 #include "document/record_files.h"
 #include "document/recording_writer.h"
 #include "document/sound_player.h"
@@ -98,7 +99,13 @@ void Document::load_secondary_things() {
     m_player.set_volume(m_settings.volume);
     set_auto_record(m_settings.auto_record != 0);
     if (m_current.path.empty()) m_current.path = read_current_path();
-    for (const StorageEntry& storage : storages()) m_scanner.start(storage.path, true);
+    // Every file the scan meets is noted, so its end can drop the cached files that are gone.
+    record_cache().begin_sweep();
+    for (const StorageEntry& storage : storages()) {
+        // Watched before it is read, so nothing done to it meanwhile goes unnoticed.
+        m_watcher.watch(storage.path);
+        scan_folder(storage.path);
+    }
     os::log() << u"load_secondary_things:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
 }
 
@@ -443,24 +450,6 @@ void Document::on_call_stop() {
 
 void Document::set_speakerphone(bool on) { m_speaker_phone->set(on); }
 
-// ---- records --------------------------------------------------------------------------------
-
-std::vector<StorageEntry> Document::storages() const { return ::storages(); }
-
-void Document::rescan() {
-    rescan_records(m_records);
-    notify(DocumentEvent::ListRebuilt);
-}
-
-void Document::on_file(std::u16string_view path) {
-    if (!is_record_file(path)) return;
-    RecordEntry entry = record_entry(path);
-    if (!entry.valid) return;
-    bool inserted = false;
-    const int index = m_records.insert(std::move(entry), &inserted);
-    if (inserted) notify(DocumentEvent::RecordInserted, index);
-}
-
 // ---- the poll -------------------------------------------------------------------------------
 
 bool Document::has_card_problem() const {
@@ -478,6 +467,7 @@ void Document::on_timer(Timer&) {
     m_poll.after(poll_seconds);
     // The audio threads log by the switch as last read here, so it is kept current.
     os::refresh_log_switch();
+    m_watcher.check();
     if (is_playing()) poll_playback();
     if (is_recording()) poll_recording();
     poll_phone();

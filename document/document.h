@@ -11,6 +11,7 @@
 //     document.add_observer(&screen);
 //     document.load_secondary_things();        // settings, launch entry, record scan
 //     document.record(false, u"", u"", 0);     // a voice note
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -33,9 +34,11 @@
 #include "document/storages.h"
 #include "os/power/sleep_inhibitor.h"
 #include "os/scanner/folder_scanner.h"
+#include "os/scanner/folder_watcher.h"
 #include "telephony/call_monitor.h"
 
 class FileReader;
+class RecordCache;
 class RecorderPCM;
 class RecordingWriter;
 class SpeakerPhone;
@@ -43,7 +46,8 @@ class SpeakerPhone;
 class Document final : public Singleton<Document>,
                        public CallMonitorObserver,
                        private TimerObserver,
-                       private os::FolderScannerObserver {
+                       private os::FolderScannerObserver,
+                       private os::FolderWatcherObserver {
 public:
     static constexpr double poll_seconds = 0.2;
     // How often buffered audio is made durable in the file while recording (it is pushed into
@@ -95,7 +99,11 @@ public:
     void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;
     void on_call_stop() override;
 
-    // Records and storage.
+    // Records and storage. The list is built from the record cache where it knows the files;
+    // from load_secondary_things() on, changes that other programs make in the recordings
+    // folders reach the list at the next poll, with the events a scan would send.
+    std::vector<StorageEntry> storages() const;
+    void rescan();
     // Deletes the file of the listed record at path and takes it off the list (a file already gone
     // counts as deleted); a recording or playback of it ends first. False, with the record kept,
     // when the file stays.
@@ -105,10 +113,12 @@ public:
     // be moved (a copy that did not fit is removed, so the record is never left half-copied).
     // A file being recorded is not moved.
     std::u16string move_record(const std::u16string& path, std::u16string_view folder);
-    std::vector<StorageEntry> storages() const;
-    void rescan();
     const RecordList& records() const { return m_records; }
     bool is_scanning() const { return m_scanner.is_scanning(); }
+    // The longest time one step-wise scan slice held the GUI thread, in seconds: on the clock,
+    // and of the thread's own running time.
+    double longest_scan_slice() const { return m_scanner.longest_slice_seconds(); }
+    double longest_scan_slice_cpu() const { return m_scanner.longest_slice_cpu_seconds(); }
 
     // State for the screens.
     bool is_recording() const { return m_writer != nullptr; }
@@ -138,7 +148,19 @@ public:
 private:
     void on_timer(Timer& timer) override;
     void on_file(std::u16string_view path) override;
-    void on_finished() override {}
+    void on_finished() override;
+    void on_file_added(std::u16string_view path) override;
+    void on_file_removed(std::u16string_view path) override;
+    void on_folder_added(std::u16string_view path) override;
+    void on_folder_removed(std::u16string_view path) override;
+    void on_changes_lost() override;
+    // Opened at the first use; null only between construction and then.
+    RecordCache& record_cache();
+    // Times the scan from here when none runs.
+    void note_scan_start();
+    // A step-wise scan of the folder, timed from here when none runs.
+    void scan_folder(std::u16string_view folder);
+    void log_scan_end(std::chrono::steady_clock::time_point began);
 
     void notify(int32_t code, int32_t parameter = 0);
     void end_with(int32_t code);
@@ -171,7 +193,11 @@ private:
     // Held while a recording or playback runs, so a phone does not suspend under it.
     SleepInhibitor m_sleep_inhibitor;
 
+    std::unique_ptr<RecordCache> m_cache;
     os::FolderScanner m_scanner{*this};
+    os::FolderWatcher m_watcher{*this};
+    std::chrono::steady_clock::time_point m_scan_began;
+    size_t m_files_read_before_scan = 0;
     RecordList m_records;
     RecordEntry m_current;
     std::vector<DocumentObserver*> m_observers;

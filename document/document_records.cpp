@@ -1,46 +1,95 @@
-// The list commands of the document that act on any listed record, not only the current one: the
-// main list deletes and moves many records at once.
+// The document's record list: the scans that fill it and the changes in the recordings folders
+// that keep it current.
 #include "document/document.h"
+#include "document/record_cache.h"
 #include "document/record_files.h"
-#include "os/file_system.h"
 #include "os/log.h"
-#include "os/path.h"
 
-bool Document::remove_record(const std::u16string& path) {
-    const int index = m_records.find(path);
-    if (index < 0) return false;
-    if (path == m_current.path && (is_recording() || is_playing())) stop();
-    // stop() may take an empty new recording off the list itself.
-    const int now = m_records.find(path);
-    if (now < 0) return true;
-    if (!os::delete_file(path) && os::exists(path)) {
-        os::log() << u"remove_record: cannot delete " << path << u"\n";
-        return false;
-    }
-    m_records.remove_at(static_cast<size_t>(now));
-    notify(DocumentEvent::RecordDeleted, now);
-    return true;
+namespace {
+bool lies_under(std::u16string_view path, std::u16string_view folder) {
+    return path.size() > folder.size() && path.substr(0, folder.size()) == folder && path[folder.size()] == u'/';
+}
+}  // namespace
+
+std::vector<StorageEntry> Document::storages() const { return ::storages(); }
+
+RecordCache& Document::record_cache() {
+    if (!m_cache) m_cache = std::make_unique<RecordCache>();
+    return *m_cache;
 }
 
-std::u16string Document::move_record(const std::u16string& path, std::u16string_view folder) {
+void Document::rescan() {
+    const auto began = std::chrono::steady_clock::now();
+    RecordCache& cache = record_cache();
+    m_files_read_before_scan = cache.misses();
+    cache.begin_sweep();
+    rescan_records(m_records, &cache);
+    cache.end_sweep();
+    log_scan_end(began);
+    notify(DocumentEvent::ListRebuilt);
+}
+
+void Document::note_scan_start() {
+    if (m_scanner.is_scanning()) return;
+    m_scan_began = std::chrono::steady_clock::now();
+    m_files_read_before_scan = record_cache().misses();
+}
+
+void Document::scan_folder(std::u16string_view folder) {
+    note_scan_start();
+    m_scanner.start(folder, true);
+}
+
+void Document::on_file(std::u16string_view path) {
+    if (!is_record_file(path)) return;
+    RecordEntry entry = record_cache().entry_of(path);
+    if (!entry.valid) return;
+    bool inserted = false;
+    const int index = m_records.insert(std::move(entry), &inserted);
+    if (inserted) notify(DocumentEvent::RecordInserted, index);
+}
+
+void Document::on_finished() {
+    RecordCache& cache = record_cache();
+    cache.end_sweep();
+    cache.commit();
+    log_scan_end(m_scan_began);
+}
+
+void Document::log_scan_end(std::chrono::steady_clock::time_point began) {
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+    os::log() << u"record scan: " << static_cast<long long>(m_records.size()) << u" records in "
+              << static_cast<long long>(took.count()) << u" ms ("
+              << static_cast<long long>(record_cache().misses() - m_files_read_before_scan) << u" files read)\n";
+}
+
+void Document::on_file_added(std::u16string_view path) {
+    // Read in the scan's slices: a batch of new files must not hold up the frames.
+    note_scan_start();
+    m_scanner.add_file(std::u16string(path));
+}
+
+void Document::on_file_removed(std::u16string_view path) {
+    record_cache().forget(path);
     const int index = m_records.find(path);
-    if (index < 0) return {};
-    const bool current = path == m_current.path;
-    if (current && is_recording()) return {};
-    if (current && is_playing()) stop();
-    if (!os::exists(folder) && !os::create_directory(folder)) return {};
-    const std::u16string target =
-        make_record_path(os::title_of(path), os::strip_separator(folder), os::extension_of(path));
-    os::FileInfo result;
-    if (!os::move_file(path, target, &result)) {
-        os::log() << u"move_record: cannot move " << path << u" to " << target << u" error=" << result.error << u"\n";
-        return {};
+    if (index < 0) return;
+    m_records.remove_at(static_cast<size_t>(index));
+    notify(DocumentEvent::RecordDeleted, index);
+}
+
+void Document::on_folder_added(std::u16string_view path) { scan_folder(path); }
+
+void Document::on_folder_removed(std::u16string_view path) {
+    // From the end, so each event's index is the entry's place when it went.
+    for (size_t index = m_records.size(); index-- > 0;) {
+        if (!lies_under(m_records.at(index).path, path)) continue;
+        record_cache().forget(m_records.at(index).path);
+        m_records.remove_at(index);
+        notify(DocumentEvent::RecordDeleted, static_cast<int32_t>(index));
     }
-    m_records.rename_at(static_cast<size_t>(index), target);
-    if (current) {
-        m_current.path = target;
-        write_current_path(target);
-    }
-    notify(DocumentEvent::RecordRenamed, index);
-    return target;
+}
+
+void Document::on_changes_lost() {
+    os::log() << u"record list: changes in the recordings folders were lost; listing them again\n";
+    rescan();
 }

@@ -165,19 +165,28 @@ std::u16string size_text(uint64_t n) {
 }
 
 RecordEntry record_entry(std::u16string_view path, bool require_reader) {
+    const os::FileInfo info(os::strip_separator(os::expand_path(path)));
+    RecordEntry entry = record_entry_of_file(info);
+    if (info.exists() && !info.is_folder()) read_record_information(entry, require_reader);
+    return entry;
+}
+
+RecordEntry record_entry_of_file(const os::FileInfo& info) {
     RecordEntry entry;
-    entry.path = os::strip_separator(os::expand_path(path));
-    const os::FileInfo info(entry.path);
+    entry.path = info.path;
     if (!info.exists() || info.is_folder()) return entry;
     entry.size_text = size_text(info.full_size);
     entry.date = std::min(info.creation_time, info.last_write_time);
+    return entry;
+}
+
+void read_record_information(RecordEntry& entry, bool require_reader) {
     // A file that no reader takes (a recording killed before its first frame holds only its tag)
     // cannot be played, so it is no record.
-    if (require_reader && !FileReader::open(entry.path)) return entry;
+    if (require_reader && !FileReader::open(entry.path)) return;
     const RecordTags tags = read_record_tags(entry.path);
     entry.artist = tags.artist;
     entry.title = tags.title;
     entry.album = tags.album;
     entry.valid = true;
-    return entry;
 }

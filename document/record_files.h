@@ -49,3 +49,13 @@ std::u16string size_text(uint64_t bytes);
 // or no reader accepts it. A recording that has just begun has no audio yet: its entry is made
 // without asking the readers.
 RecordEntry record_entry(std::u16string_view path, bool require_reader = true);
+
+namespace os {
+struct FileInfo;
+}
+// The part of a list entry that the file's directory entry gives (path as looked up, size text,
+// date); not valid when the path is missing or a folder.
+RecordEntry record_entry_of_file(const os::FileInfo& info);
+// Reads the tags of an entry made by record_entry_of_file and makes it valid when a reader takes
+// the file.
+void read_record_information(RecordEntry& entry, bool require_reader = true);

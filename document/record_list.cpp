@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/record_cache.h"
 #include "document/record_files.h"
 #include "document/storages.h"
 #include "os/walk.h"
@@ -61,7 +62,7 @@ void RecordList::clear() {
     m_paths.clear();
 }
 
-void rescan_records(RecordList& list) {
+void rescan_records(RecordList& list, RecordCache* cache) {
     list.clear();
     list.reserve(20);
     std::vector<RecordEntry> found;
@@ -70,7 +71,7 @@ void rescan_records(RecordList& list) {
             storage.path, u"*", u"*", true,
             [&](const std::u16string& path) {
                 if (is_record_file(path)) {
-                    RecordEntry entry = record_entry(path);
+                    RecordEntry entry = cache ? cache->entry_of(path) : record_entry(path);
                     if (entry.valid) found.push_back(std::move(entry));
                 }
                 return true;

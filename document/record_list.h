@@ -35,5 +35,8 @@ private:
     std::unordered_set<std::u16string> m_paths;
 };
 
-// Fills the list from every storage folder at once (the record files with readable information).
-void rescan_records(RecordList& list);
+class RecordCache;
+
+// Fills the list from every storage folder at once (the record files with readable information),
+// through the cache when one is given.
+void rescan_records(RecordList& list, RecordCache* cache = nullptr);

@@ -88,6 +88,9 @@ void FileInfo::look_up(std::u16string_view where) {
     size = static_cast<uint32_t>(info.stx_size & 0xFFFFFFFF);
     creation_time = to_date_time((info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_ctime);
     last_write_time = to_date_time(info.stx_mtime);
+    inode = info.stx_ino;
+    write_ns = info.stx_mtime.tv_sec * 1000000000LL + info.stx_mtime.tv_nsec;
+    change_ns = info.stx_ctime.tv_sec * 1000000000LL + info.stx_ctime.tv_nsec;
 }
 
 bool create_directory(std::u16string_view path) {

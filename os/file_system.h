@@ -31,6 +31,11 @@ struct FileInfo {
     DateTime creation_time;  // the birth time where the file system keeps one, else the change time
     DateTime last_write_time;
     int error = 0;  // errno of the look-up or of the last operation that stored it here
+    // What tells one version of a file from another where size and dates to the millisecond do
+    // not: a copy that kept the old modification time is still a new inode or a new change time.
+    uint64_t inode = 0;
+    int64_t write_ns = 0;   // modification time, nanoseconds since the Unix epoch
+    int64_t change_ns = 0;  // status change time, likewise
 };
 
 // Creates the folder and every missing folder above it, from the top down, logging

@@ -3,6 +3,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
 #include "os/path.h"
 #include "os/text.h"
 
@@ -12,6 +16,13 @@ namespace {
 constexpr double step_seconds = 0.001;
 
 enum class EntryKind { File, Folder, Other };
+
+// Time this thread ran, which a busy machine's other programs do not stretch.
+double thread_cpu_seconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
 }  // namespace
 
 // One open directory and the entry it is positioned on.
@@ -61,8 +72,14 @@ void FolderScanner::start(std::u16string_view folder, bool recursive) {
     m_timer.cancel();
     m_recursive = recursive;
     m_queue.push_back(expand_path(folder));
-    m_search.reset();
+    // The folder being read stays open: dropping it would lose the rest of its entries from the
+    // list when a new folder appears while the start-up scan runs.
     m_timer.after(step_seconds);
+}
+
+void FolderScanner::add_file(std::u16string path) {
+    m_files.push_back(std::move(path));
+    if (!m_timer.is_armed()) m_timer.after(step_seconds);
 }
 
 void FolderScanner::begin_search() {
@@ -79,27 +96,44 @@ void FolderScanner::advance() {
     if (!m_search->next()) m_search.reset();
 }
 
-void FolderScanner::on_timer(Timer&) {
+bool FolderScanner::step() {
+    if (!m_files.empty()) {
+        const std::u16string path = std::move(m_files.front());
+        m_files.pop_front();
+        m_observer.on_file(path);
+        return true;
+    }
     if (!m_search) {
         if (m_queue.empty()) {
+            m_timer.cancel();
             m_observer.on_finished();
-            return;
+            return false;
         }
         begin_search();
+        if (!m_search) return true;
     }
-    if (m_search) {
-        const std::u16string path = join(m_current, from_utf8(m_search->name));
-        const EntryKind kind = m_search->kind;
-        advance();
-        if (kind == EntryKind::File) {
-            // Armed before the report so that the observer may start a new scan from on_file.
-            m_timer.after(step_seconds);
-            m_observer.on_file(path);
-            return;
-        }
-        if (kind == EntryKind::Folder && m_recursive) m_queue.push_back(path);
-    }
+    const std::u16string path = join(m_current, from_utf8(m_search->name));
+    const EntryKind kind = m_search->kind;
+    advance();
+    if (kind == EntryKind::File) m_observer.on_file(path);
+    if (kind == EntryKind::Folder && m_recursive) m_queue.push_back(path);
+    return true;
+}
+
+void FolderScanner::on_timer(Timer&) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begin = Clock::now();
+    const double cpu_begin = thread_cpu_seconds();
+    const auto slice = std::chrono::duration<double>(m_slice_seconds);
+    // Armed before the reports so that the observer may start a new scan from on_file; a step
+    // that finishes the scan cancels it again.
     m_timer.after(step_seconds);
+    bool going = true;
+    do {
+        going = step();
+    } while (going && Clock::now() - begin < slice);
+    m_longest_slice = std::max(m_longest_slice, std::chrono::duration<double>(Clock::now() - begin).count());
+    m_longest_slice_cpu = std::max(m_longest_slice_cpu, thread_cpu_seconds() - cpu_begin);
 }
 
 }  // namespace os

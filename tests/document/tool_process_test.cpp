@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -373,6 +374,35 @@ TEST_F(ToolProcessTest, RenameAndDeleteSayWhenTheyCannot) {
     ::chmod(folder.c_str(), 0755);
     EXPECT_EQ(::access(path.c_str(), F_OK), 0);
     EXPECT_EQ(current_path_setting(), before);
+}
+
+TEST_F(ToolProcessTest, ListsRunAtOnceAgreeWithAndWithoutTheRecordCache) {
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    for (int f = 0; f < 4; ++f) {
+        const std::string sub = folder + "/F" + std::to_string(f);
+        std::filesystem::create_directories(sub);
+        for (int i = 0; i < 50; ++i) {
+            document_test::write_tone(sub + "/r" + std::to_string(i) + ".wav", 8000, 0.05, 300.0 + i);
+        }
+    }
+    // Three at once on no cache: all read the files and write their rows into one database.
+    std::vector<Child> lists;
+    for (int i = 0; i < 3; ++i) lists.push_back(start_tool({"list"}));
+    std::vector<std::string> outputs;
+    for (Child& list : lists) {
+        outputs.push_back(read_all(list));
+        EXPECT_EQ(WEXITSTATUS(wait_for(list)), 0);
+    }
+    EXPECT_EQ(std::count(outputs[0].begin(), outputs[0].end(), '\n'), 200);
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_EQ(outputs[2], outputs[0]);
+    Child warm = start_tool({"list"});
+    EXPECT_EQ(read_all(warm), outputs[0]);
+    wait_for(warm);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(root.path() + "/records.db" + suffix);
+    Child cold = start_tool({"list"});
+    EXPECT_EQ(read_all(cold), outputs[0]);
+    wait_for(cold);
 }
 
 }  // namespace
