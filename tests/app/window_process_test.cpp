@@ -273,8 +273,8 @@ TEST_F(XvfbWindow, CloseIsRefusedWhileARecordingRuns) {
     EXPECT_TRUE(recorded);
 }
 
-// The main screen from the keyboard: R starts a voice note, and the keypad digits of its title
-// find its row among the others.
+// The main screen from the keyboard: R starts a voice note, Escape stops it on the recording
+// screen, and the keypad digits of its title find its row among the others.
 TEST_F(XvfbWindow, RecordsFromTheKeyboardAndFindsTheNoteByItsDigits) {
     const std::string folder = root.path() + "/Documents/My Quillon";
     fs::create_directories(folder);
@@ -292,8 +292,9 @@ TEST_F(XvfbWindow, RecordsFromTheKeyboardAndFindsTheNoteByItsDigits) {
         }
         return !note.empty();
     })) << log();
-    // The recording screen (its own close key) is not part of this window yet: the note goes on
-    // recording while the list is searched, and SIGTERM finishes it below.
+    // Escape closes the recording screen, which stops the note; the list is in front again.
+    ASSERT_EQ(run({"xdotool", "key", "Escape"}).status, 0);
+    ASSERT_TRUE(watch.wait_until([&] { return log_has("Document::stop\n"); })) << log();
 
     // The keypad keys of the title's first letters, as a phone would type them.
     const std::string keys[] = {"0", "1", "abc", "def", "ghi", "jkl", "mno", "pqrs", "tuv", "wxyz"};
@@ -321,6 +322,7 @@ TEST_F(XvfbWindow, RecordsFromTheKeyboardAndFindsTheNoteByItsDigits) {
     for (char digit : digits) ASSERT_EQ(run({"xdotool", "key", std::string(1, digit)}).status, 0);
     const std::string found = "main screen: search " + digits + " shows " + std::to_string(expected) + "\n";
     EXPECT_TRUE(watch.wait_until([&] { return log_has(found); })) << note << " " << log();
+    EXPECT_TRUE(fs::exists(folder + "/" + note + ".mp3"));
 
     touch->signal(SIGTERM);
     EXPECT_EQ(touch->wait(), 0);
