@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/application.h"
+#include "app/call_notification.h"
 #include "app/single_screen.h"
 #include "app/window_screen_host.h"
 #include "document/document.h"
@@ -43,6 +44,7 @@ Starter::~Starter() {
     GameBase& host = m_application.game_base();
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
+    if (CallNotification* notification = CallNotification::instance()) notification->set_open_hook(nullptr);
     // The screens leave the stack before it goes, and stop hearing the language before it goes.
     m_quick_record.reset();
     m_main_screen.reset();
@@ -201,6 +203,11 @@ bool Starter::open_main_screen() {
     m_splash.reset();
     // A recording started from the command line is running already: its screen comes up.
     m_main_screen->show_running_recording();
+    // A chosen "call recorded" notification plays the call.
+    if (CallNotification* notification = CallNotification::instance()) {
+        notification->set_open_hook(
+            [screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
+    }
     return true;
 }
 

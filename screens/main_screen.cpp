@@ -234,11 +234,14 @@ void MainScreen::start_recording() { context().document.record(false, u"", u"", 
 
 void MainScreen::activate_row(int32_t row) {
     if (row < 0 || row >= static_cast<int32_t>(m_visible.size())) return;
+    // The path is copied: playing stops a recording, which may change the list.
+    play_record(std::u16string(context().document.records().at(static_cast<size_t>(m_visible[row])).path));
+}
+
+void MainScreen::play_record(const std::u16string& path) {
     Document& document = context().document;
-    // The entry is copied: playing stops a recording, which may change the list.
-    const RecordEntry record = document.records().at(static_cast<size_t>(m_visible[row]));
-    if (!document.play(record.path)) {
-        os::log() << u"main screen: cannot play " << record.path << u"\n";
+    if (!document.play(path)) {
+        os::log() << u"main screen: cannot play " << path << u"\n";
         show_error_text(u"Sorry_cannot_open_file");
         return;
     }

@@ -70,6 +70,9 @@ public:
     void start_recording();
     // Plays the record of a visible row; a record gone from the disk is reported.
     void activate_row(int32_t row);
+    // Plays the recording at path on the playback screen (a call notification chosen); a file that
+    // cannot be played is reported.
+    void play_record(const std::u16string& path);
     // Asks once before deleting every visible record.
     void ask_delete_visible();
     // Deletes the visible records, the last first; those whose files stay are kept and reported.
