@@ -17,34 +17,18 @@ constexpr std::u16string_view menu_command = u"Menu";
 }  // namespace
 
 PlaybackScreen::PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error)
-    : FormScreen(context, u"FormView"), m_menu(menu), m_rename(rename), m_error(error) {
-    context.document.add_observer(this);
-}
-
-PlaybackScreen::~PlaybackScreen() {
-    context().document.remove_observer(this);
-    if (m_menu.provider() == this) m_menu.set_provider(nullptr);
-}
+    : RecordScreen(context, u"FormView", menu, rename), m_error(error) {}
 
 void PlaybackScreen::attach_nodes() {
-    m_icon = &node(u"icon");
-    m_artist = &node(u"frmArtist");
-    m_elapsed = &node(u"frmElapsed");
-    m_left = &node(u"frmLeft");
-    m_info = &node(u"frmInfo");
-    m_size = &node(u"frmSize");
-    m_close = &control(u"btnClose");
+    attach_details();
     m_play = &control(u"btnPlay");
     m_pause = &control(u"btnPause");
     m_menu_button = &control(u"btnMenu");
-    m_name = &control(u"btnName");
     m_volume = &control(u"btnVolume");
     m_position = &control(u"btnPosition");
-    m_level = &node(u"pbLevel");
     m_volume_bar = &node(u"pbVolume");
     m_position_bar = &node(u"pbPosition");
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
-    m_icons.load(context().skin);
 }
 
 void PlaybackScreen::on_rebuilt() {
@@ -79,7 +63,7 @@ void PlaybackScreen::refresh(bool show_title) {
     m_pause->set_visible(!stopped);
     screens::show_value(m_volume_bar, document.player().volume());
     if (show_title) set_title(record.title);
-    if (!stopped) m_live.after(screens::live_values_seconds);
+    if (!stopped) keep_values_live();
 }
 
 void PlaybackScreen::update_values() {
@@ -95,22 +79,9 @@ void PlaybackScreen::update_values() {
     screens::show_value(m_level, level);
 }
 
-void PlaybackScreen::tick(double elapsed_seconds) {
-    update_values();
-    FormScreen::tick(elapsed_seconds);
-}
-
-void PlaybackScreen::on_timer(Timer&) {
-    if (!is_shown()) return;
-    update_values();
+bool PlaybackScreen::values_move() const {
     const Document& document = context().document;
-    // At rest (paused or ended) nothing moves, so nothing needs reading.
-    if (document.is_playing() && !document.is_paused()) m_live.after(screens::live_values_seconds);
-}
-
-void PlaybackScreen::set_title(std::u16string title) {
-    m_title = std::move(title);
-    m_name->set_text(m_title);
+    return document.is_playing() && !document.is_paused();
 }
 
 void PlaybackScreen::apply_title() {
@@ -121,12 +92,6 @@ void PlaybackScreen::apply_title() {
 }
 
 void PlaybackScreen::show_error(std::u16string_view key) { m_error.show_error(text_of(key)); }
-
-void PlaybackScreen::leave() {
-    // A menu that is carrying out one of this screen's commands closes by itself.
-    if (!m_filling && m_menu.provider() == this && m_menu.is_shown()) m_menu.close();
-    close();
-}
 
 // ---- commands ---------------------------------------------------------------------------------
 
@@ -179,13 +144,7 @@ void PlaybackScreen::open_menu() {
     m_menu.open(menu_command, u"", true);
 }
 
-void PlaybackScreen::open_rename() {
-    m_rename.open(m_title, [this](const std::u16string& text) {
-        set_title(text);
-        // The screen closed while the rename was open: the name changes now.
-        if (!is_shown()) apply_title();
-    });
-}
+void PlaybackScreen::rename_after_close(const std::u16string&) { apply_title(); }
 
 void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& items) {
     m_filling = true;

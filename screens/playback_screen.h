@@ -10,16 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/core/timer.h"
-#include "document/document_event.h"
-#include "screens/form_screen.h"
-#include "screens/menu.h"
-#include "screens/record_icons.h"
+#include "screens/record_screen.h"
 
 class ErrorDialog;
-class RenameDialog;
 
-class PlaybackScreen final : public FormScreen, public DocumentObserver, public MenuProvider, private TimerObserver {
+class PlaybackScreen final : public RecordScreen {
 public:
     static constexpr double seek_step_seconds = 5.0;
     static constexpr double volume_step = 0.1;
@@ -29,7 +24,6 @@ public:
 
     // The menu and the dialogs are shared with the other screens; all outlive this one.
     PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error);
-    ~PlaybackScreen() override;
 
     void set_send_hook(SendHook hook) { m_send = std::move(hook); }
 
@@ -39,7 +33,7 @@ public:
     // Shows the document's current record afresh; show_title puts its title on "btnName".
     void refresh(bool show_title);
     // Reads the running values: position, time left, level.
-    void update_values();
+    void update_values() override;
 
     // "btnPlay": resumes, or plays the record again from its beginning once playback has ended.
     void play();
@@ -51,8 +45,6 @@ public:
     void seek_by(double seconds);
     void set_volume(double volume);
     void open_menu();
-    void open_rename();
-    const std::u16string& title() const { return m_title; }
 
     void on_document_event(const DocumentEvent& event) override;
     void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
@@ -61,46 +53,27 @@ public:
     void on_press_changed(Widget* widget, const PointerEvent& event) override;
     void on_drag(Widget* widget, const PointerEvent& event, Point delta) override;
     bool on_key(const KeyEvent& event) override;
-    void tick(double elapsed_seconds) override;
 
 private:
     void attach_nodes() override;
     void on_rebuilt() override;
-    void on_timer(Timer& timer) override;
-    void set_title(std::u16string title);
+    bool values_move() const override;
+    void rename_after_close(const std::u16string& title) override;
     // The title on "btnName" becomes the record's when it differs.
     void apply_title();
     void show_error(std::u16string_view key);
-    void leave();
     void append();
     void send();
     void confirm_delete();
 
-    Menu& m_menu;
-    RenameDialog& m_rename;
     ErrorDialog& m_error;
     SendHook m_send;
-    screens::RecordIcons m_icons;
-    Timer m_live{*this};
-    std::u16string m_path;
-    std::u16string m_title;
-    // Inside fill(): the menu is carrying out one of this screen's commands.
-    bool m_filling = false;
 
-    Widget* m_icon = nullptr;
-    Widget* m_artist = nullptr;
-    Widget* m_elapsed = nullptr;
-    Widget* m_left = nullptr;
-    Widget* m_info = nullptr;
-    Widget* m_size = nullptr;
-    Widget* m_close = nullptr;
     Widget* m_play = nullptr;
     Widget* m_pause = nullptr;
     Widget* m_menu_button = nullptr;
-    Widget* m_name = nullptr;
     Widget* m_volume = nullptr;
     Widget* m_position = nullptr;
-    Widget* m_level = nullptr;
     Widget* m_volume_bar = nullptr;
     Widget* m_position_bar = nullptr;
 };

@@ -36,25 +36,11 @@ double seconds_for(double bytes, double bit_rate) {
 }  // namespace
 
 RecordingScreen::RecordingScreen(ScreenContext& context, Menu& menu, RenameDialog& rename)
-    : FormScreen(context, u"FormRecording"), m_menu(menu), m_rename(rename) {
-    context.document.add_observer(this);
-}
-
-RecordingScreen::~RecordingScreen() {
-    context().document.remove_observer(this);
-    if (m_menu.provider() == this) m_menu.set_provider(nullptr);
-}
+    : RecordScreen(context, u"FormRecording", menu, rename) {}
 
 void RecordingScreen::attach_nodes() {
-    m_icon = &node(u"icon");
+    attach_details();
     m_speaker = &node(u"speaker");
-    m_artist = &node(u"frmArtist");
-    m_elapsed = &node(u"frmElapsed");
-    m_left = &node(u"frmLeft");
-    m_info = &node(u"frmInfo");
-    m_size = &node(u"frmSize");
-    m_name = &control(u"btnName");
-    m_close = &control(u"btnClose");
     m_pause = &control(u"btnPause");
     m_resume = &control(u"btnResume");
     m_boost = &control(u"btnBoost");
@@ -62,10 +48,8 @@ void RecordingScreen::attach_nodes() {
     m_speaker_on = &control(u"btnSpeakerOn");
     m_speaker_off = &control(u"btnSpeakerOff");
     m_vas = &control(u"btnVAS");
-    m_level = &node(u"pbLevel");
     m_vas_bar = &node(u"pbVAS");
     for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
-    m_icons.load(context().skin);
 }
 
 void RecordingScreen::on_rebuilt() {
@@ -89,7 +73,7 @@ void RecordingScreen::refresh(bool show_title) {
     if (show_title) set_title(record.title);
     update_values();
     // The running values follow the recording while the screen is up.
-    m_live.after(screens::live_values_seconds);
+    keep_values_live();
 }
 
 void RecordingScreen::update_values() {
@@ -110,17 +94,6 @@ void RecordingScreen::update_values() {
     m_size->set_text(screens::size_text(size));
 }
 
-void RecordingScreen::tick(double elapsed_seconds) {
-    update_values();
-    FormScreen::tick(elapsed_seconds);
-}
-
-void RecordingScreen::on_timer(Timer&) {
-    if (!is_shown()) return;
-    update_values();
-    m_live.after(screens::live_values_seconds);
-}
-
 void RecordingScreen::show_pause_state() {
     const bool paused = context().document.is_paused();
     m_pause->set_visible(!paused);
@@ -137,16 +110,6 @@ void RecordingScreen::show_phone_state() {
 void RecordingScreen::show_boost() {
     m_boost->set_text(text_of(boost_menu));
     m_boost_on->set_visible(context().document.settings().boost != boost_off);
-}
-
-void RecordingScreen::set_title(std::u16string title) {
-    m_title = std::move(title);
-    m_name->set_text(m_title);
-}
-
-void RecordingScreen::leave() {
-    if (m_menu.provider() == this && m_menu.is_shown()) m_menu.close();
-    close();
 }
 
 // ---- commands ---------------------------------------------------------------------------------
@@ -183,16 +146,11 @@ void RecordingScreen::open_boost_menu() {
     m_menu.open(boost_menu, u"", true);
 }
 
-void RecordingScreen::open_rename() {
-    m_rename.open(m_title, [this](const std::u16string& text) {
-        set_title(text);
-        // The recording ended while the rename was open: the screen that would rename at its
-        // close has gone, so the name changes now.
-        Document& document = context().document;
-        if (!is_shown() && !document.is_recording() && document.current_record().path == m_path) {
-            document.set_title(text);
-        }
-    });
+void RecordingScreen::rename_after_close(const std::u16string& title) {
+    // The recording ended while the rename was open: the screen that would rename at its close
+    // has gone, so the name changes now.
+    Document& document = context().document;
+    if (!document.is_recording() && document.current_record().path == m_path) document.set_title(title);
 }
 
 void RecordingScreen::fill(std::u16string_view command, std::vector<MenuItem>& items) {

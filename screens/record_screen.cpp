@@ -1,0 +1,59 @@
+#include "screens/record_screen.h"
+
+#include "document/document.h"
+#include "screens/dialogs.h"
+#include "screens/screen_values.h"
+
+RecordScreen::RecordScreen(ScreenContext& context, std::u16string element, Menu& menu, RenameDialog& rename)
+    : FormScreen(context, std::move(element)), m_menu(menu), m_rename(rename) {
+    context.document.add_observer(this);
+}
+
+RecordScreen::~RecordScreen() {
+    context().document.remove_observer(this);
+    if (m_menu.provider() == this) m_menu.set_provider(nullptr);
+}
+
+void RecordScreen::attach_details() {
+    m_icon = &node(u"icon");
+    m_artist = &node(u"frmArtist");
+    m_elapsed = &node(u"frmElapsed");
+    m_left = &node(u"frmLeft");
+    m_info = &node(u"frmInfo");
+    m_size = &node(u"frmSize");
+    m_level = &node(u"pbLevel");
+    m_name = &control(u"btnName");
+    m_close = &control(u"btnClose");
+    m_icons.load(context().skin);
+}
+
+void RecordScreen::set_title(std::u16string title) {
+    m_title = std::move(title);
+    m_name->set_text(m_title);
+}
+
+void RecordScreen::open_rename() {
+    m_rename.open(m_title, [this](const std::u16string& text) {
+        set_title(text);
+        if (!is_shown()) rename_after_close(text);
+    });
+}
+
+void RecordScreen::tick(double elapsed_seconds) {
+    update_values();
+    FormScreen::tick(elapsed_seconds);
+}
+
+void RecordScreen::keep_values_live() { m_live.after(screens::live_values_seconds); }
+
+void RecordScreen::on_timer(Timer&) {
+    if (!is_shown()) return;
+    update_values();
+    // At rest (paused or ended) nothing moves, so nothing needs reading.
+    if (values_move()) keep_values_live();
+}
+
+void RecordScreen::leave() {
+    if (!m_filling && m_menu.provider() == this && m_menu.is_shown()) m_menu.close();
+    close();
+}
