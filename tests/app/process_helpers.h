@@ -1,6 +1,7 @@
 #pragma once
 // Starting quillon-touch as a real process and awaiting what it writes, without sleeping: the
 // waits are woken by inotify events in the test's QUILLON_ROOT.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -15,6 +16,45 @@
 #include <vector>
 
 extern char** environ;
+
+struct RunResult {
+    int status = -1;
+    // Standard output, and standard error too when it was asked for.
+    std::string output;
+};
+
+// Runs a program from PATH to its end with nothing on its standard input.
+inline RunResult run(const std::vector<std::string>& words, bool with_errors = false) {
+    RunResult result;
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    if (with_errors) {
+        posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (spawned == 0) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ::close(out[0]);
+    return result;
+}
 
 class Program {
 public:

@@ -57,38 +57,6 @@ bool near(const uint8_t* pixel, int r, int g, int b, int tolerance = 3) {
 }
 
 // Runs a program to its end; its standard output, and -1 as status when it did not exit.
-struct RunResult {
-    int status = -1;
-    std::string output;
-};
-
-RunResult run(const std::vector<std::string>& words) {
-    RunResult result;
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (spawned == 0) {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ::close(out[0]);
-    return result;
-}
-
 // Waits for a child to end, at most `seconds`; its exit status, -1 when killed, -2 on time-out.
 int wait_exit(pid_t pid, int seconds) {
     const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));

@@ -22,38 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string output;  // standard output and standard error
-};
-
-RunResult run(const std::vector<std::string>& words) {
-    RunResult result;
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (spawned == 0) {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = ::read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, static_cast<size_t>(n));
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ::close(out[0]);
-    return result;
-}
+// The validators say what they found on standard error: it is kept with the output.
+RunResult run_reporting(const std::vector<std::string>& words) { return run(words, true); }
 
 std::string read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -66,14 +36,14 @@ protected:
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/quillon-package-XXXXXX";
         scratch = ::mkdtemp(pattern);
-        const RunResult packed =
-            run({"cpack", "-G", "DEB", "--config", QUILLON_BUILD_DIR "/CPackConfig.cmake", "-B", scratch + "/out"});
+        const RunResult packed = run_reporting(
+            {"cpack", "-G", "DEB", "--config", QUILLON_BUILD_DIR "/CPackConfig.cmake", "-B", scratch + "/out"});
         cpack_output = packed.output;
         for (const auto& entry : fs::directory_iterator(scratch + "/out")) {
             if (entry.path().extension() == ".deb") deb = entry.path().string();
         }
         root = scratch + "/root";
-        if (!deb.empty()) run({"dpkg", "-x", deb, root});
+        if (!deb.empty()) run_reporting({"dpkg", "-x", deb, root});
     }
     static void TearDownTestSuite() {
         std::error_code ignored;
@@ -89,7 +59,7 @@ protected:
 
 TEST_F(Package, NamesItsDependenciesAndPutsEveryFileWhereTheSystemLooks) {
     EXPECT_EQ(fs::path(deb).filename().string().rfind("quillon-touch_", 0), 0u) << deb;
-    const RunResult depends = run({"dpkg-deb", "--field", deb, "Depends"});
+    const RunResult depends = run_reporting({"dpkg-deb", "--field", deb, "Depends"});
     ASSERT_EQ(depends.status, 0);
     // From the shared libraries the programs link, and the font they load.
     for (const char* library : {"libsdl2-2.0-0", "libmp3lame0", "libsqlite3-0", "libglib2.0-0", "fonts-dejavu-core"}) {
@@ -119,20 +89,21 @@ TEST_F(Package, NamesItsDependenciesAndPutsEveryFileWhereTheSystemLooks) {
 
 TEST_F(Package, PassesTheDesktopValidators) {
     const fs::path share = fs::path(root) / "usr/share";
-    const RunResult desktop = run({"desktop-file-validate", (share / "applications/com.korvel.QuillonTouch.desktop")});
+    const RunResult desktop =
+        run_reporting({"desktop-file-validate", (share / "applications/com.korvel.QuillonTouch.desktop")});
     EXPECT_EQ(desktop.status, 0) << desktop.output;
     EXPECT_EQ(desktop.output, "");
     const std::string entry = read_file(share / "applications/com.korvel.QuillonTouch.desktop");
     EXPECT_NE(entry.find("\nName=Record a voice note\nName[de]"), std::string::npos);
     EXPECT_NE(entry.find("\nExec=quillon-touch record\n"), std::string::npos);
 
-    const RunResult metainfo =
-        run({"appstreamcli", "validate", "--no-net", share / "metainfo/com.korvel.QuillonTouch.metainfo.xml"});
+    const RunResult metainfo = run_reporting(
+        {"appstreamcli", "validate", "--no-net", share / "metainfo/com.korvel.QuillonTouch.metainfo.xml"});
     EXPECT_EQ(metainfo.status, 0) << metainfo.output;
 
     for (const char* program : {"quillon-touch", "quillon-tool", "quillon-phone", "quillon-skinc"}) {
-        const RunResult page =
-            run({"man", "--warnings", "-E", "UTF-8", "-l", share / "man/man1" / (std::string(program) + ".1.gz")});
+        const RunResult page = run_reporting(
+            {"man", "--warnings", "-E", "UTF-8", "-l", share / "man/man1" / (std::string(program) + ".1.gz")});
         EXPECT_EQ(page.status, 0) << program;
         EXPECT_NE(page.output.find(program), std::string::npos) << program;
         // Warnings come before the page.
@@ -146,7 +117,7 @@ TEST_F(Package, PassesTheDesktopValidators) {
     unit.replace(unit.find(exec), exec.size(), "ExecStart=" + root + "/usr/bin/quillon-phone");
     const std::string copy = scratch + "/quillon-phone-bridge.service";
     std::ofstream(copy) << unit;
-    const RunResult verified = run({"systemd-analyze", "verify", copy});
+    const RunResult verified = run_reporting({"systemd-analyze", "verify", copy});
     EXPECT_EQ(verified.status, 0) << verified.output;
 }
 
@@ -178,10 +149,10 @@ TEST_F(Package, TheInstalledProgramsFindTheirDataAndStartWithoutAWindow) {
 
     // quillon-tool reads the same data folder: every installed language file is checked.
     const std::string tool = root + "/usr/bin/quillon-tool";
-    const RunResult languages = run({tool, "lang-check"});
+    const RunResult languages = run_reporting({tool, "lang-check"});
     EXPECT_NE(languages.output.find(root + "/usr/share/quillon-touch/german.lng: "), std::string::npos)
         << languages.output;
-    const RunResult help = run({tool, "record", "--help"});
+    const RunResult help = run_reporting({tool, "record", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.output.rfind("usage: quillon-tool record [--seconds N]", 0), 0u) << help.output;
     EXPECT_FALSE(fs::exists(home.path() + "/Documents/My Quillon")) << "--help recorded";
@@ -191,7 +162,7 @@ TEST_F(Package, TheInstalledProgramsFindTheirDataAndStartWithoutAWindow) {
                                "/usr/bin:$PATH; COMP_WORDS=(quillon-tool re); COMP_CWORD=1; _quillon_tool; "
                                "echo \"${COMPREPLY[*]}\"; COMP_WORDS=(quillon-phone speaker o); COMP_CWORD=2; "
                                "_quillon_phone; echo \"${COMPREPLY[*]}\"";
-    const RunResult completed = run({"bash", "-c", script});
+    const RunResult completed = run_reporting({"bash", "-c", script});
     EXPECT_EQ(completed.output, "record rename render\non off\n");
 }
 
