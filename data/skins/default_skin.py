@@ -94,7 +94,13 @@ class DefaultSkin:
     def form_main(self):
         k = self.k
         top = node("node", size=(0, 48), kids=[
-            k.text(None, TEXT, TITLE, True, text="Quillon Touch", halign="LEFT", bmin=(16, 0), bmax=(64, 0)),
+            k.text("title", TEXT, TITLE, True, text="Quillon Touch", halign="LEFT", bmin=(16, 0), bmax=(64, 0)),
+            # The keys typed into the search, with the letters they stand for under them.
+            node("node", "search_display", bmin=(16, 0), bmax=(64, 0), kids=[
+                k.text("search_keys", TEXT, TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(0, 3), size=(0, 26)),
+                k.text("search_letters", TEXT_SECONDARY, LABEL, halign="LEFT", ay="MAX_SIDE", bmax=(0, 3),
+                       size=(0, 16)),
+            ]),
             k.ghost_button("btnCloseFilter", "close", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
             k.ghost_button("btnFilter", "search", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
         ])
@@ -107,6 +113,10 @@ class DefaultSkin:
         return node(None, "FormMain", kids=[
             k.fill(BACKGROUND),
             node("vtable", kids=[top, lst, self.keyboard(), bottom]),
+            # Why the list is empty: no recordings yet, or none the search finds. Over the list,
+            # outside the table, so that it takes no room from the controls on a small screen.
+            k.text("empty_list", TEXT_SECONDARY, BODY, wrap=True, ay="CENTER", bmin=(24, 48), bmax=(24, 64),
+                   size=(0, 72)),
         ])
 
     def record_row(self):
