@@ -87,6 +87,10 @@ constexpr TextKey kKeys[] = {
     {u"Main_no_matches", u"main list when the search finds nothing", u""},
     // The Language menu.
     {u"Language_name", u"Language menu: this language's name in itself", u""},
+    // The about card.
+    {u"About_what", u"about card: one line on what the program does", u""},
+    {u"About_licence", u"about card: before the licence's name", u""},
+    {u"About_libraries", u"about card: before the list of libraries", u""},
 };
 
 }  // namespace

@@ -318,6 +318,23 @@ class DefaultSkin:
                                 bmin=(4, 0), bmax=(4, 0), size=(96, 48)),
             ])], 216)])
 
+    def form_about(self):
+        k = self.k
+        logo = k.p.add("about_logo", "".join([
+            '<rect width="48" height="48" rx="12" fill="%s"/>' % RAISED,
+            '<circle cx="24" cy="24" r="14.5" fill="none" stroke="%s" stroke-width="2"/>' % TEXT,
+            '<circle cx="24" cy="24" r="10.5" fill="%s"/>' % ACCENT,
+        ]), 48, 48, SHEET)
+        return node(None, "FormAbout", kids=[self.card([
+            k.image(logo, ax="MIN_SIDE", ay="MIN_SIDE", bmin=(24, 24), size=(48, 48)),
+            k.text("version", TEXT, TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(84, 36), bmax=(24, 0),
+                   size=(0, 28)),
+            k.text("text", TEXT, BODY, wrap=True, halign="LEFT", valign="TOP", bmin=(24, 88), bmax=(24, 80)),
+            self.dialog_buttons([
+                k.filled_button("btnClose", label="Close", backdrop=SHEET, label_points=BODY, ratio=1,
+                                bmin=(4, 0), bmax=(4, 0), size=(96, 48)),
+            ])], 360)])
+
     def form_edit(self):
         k = self.k
         field = k.image(k.box_picture(RAISED, BACKGROUND, 12), size=(0, 56), kids=[
@@ -385,7 +402,7 @@ class DefaultSkin:
                  ("FormRecording", self.form_recording()), ("FormView", self.form_view()),
                  ("Menu", self.form_menu())] + menu_rows +
                 [("FormConfirmation", self.form_confirmation()), ("FormError", self.form_error()),
-                 ("FormEdit", self.form_edit()), ("QuickRecord", self.form_quick_record()),
+                 ("FormEdit", self.form_edit()), ("FormAbout", self.form_about()), ("QuickRecord", self.form_quick_record()),
                  ("HardwareKey", self.hardware_key_row())])
 
     def splash_elements(self):

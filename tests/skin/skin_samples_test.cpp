@@ -143,6 +143,11 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
         text(*screen, u"text", u"Recordings to delete: 3. Delete them?");
     } else if (element == u"FormError") {
         text(*screen, u"text", u"Sorry, there is no memory or space left. The recording has stopped.");
+    } else if (element == u"FormAbout") {
+        text(*screen, u"version", u"Quillon Touch 0.1");
+        text(*screen, u"text",
+             u"Records voice notes and phone calls, and plays them back.\n\nLicence: GPL-3.0-or-later\n\n"
+             u"Made with: LAME, Tremor, libmpcdec, SDL 2, PulseAudio, SQLite, ICU, FreeType, Fontconfig, libpng, GLib");
     } else if (element == u"FormEdit") {
         text(*screen, u"edit", u"Team call notes");
     } else if (element == u"QuickRecord") {
@@ -161,7 +166,8 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
 }
 
 bool is_overlay(std::u16string_view element) {
-    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" || element == u"QuickRecord";
+    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" || element == u"QuickRecord" ||
+           element == u"FormAbout";
 }
 
 TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
