@@ -14,9 +14,10 @@ COLUMN = 720     # the widest a screen's column of controls grows
 MARGIN = 12      # between a column and the screen's edges
 DIALOG = 440     # the widest a dialog card grows
 SHEET_WIDTH = 560
-ROW_ICONS = [("main_memory", "memory", False), ("main_memory_incoming", "incoming", False),
-             ("main_memory_outgoing", "outgoing", False), ("card", "card", True),
-             ("card_incoming", "incoming", True), ("card_outgoing", "outgoing", True)]
+# One picture per kind of recording; those on a storage card carry the card badge.
+ROW_ICONS = [("main_memory", "voice_note", False), ("main_memory_incoming", "call_incoming", False),
+             ("main_memory_outgoing", "call_outgoing", False), ("card", "voice_note", True),
+             ("card_incoming", "call_incoming", True), ("card_outgoing", "call_outgoing", True)]
 
 
 def bound(button, key):
@@ -127,7 +128,7 @@ class DefaultSkin:
             k.fill(RAISED, "#vlist_selected"),
             k.fill(DIVIDER, ay="MAX_SIDE", bmin=(72, 0), size=(0, 1)),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(16, 0), size=(40, 40),
-                 props=[picture(self.row_icon_picture("memory", False)), ("int", "alpha", "128")]),
+                 props=[picture(self.row_icon_picture("voice_note", False)), ("int", "alpha", "128")]),
             k.text("name", TEXT, ROW_TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(72, 12), bmax=(16, 0),
                    size=(0, 26)),
             k.text("artist", TEXT_SECONDARY, CAPTION, halign="LEFT", ay="MAX_SIDE", bmin=(72, 0), bmax=(16, 12),

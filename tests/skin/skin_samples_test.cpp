@@ -97,13 +97,13 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
     text(*screen, u"frmSize", u"1.2M");
     if (element == u"FormMain") {
         const std::u16string names[] = {u"Team call notes", u"+49 170 1234567",     u"Anna Petrova",
-                                        u"Dentist, Friday 4 pm", u"Idea for the garden", u"Mum"};
+                                        u"Dentist, Friday 4 pm", u"Olga Smirnova",       u"Mum"};
         const std::u16string artists[] = {u"2:31 \u00b7 Today 14:32",
                                           u"Incoming call \u00b7 0:42 \u00b7 Today 09:15",
                                           u"Outgoing call \u00b7 12:05 \u00b7 Yesterday",
                                           u"0:18 \u00b7 07/12/2026",
-                                          u"Recording now \u00b7 Today 14:40",
-                                          u"Incoming call \u00b7 1:02:03 \u00b7 06/12/2026"};
+                                          u"Incoming call \u00b7 Recording now \u00b7 Today 14:40",
+                                          u"Outgoing call \u00b7 1:02:03 \u00b7 06/12/2026"};
         fill_list(
             properties, *screen->find_child(u"list"), std::vector<std::u16string>(empty ? 0 : 12, u"Record"),
             [&](Widget& row, size_t i) {
