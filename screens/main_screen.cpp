@@ -197,13 +197,9 @@ void MainScreen::recompute_visible() {
 void MainScreen::show_empty_line() {
     if (!m_empty_line) return;
     const bool empty = m_visible.empty();
-    if (empty) {
-        // While the first scan runs, "no recordings" may not be true yet.
-        const bool none = context().document.records().empty();
-        m_empty_line->set_text(text_of(!m_filter.empty() ? u"Main_no_matches"
-                                       : none && context().document.is_scanning() ? u""
-                                                                                  : u"Main_empty"));
-    }
+    // No event tells of a scan that found nothing, so the line does not wait for the scan: the
+    // first recording it finds hides it again.
+    if (empty) m_empty_line->set_text(text_of(m_filter.empty() ? u"Main_empty" : u"Main_no_matches"));
     if (m_empty_line->is_visible() != empty) {
         m_empty_line->set_visible_now(empty);
         mark_redraw();
