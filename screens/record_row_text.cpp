@@ -4,7 +4,6 @@
 
 #include "document/record_entry.h"
 #include "os/text.h"
-#include "screens/record_icons.h"
 
 namespace screens {
 namespace {
@@ -24,17 +23,18 @@ void append_part(std::u16string& text, std::u16string_view part) {
 
 enum class Direction { None, Incoming, Outgoing };
 
+// The folder the file lies in names the direction, as for the row's icon. Without copies: the
+// search asks this of every voice note on every keystroke.
 Direction direction_of(const RecordEntry& record) {
-    switch (record_icon_for(record.path)) {
-        case RecordIcon::MainMemoryIncoming:
-        case RecordIcon::CardIncoming:
-            return Direction::Incoming;
-        case RecordIcon::MainMemoryOutgoing:
-        case RecordIcon::CardOutgoing:
-            return Direction::Outgoing;
-        default:
-            return Direction::None;
-    }
+    std::u16string_view folder = record.path;
+    const size_t name = folder.find_last_of(u"/\\");
+    if (name == std::u16string_view::npos) return Direction::None;
+    folder = folder.substr(0, name);
+    const size_t start = folder.find_last_of(u"/\\");
+    if (start != std::u16string_view::npos) folder.remove_prefix(start + 1);
+    if (folder == u"Incoming") return Direction::Incoming;
+    if (folder == u"Outgoing") return Direction::Outgoing;
+    return Direction::None;
 }
 
 }  // namespace
@@ -60,7 +60,8 @@ std::u16string when_text(const os::DateTime& date, const os::DateTime& now, std:
 }
 
 std::u16string_view searchable_artist(const RecordEntry& record) {
-    if (record.artist == voice_note_artist && direction_of(record) == Direction::None) return {};
+    if (record.artist != voice_note_artist) return record.artist;
+    if (direction_of(record) == Direction::None) return {};
     return record.artist;
 }
 
