@@ -20,8 +20,8 @@ bool AboutDialog::is_in_skin(const Properties& skin) { return skin.find_element(
 std::u16string AboutDialog::version_text() { return std::u16string(u"Quillon Touch ") + QUILLON_VERSION_TEXT; }
 
 std::u16string AboutDialog::body_text(const Properties& skin) {
-    return skin.translate(u"About_what") + u"\n\n" + skin.translate(u"About_licence") + u": " +
-           QUILLON_LICENCE_TEXT + u"\n\n" + skin.translate(u"About_libraries") + u": " + std::u16string(kLibraries);
+    return skin.translate(u"About_what") + u"\n\n" + skin.translate(u"About_licence") + u": " + QUILLON_LICENCE_TEXT +
+           u"\n\n" + skin.translate(u"About_libraries") + u": " + std::u16string(kLibraries);
 }
 
 void AboutDialog::attach_nodes() {

@@ -10,10 +10,10 @@
 #include "os/path.h"
 #include "screens/main_menu.h"
 #include "screens/playback_screen.h"
-#include "screens/recording_screen.h"
 #include "screens/record_row_text.h"
-#include "skin/key_event.h"
+#include "screens/recording_screen.h"
 #include "skin/button_widget.h"
+#include "skin/key_event.h"
 #include "skin/simple_widgets.h"
 #include "skin/skin_exceptions.h"
 #include "skin/text_widget.h"
@@ -116,8 +116,8 @@ void MainScreen::attach_nodes() {
     m_search_keys = optional_node(u"search_keys");
     m_search_letters = optional_node(u"search_letters");
     m_empty_line = optional_node(u"empty_list");
-    m_row_words = {text_of(u"Row_today"), text_of(u"Row_yesterday"), text_of(u"Row_incoming"),
-                   text_of(u"Row_outgoing"), text_of(u"Row_recording")};
+    m_row_words = {text_of(u"Row_today"), text_of(u"Row_yesterday"), text_of(u"Row_incoming"), text_of(u"Row_outgoing"),
+                   text_of(u"Row_recording")};
     auto* record_button = dynamic_cast<ButtonWidget*>(m_record);
     auto* menu_button = dynamic_cast<ButtonWidget*>(m_menu_button);
     m_record_key = record_button ? record_button->bound_key() : key::None;

@@ -79,8 +79,8 @@ RowTexts row_texts(const RecordEntry& record, bool being_recorded, const os::Dat
     RowTexts texts;
     const Direction direction = direction_of(record);
     // A call made without a name or a number carries the voice note's artist: it names nobody.
-    const bool names_party = direction != Direction::None && !record.artist.empty() &&
-                             record.artist != voice_note_artist;
+    const bool names_party =
+        direction != Direction::None && !record.artist.empty() && record.artist != voice_note_artist;
     if (names_party) {
         texts.title = record.artist;
         texts.title_is_artist = true;

@@ -63,8 +63,7 @@ TEST_F(RowTextTest, DatesAreTodayYesterdayOrTheLocalesShortDate) {
     EXPECT_EQ(screens::when_text(os::DateTime(2026, 12, 6, 10, 0, 0), kNow, u"Today", u"Yesterday"), u"06/12/2026");
     // Across the turn of a year and of a month.
     const os::DateTime new_year(2027, 1, 1, 0, 5, 0);
-    EXPECT_EQ(screens::when_text(os::DateTime(2026, 12, 31, 22, 0, 0), new_year, u"Today", u"Yesterday"),
-              u"Yesterday");
+    EXPECT_EQ(screens::when_text(os::DateTime(2026, 12, 31, 22, 0, 0), new_year, u"Today", u"Yesterday"), u"Yesterday");
     EXPECT_EQ(screens::when_text(os::DateTime(2025, 12, 31, 22, 0, 0), new_year, u"Today", u"Yesterday"),
               u"31/12/2025");
     os::set_locale("ru_RU");
@@ -78,8 +77,8 @@ TEST_F(RowTextTest, VoiceNotesCallsAndARecordingInEnglishAndRussian) {
     const std::u16string folder = u"/home/u/Documents/My Quillon";
 
     // A voice note: its title, then length and date instead of "Record" again.
-    const RecordEntry note = entry_of(folder + u"/Record 8 December.mp3", u"Record", u"8 December 2026 14:32:10",
-                                      151, os::DateTime(2026, 12, 8, 14, 32, 10));
+    const RecordEntry note = entry_of(folder + u"/Record 8 December.mp3", u"Record", u"8 December 2026 14:32:10", 151,
+                                      os::DateTime(2026, 12, 8, 14, 32, 10));
     auto texts = row_texts(note, false, kNow, english);
     EXPECT_EQ(texts.title, u"8 December 2026 14:32:10");
     EXPECT_EQ(texts.details, u"2:31 · Today 14:32");
@@ -95,9 +94,9 @@ TEST_F(RowTextTest, VoiceNotesCallsAndARecordingInEnglishAndRussian) {
     EXPECT_EQ(texts.details, u"Incoming call · 0:42 · Yesterday");
 
     // A call with only a number, on a card, past an hour long.
-    const RecordEntry number = entry_of(u"/media/u/SD/Documents/My Quillon/Outgoing/+44 20 7946 0958 1 December.mp3",
-                                        u"+44 20 7946 0958", u"1 December 2026 08:00:00", 3723,
-                                        os::DateTime(2026, 12, 1, 8, 0, 0));
+    const RecordEntry number =
+        entry_of(u"/media/u/SD/Documents/My Quillon/Outgoing/+44 20 7946 0958 1 December.mp3", u"+44 20 7946 0958",
+                 u"1 December 2026 08:00:00", 3723, os::DateTime(2026, 12, 1, 8, 0, 0));
     texts = row_texts(number, false, kNow, english);
     EXPECT_EQ(texts.title, u"+44 20 7946 0958");
     EXPECT_EQ(texts.details, u"Outgoing call · 1:02:03 · 01/12/2026");
