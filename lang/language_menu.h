@@ -23,8 +23,8 @@ struct LanguageMenuItem {
 };
 
 // One item per language file in ascending path order: command "Language#" + base name, the
-// file's own name for its language (or else the base name) as its text, checked for the loaded file (letter case ignored); then "Cancel", drawn with
-// "MenuElement".
+// file's own name for its language (or else the base name) as its text, checked for the loaded file (letter case
+// ignored); then "Cancel", drawn with "MenuElement".
 std::vector<LanguageMenuItem> language_menu(const Language& language);
 
 enum class LanguageCommand {

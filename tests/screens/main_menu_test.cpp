@@ -1,6 +1,5 @@
 // The main menu on the shipped skin: what each command lists, what it changes, and that a command
 // which shows "Settings" again keeps the rows where they were.
-#include "screens/about_dialog.h"
 #include "screens/main_menu.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 
 #include "document/document.h"
 #include "lang/language.h"
+#include "screens/about_dialog.h"
 #include "skin/key_event.h"
 #include "skin/visibility_animation.h"
 #include "skin/vlist_widget.h"
@@ -193,9 +193,9 @@ TEST_F(MainMenuTest, FourButtonsMinimiseQuitAboutAndHelp) {
     EXPECT_FALSE(screen.error_dialog().is_shown());
     EXPECT_NE(about.find_child(u"version")->text().find(u"Quillon Touch 0."), std::u16string::npos);
     const std::u16string body = about.find_child(u"text")->text();
-    for (std::u16string_view part : {std::u16string_view(u"Records voice notes"), std::u16string_view(u"Licence: "),
-                                     std::u16string_view(u"LAME"), std::u16string_view(u"SQLite"),
-                                     std::u16string_view(u"ICU")}) {
+    for (std::u16string_view part :
+         {std::u16string_view(u"Records voice notes"), std::u16string_view(u"Licence: "), std::u16string_view(u"LAME"),
+          std::u16string_view(u"SQLite"), std::u16string_view(u"ICU")}) {
         EXPECT_NE(body.find(part), std::u16string::npos) << os::to_utf8(std::u16string(part));
     }
     press_key(key::Enter);

@@ -96,8 +96,8 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
     text(*screen, u"frmInfo", u"44kHz 16bit 64kbps");
     text(*screen, u"frmSize", u"1.2M");
     if (element == u"FormMain") {
-        const std::u16string names[] = {u"Team call notes", u"+49 170 1234567",     u"Anna Petrova",
-                                        u"Dentist, Friday 4 pm", u"Olga Smirnova",       u"Mum"};
+        const std::u16string names[] = {u"Team call notes",      u"+49 170 1234567", u"Anna Petrova",
+                                        u"Dentist, Friday 4 pm", u"Olga Smirnova",   u"Mum"};
         const std::u16string artists[] = {u"2:31 \u00b7 Today 14:32",
                                           u"Incoming call \u00b7 0:42 \u00b7 Today 09:15",
                                           u"Outgoing call \u00b7 12:05 \u00b7 Yesterday",
@@ -166,8 +166,8 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
 }
 
 bool is_overlay(std::u16string_view element) {
-    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" || element == u"QuickRecord" ||
-           element == u"FormAbout";
+    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" ||
+           element == u"QuickRecord" || element == u"FormAbout";
 }
 
 TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
@@ -195,8 +195,7 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
             const bool search = frame_name == u"FormMain+search";
             const bool empty = frame_name == u"FormMain+empty";
             const bool looks = frame_name == u"FormRecording+looks";
-            const std::u16string_view element =
-                search || empty ? u"FormMain" : looks ? u"FormRecording" : frame_name;
+            const std::u16string_view element = search || empty ? u"FormMain" : looks ? u"FormRecording" : frame_name;
             const Properties& skin = element == u"FormSplash" ? splash : properties;
             RenderSurface surface(display.width, display.height);
             surface.fill({0, 0, display.width, display.height}, Color{0, 0, 0, 255});
