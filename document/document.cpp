@@ -279,7 +279,11 @@ void Document::stop() {
         m_writer.reset();
         m_gate.unlink();
         if (m_settings.speaker) set_speakerphone(false);
-        if (empty) remove_empty_recording();
+        if (empty) {
+            remove_empty_recording();
+        } else {
+            update_listed_length();
+        }
     }
     m_sleep_inhibitor.release();
     notify(DocumentEvent::Stopped);

@@ -170,6 +170,8 @@ private:
     void fail_recording();
     // Deletes the file of a new recording that never got audio and takes it off the list.
     void remove_empty_recording();
+    // The list learns the finished recording's length and size (its row said "recording").
+    void update_listed_length();
     void poll_playback();
     void poll_recording();
     void poll_phone();

@@ -93,3 +93,14 @@ void Document::on_changes_lost() {
     os::log() << u"record list: changes in the recordings folders were lost; listing them again\n";
     rescan();
 }
+
+void Document::update_listed_length() {
+    const int index = m_records.find(m_current.path);
+    if (index < 0) return;
+    // A document that never listed the folders (a tool's recording) does not open the cache for it.
+    const RecordEntry read = m_cache ? m_cache->entry_of(m_current.path) : record_entry(m_current.path);
+    if (!read.valid) return;
+    RecordEntry& listed = m_records.at(static_cast<size_t>(index));
+    listed.duration = read.duration;
+    listed.size_text = read.size_text;
+}

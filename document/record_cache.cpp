@@ -20,7 +20,8 @@
 namespace {
 
 // Changing the table's layout means a new number: a database of another number is emptied.
-constexpr int kSchemaVersion = 1;
+// 2: rows hold each recording's length (rows of 1 have none, so they are read again).
+constexpr int kSchemaVersion = 2;
 
 // Another process commits its batches in well under this; a lock held longer is not waited for:
 // the list is built from the files instead.

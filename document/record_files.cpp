@@ -183,7 +183,12 @@ RecordEntry record_entry_of_file(const os::FileInfo& info) {
 void read_record_information(RecordEntry& entry, bool require_reader) {
     // A file that no reader takes (a recording killed before its first frame holds only its tag)
     // cannot be played, so it is no record.
-    if (require_reader && !FileReader::open(entry.path)) return;
+    if (require_reader) {
+        const std::unique_ptr<FileReader> reader = FileReader::open(entry.path);
+        if (!reader) return;
+        // The reader is open anyway: its length costs nothing more here, and the list shows it.
+        entry.duration = reader->info().duration();
+    }
     const RecordTags tags = read_record_tags(entry.path);
     entry.artist = tags.artist;
     entry.title = tags.title;

@@ -12,6 +12,8 @@ namespace lang {
 
 inline constexpr std::u16string_view kLanguageCommand = u"Language";
 inline constexpr std::u16string_view kChooseLanguagePrefix = u"Language#";
+// The key of a language file that names its language in that language ("Deutsch").
+inline constexpr std::u16string_view kLanguageNameKey = u"Language_name";
 
 struct LanguageMenuItem {
     std::u16string command;
@@ -20,9 +22,9 @@ struct LanguageMenuItem {
     bool checked = false;
 };
 
-// One item per language file in ascending path order: command "Language#" + base name, the base
-// name as its text, checked for the loaded file (letter case ignored); then "Cancel", drawn with
-// "MenuElement".
+// One item per language file in ascending path order: command "Language#" + base name, the
+// file's own name for its language (or else the base name) as its text, checked for the loaded file (letter case
+// ignored); then "Cancel", drawn with "MenuElement".
 std::vector<LanguageMenuItem> language_menu(const Language& language);
 
 enum class LanguageCommand {

@@ -77,6 +77,20 @@ constexpr TextKey kKeys[] = {
     {u"Send", u"playback menu: send by e-mail", u""},
     {u"Sorry_cannot_append", u"playback menu: the recording cannot be continued", u""},
     {u"Sorry_cannot_send", u"playback menu: no mail program took the recording", u""},
+    // Rows of the main list and its empty line.
+    {u"Row_today", u"main list: before the time of a recording made today", u""},
+    {u"Row_yesterday", u"main list: date of a recording made yesterday", u""},
+    {u"Row_incoming", u"main list: an incoming call's recording", u""},
+    {u"Row_outgoing", u"main list: an outgoing call's recording", u""},
+    {u"Row_recording", u"main list: in place of the length while the file is being recorded", u""},
+    {u"Main_empty", u"main list without recordings: how to make the first", u""},
+    {u"Main_no_matches", u"main list when the search finds nothing", u""},
+    // The Language menu.
+    {u"Language_name", u"Language menu: this language's name in itself", u""},
+    // The about card.
+    {u"About_what", u"about card: one line on what the program does", u""},
+    {u"About_licence", u"about card: before the licence's name", u""},
+    {u"About_libraries", u"about card: before the list of libraries", u""},
 };
 
 }  // namespace

@@ -25,8 +25,19 @@ UDate to_udate(const DateTime& value) {
     return static_cast<UDate>(value.file_time() / 10'000 - kMillisecondsFrom1601To1970);
 }
 
+std::string locale_from_environment();
+bool g_locale_chosen = false;
+
+// ICU guesses its default from the C library's locale and treats a variable that is set but
+// empty (LC_ALL=) as a choice; the program's own rule (the first of LC_ALL, LC_MESSAGES, LANG that
+// is set and not empty) decides instead, the same for dates as for the language file.
 icu::Locale current_locale() {
     std::lock_guard lock(g_locale_mutex);
+    if (!g_locale_chosen) {
+        g_locale_chosen = true;
+        UErrorCode status = U_ZERO_ERROR;
+        icu::Locale::setDefault(icu::Locale(locale_from_environment().c_str()), status);
+    }
     return icu::Locale::getDefault();
 }
 
@@ -98,6 +109,7 @@ void set_locale(std::string_view name) {
     const std::string chosen = name.empty() ? locale_from_environment() : std::string(name);
     UErrorCode status = U_ZERO_ERROR;
     std::lock_guard lock(g_locale_mutex);
+    g_locale_chosen = true;
     icu::Locale::setDefault(icu::Locale(chosen.c_str()), status);
 }
 

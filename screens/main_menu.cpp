@@ -5,6 +5,7 @@
 #include "lang/language_menu.h"
 #include "os/execute.h"
 #include "os/log.h"
+#include "screens/about_dialog.h"
 #include "screens/main_screen.h"
 #include "screens/reload_overlay.h"
 #include "skin/properties.h"
@@ -30,6 +31,19 @@ MainMenu::~MainMenu() = default;
 std::u16string MainMenu::about_text() {
     // Names only: the same in every language.
     return std::u16string(u"Quillon Touch ") + QUILLON_VERSION_TEXT;
+}
+
+AboutDialog& MainMenu::about_dialog() {
+    if (!m_about) m_about = std::make_unique<AboutDialog>(m_context);
+    return *m_about;
+}
+
+void MainMenu::show_about() {
+    if (AboutDialog::is_in_skin(m_context.skin)) {
+        about_dialog().open();
+        return;
+    }
+    m_screen.error_dialog().show_error(about_text() + u"\n\n" + AboutDialog::body_text(m_context.skin));
 }
 
 std::u16string MainMenu::help_path() const { return u"%app_path%/help/" + m_context.skin.translate(u"Help_link"); }
@@ -85,7 +99,7 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
     } else if (command == u"Help") {
         if (!os::execute_file(help_path(), u"")) os::log() << u"main menu: no program opens " << help_path() << u"\n";
     } else if (command == u"About") {
-        m_screen.error_dialog().show_error(about_text());
+        show_about();
     } else if (command == u"Exit") {
         document.stop();
         m_context.host.quit();

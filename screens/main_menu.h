@@ -11,6 +11,7 @@
 #include "screens/menu.h"
 #include "screens/screen_context.h"
 
+class AboutDialog;
 class MainScreen;
 class ReloadOverlay;
 
@@ -23,6 +24,11 @@ public:
 
     // The text of the about overlay: the program's name and version.
     static std::u16string about_text();
+    // Shows who the program is: in the skin's "FormAbout" card, or where the skin has none, in
+    // the error overlay.
+    void show_about();
+    // The card, built on first use.
+    AboutDialog& about_dialog();
     // Where Help points: the help page of the current language.
     std::u16string help_path() const;
 
@@ -37,4 +43,5 @@ private:
     ScreenContext& m_context;
     MainScreen& m_screen;
     std::unique_ptr<ReloadOverlay> m_reload;
+    std::unique_ptr<AboutDialog> m_about;
 };

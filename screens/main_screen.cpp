@@ -10,7 +10,9 @@
 #include "os/path.h"
 #include "screens/main_menu.h"
 #include "screens/playback_screen.h"
+#include "screens/record_row_text.h"
 #include "screens/recording_screen.h"
+#include "skin/button_widget.h"
 #include "skin/key_event.h"
 #include "skin/simple_widgets.h"
 #include "skin/skin_exceptions.h"
@@ -20,16 +22,11 @@ namespace {
 
 bool is_press(const KeyEvent& event) { return event.pressed && event.fresh; }
 
-// What the row's second line says: the title, or the file's name for a file without one. A view,
-// as the search reads it for every record on every keystroke.
-std::u16string_view name_of(const RecordEntry& record) {
-    if (!record.title.empty()) return record.title;
-    std::u16string_view name = record.path;
-    const size_t cut = name.find_last_of(u"/\\");
-    if (cut != std::u16string_view::npos) name.remove_prefix(cut + 1);
-    const size_t dot = name.rfind(u'.');
-    if (dot != std::u16string_view::npos && dot > 0) name = name.substr(0, dot);
-    return name;
+// The letters a key of the search keyboard stands for, as its label shows them.
+std::u16string_view letters_key_of(char16_t key) {
+    static constexpr std::u16string_view labels[] = {u"ABC", u"DEF", u"GHI", u"JKL", u"MNO", u"PQRS", u"TUV", u"WXYZ"};
+    if (key < u'2' || key > u'9') return {};
+    return labels[key - u'2'];
 }
 
 void show_text(Widget* widget, std::u16string_view text, std::optional<size_t> match, size_t length, Color color) {
@@ -114,6 +111,18 @@ void MainScreen::attach_nodes() {
     const auto filtered = skin.find_element(u"filtered_color");
     m_filtered_color = filtered ? skin.get_color(*filtered, u"color", Color{0, 0, 0, 255}) : Color{0, 0, 0, 255};
 
+    m_title = optional_node(u"title");
+    m_search_display = optional_node(u"search_display");
+    m_search_keys = optional_node(u"search_keys");
+    m_search_letters = optional_node(u"search_letters");
+    m_empty_line = optional_node(u"empty_list");
+    m_row_words = {text_of(u"Row_today"), text_of(u"Row_yesterday"), text_of(u"Row_incoming"), text_of(u"Row_outgoing"),
+                   text_of(u"Row_recording")};
+    auto* record_button = dynamic_cast<ButtonWidget*>(m_record);
+    auto* menu_button = dynamic_cast<ButtonWidget*>(m_menu_button);
+    m_record_key = record_button ? record_button->bound_key() : key::None;
+    m_menu_key = menu_button ? menu_button->bound_key() : key::None;
+
     m_list->set_adapter(this);
     show_search_controls(m_search_open);
     recompute_visible();
@@ -132,22 +141,30 @@ void MainScreen::build_row(Widget& row, int32_t) {
 
 void MainScreen::bind_row(Widget& row, int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(m_visible.size())) return;
-    const RecordEntry& record = context().document.records().at(static_cast<size_t>(m_visible[index]));
+    const Document& document = context().document;
+    const RecordEntry& record = document.records().at(static_cast<size_t>(m_visible[index]));
     if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
         icon->set_picture(m_icons.picture_for(record.path));
     }
+    const bool being_recorded = document.is_recording() && document.current_record().path == record.path;
+    const screens::RowTexts texts = screens::row_texts(record, being_recorded, now(), m_row_words);
     const RowMatch match = row_match(index);
-    show_text(row.find_child(u"artist"), record.artist, match.artist, m_filter.size(), m_filtered_color);
-    show_text(row.find_child(u"name"), name_of(record), match.name, m_filter.size(), m_filtered_color);
+    const std::optional<size_t> no_match;
+    show_text(row.find_child(u"name"), texts.title, texts.title_is_artist ? match.artist : match.name, m_filter.size(),
+              m_filtered_color);
+    show_text(row.find_child(u"artist"), texts.details, texts.details_start_with_artist ? match.artist : no_match,
+              m_filter.size(), m_filtered_color);
 }
+
+os::DateTime MainScreen::now() const { return m_clock ? m_clock() : os::now(); }
 
 MainScreen::RowMatch MainScreen::row_match(int32_t row) const {
     RowMatch match;
     if (m_filter.empty() || row < 0 || row >= static_cast<int32_t>(m_visible.size())) return match;
     const RecordEntry& record = context().document.records().at(static_cast<size_t>(m_visible[row]));
     // Each text shows its own match, though one is enough to show the record.
-    match.artist = screens::t9_match(m_filter, record.artist, m_key_map);
-    match.name = screens::t9_match(m_filter, name_of(record), m_key_map);
+    match.artist = screens::t9_match(m_filter, screens::searchable_artist(record), m_key_map);
+    match.name = screens::t9_match(m_filter, screens::title_of(record), m_key_map);
     return match;
 }
 
@@ -155,8 +172,9 @@ void MainScreen::on_item_activated(VListWidget&, int32_t index) { activate_row(i
 
 bool MainScreen::is_visible_record(const RecordEntry& record) const {
     if (m_filter.empty()) return true;
-    return screens::t9_match(m_filter, record.artist, m_key_map) ||
-           screens::t9_match(m_filter, name_of(record), m_key_map);
+    // A voice note's artist is the same "Record" for all: "7" would find every one of them.
+    return screens::t9_match(m_filter, screens::searchable_artist(record), m_key_map) ||
+           screens::t9_match(m_filter, screens::title_of(record), m_key_map);
 }
 
 int32_t MainScreen::row_of(int32_t record) const {
@@ -173,6 +191,19 @@ void MainScreen::recompute_visible() {
         if (is_visible_record(records.at(i))) m_visible.push_back(static_cast<int32_t>(i));
     }
     if (m_list) m_list->reset(static_cast<int32_t>(m_visible.size()));
+    show_empty_line();
+}
+
+void MainScreen::show_empty_line() {
+    if (!m_empty_line) return;
+    const bool empty = m_visible.empty();
+    // No event tells of a scan that found nothing, so the line does not wait for the scan: the
+    // first recording it finds hides it again.
+    if (empty) m_empty_line->set_text(text_of(m_filter.empty() ? u"Main_empty" : u"Main_no_matches"));
+    if (m_empty_line->is_visible() != empty) {
+        m_empty_line->set_visible_now(empty);
+        mark_redraw();
+    }
 }
 
 std::vector<std::u16string> MainScreen::visible_paths() const {
@@ -189,7 +220,37 @@ void MainScreen::show_search_controls(bool open) {
     m_filter_button->set_visible_now(!open);
     m_close_filter->set_visible_now(open);
     m_keyboard->set_visible(open);
+    if (m_title) m_title->set_visible_now(!open);
+    if (m_search_display) m_search_display->set_visible_now(open);
+    show_typed_keys();
+    // While the search is open, letters typed on a keyboard search, R and M among them.
+    if (auto* record_button = dynamic_cast<ButtonWidget*>(m_record)) {
+        record_button->set_bound_key(open ? key::None : m_record_key);
+    }
+    if (auto* menu_button = dynamic_cast<ButtonWidget*>(m_menu_button)) {
+        menu_button->set_bound_key(open ? key::None : m_menu_key);
+    }
     mark_redraw();
+}
+
+void MainScreen::show_typed_keys() {
+    if (m_search_keys) m_search_keys->set_text(m_filter);
+    if (!m_search_letters) return;
+    std::u16string letters;
+    for (char16_t key : m_filter) {
+        if (!letters.empty()) letters += u' ';
+        const std::u16string_view label = letters_key_of(key);
+        letters += label.empty() ? std::u16string(1, key) : text_of(label);
+    }
+    m_search_letters->set_text(letters);
+}
+
+std::optional<char16_t> MainScreen::key_of_letter(char16_t letter) const {
+    const char16_t lower = screens::to_lower_for_search(letter);
+    for (char16_t key : std::u16string_view(u"23456789#01")) {
+        if (key != lower && m_key_map.matches(key, lower)) return key;
+    }
+    return std::nullopt;
 }
 
 void MainScreen::open_search() {
@@ -210,6 +271,7 @@ void MainScreen::type_key(char16_t key) {
     if (m_visible.empty()) return;
     m_filter.push_back(key);
     recompute_visible();
+    show_typed_keys();
     log_search();
 }
 
@@ -220,6 +282,7 @@ void MainScreen::backspace() {
     }
     m_filter.pop_back();
     recompute_visible();
+    show_typed_keys();
     log_search();
 }
 
@@ -347,6 +410,18 @@ bool MainScreen::on_key(const KeyEvent& event) {
         backspace();
         return true;
     }
+    if (code >= key::letter('A') && code <= key::letter('Z')) {
+        const char16_t letter = static_cast<char16_t>(u'a' + (code - key::letter('A')));
+        // Without an open search R and M keep their buttons' work; any other letter opens it.
+        const bool command = code == key::letter('R') || code == key::letter('M');
+        if (m_search_open || !command) {
+            const std::optional<char16_t> typed = key_of_letter(letter);
+            if (!typed) return FormScreen::on_key(event);
+            if (!m_search_open) open_search();
+            type_key(*typed);
+            return true;
+        }
+    }
     // The skin binds these to their buttons; a skin that does not still gets them.
     if (code == key::letter('R')) {
         start_recording();
@@ -398,8 +473,14 @@ void MainScreen::on_document_event(const DocumentEvent& event) {
             show_error_text(u"Sorry_too_slow_device");
             return;
         case DocumentEvent::AppendStarted:
+            // The appended-to row says that it is being recorded.
+            if (m_list) m_list->refresh_all();
             if (m_hooks.show_recording) m_hooks.show_recording();
             return;
+        case DocumentEvent::Stopped:
+            // A finished recording's row shows its length instead.
+            if (m_list) m_list->refresh_all();
+            break;
         default:
             break;
     }
@@ -426,6 +507,7 @@ void MainScreen::on_document_event(const DocumentEvent& event) {
             default:
                 break;
         }
+        show_empty_line();
     }
     if (event.code == DocumentEvent::RecordingStarted && m_hooks.show_recording) m_hooks.show_recording();
 }

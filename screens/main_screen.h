@@ -5,7 +5,8 @@
 // start-up fills with the screens it built.
 //
 // Keys (besides those bound in the skin: "R" records, "M" opens the menu, the keyboard's digits):
-// a digit opens the search and types into it, Backspace deletes the last key typed and closes the
+// a digit opens the search and types into it, so does a letter (as the key keyboard.txt puts it
+// on; while the search is open R and M are letters too), Backspace deletes the last key typed and closes the
 // search when there is none, Up and Down move the selection and Enter plays it (the list's own).
 #include <functional>
 #include <memory>
@@ -14,10 +15,12 @@
 #include <vector>
 
 #include "document/document_event.h"
+#include "os/date_time.h"
 #include "screens/dialogs.h"
 #include "screens/form_screen.h"
 #include "screens/menu.h"
 #include "screens/record_icons.h"
+#include "screens/record_row_text.h"
 #include "screens/t9_search.h"
 #include "skin/color.h"
 #include "skin/vlist_widget.h"
@@ -108,6 +111,12 @@ public:
     };
     RowMatch row_match(int32_t row) const;
 
+    // The clock the rows' "Today" and "Yesterday" are reckoned by (the system's by default).
+    void set_clock(std::function<os::DateTime()> clock) { m_clock = std::move(clock); }
+    // The search key a letter typed on a keyboard stands for (keyboard.txt); none for a letter
+    // that no key has.
+    std::optional<char16_t> key_of_letter(char16_t letter) const;
+
     void on_click(Widget* widget, const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
     void on_document_event(const DocumentEvent& event) override;
@@ -123,6 +132,11 @@ private:
     // The row of a record index, -1 when it is not visible.
     int32_t row_of(int32_t record) const;
     void show_search_controls(bool open);
+    // The keys typed so far and the letters they stand for, where the skin has room for them.
+    void show_typed_keys();
+    // The line that says why the list is empty, where the skin has one.
+    void show_empty_line();
+    os::DateTime now() const;
     void log_search() const;
     void record_inserted(int32_t index);
     void record_deleted(int32_t index);
@@ -134,6 +148,8 @@ private:
     screens::T9KeyMap m_key_map;
     screens::RecordIcons m_icons;
     Color m_filtered_color{0, 0, 0, 255};
+    screens::RowWords m_row_words;
+    std::function<os::DateTime()> m_clock;
 
     std::u16string m_filter;
     std::vector<int32_t> m_visible;
@@ -148,6 +164,15 @@ private:
     Widget* m_backspace_button = nullptr;
     Widget* m_hash_button = nullptr;
     Widget* m_digit_buttons[10] = {};
+    // Optional: a skin without them shows no typed keys and no empty-list line.
+    Widget* m_title = nullptr;
+    Widget* m_search_display = nullptr;
+    Widget* m_search_keys = nullptr;
+    Widget* m_search_letters = nullptr;
+    Widget* m_empty_line = nullptr;
+    // The keys the skin binds to the record and menu buttons; off while the search takes letters.
+    int32_t m_record_key = 0;
+    int32_t m_menu_key = 0;
 
     std::unique_ptr<ConfirmationDialog> m_confirmation;
     std::unique_ptr<ErrorDialog> m_error;

@@ -57,6 +57,7 @@ inline constexpr std::u16string_view menu_four_buttons[] = {u"About", u"Help", u
 inline constexpr std::u16string_view confirmation_children[] = {u"text", u"btnOk", u"btnCancel"};
 inline constexpr std::u16string_view error_children[] = {u"text", u"btnClose"};
 inline constexpr std::u16string_view edit_children[] = {u"edit", u"btnOk", u"btnCancel"};
+inline constexpr std::u16string_view about_children[] = {u"text", u"btnClose", u"version"};
 inline constexpr std::u16string_view quick_record_children[] = {u"text", u"list", u"btnOk", u"icon_color"};
 inline constexpr std::u16string_view quick_record_values[] = {u"icon_color"};
 inline constexpr std::u16string_view hardware_key_row[] = {u"name", u"icon", u"checked", u"unchecked"};
@@ -77,6 +78,7 @@ inline constexpr BoundElement bound_elements[] = {
     {SkinFile::Default, u"FormConfirmation", ids::confirmation_children},
     {SkinFile::Default, u"FormError", ids::error_children},
     {SkinFile::Default, u"FormEdit", ids::edit_children},
+    {SkinFile::Default, u"FormAbout", ids::about_children},
     {SkinFile::Default, u"QuickRecord", ids::quick_record_children, {}, {}, ids::quick_record_values},
     {SkinFile::Default, u"HardwareKey", ids::hardware_key_row},
 };
@@ -84,7 +86,8 @@ inline constexpr BoundElement bound_elements[] = {
 // Which of the bound elements are whole screens (laid out at the screen's size) rather than rows.
 inline constexpr std::u16string_view screens[] = {u"FormSplash", u"FormMain", u"FormRecording",
                                                   u"FormView",   u"Menu",     u"FormConfirmation",
-                                                  u"FormError",  u"FormEdit", u"QuickRecord"};
+                                                  u"FormError",  u"FormEdit", u"QuickRecord",
+                                                  u"FormAbout"};
 
 inline constexpr ValueElement value_elements[] = {
     {u"main_memory", u"src", ValueElement::Kind::Picture},

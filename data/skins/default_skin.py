@@ -14,9 +14,10 @@ COLUMN = 720     # the widest a screen's column of controls grows
 MARGIN = 12      # between a column and the screen's edges
 DIALOG = 440     # the widest a dialog card grows
 SHEET_WIDTH = 560
-ROW_ICONS = [("main_memory", "memory", False), ("main_memory_incoming", "incoming", False),
-             ("main_memory_outgoing", "outgoing", False), ("card", "card", True),
-             ("card_incoming", "incoming", True), ("card_outgoing", "outgoing", True)]
+# One picture per kind of recording; those on a storage card carry the card badge.
+ROW_ICONS = [("main_memory", "voice_note", False), ("main_memory_incoming", "call_incoming", False),
+             ("main_memory_outgoing", "call_outgoing", False), ("card", "voice_note", True),
+             ("card_incoming", "call_incoming", True), ("card_outgoing", "call_outgoing", True)]
 
 
 def bound(button, key):
@@ -94,7 +95,13 @@ class DefaultSkin:
     def form_main(self):
         k = self.k
         top = node("node", size=(0, 48), kids=[
-            k.text(None, TEXT, TITLE, True, text="Quillon Touch", halign="LEFT", bmin=(16, 0), bmax=(64, 0)),
+            k.text("title", TEXT, TITLE, True, text="Quillon Touch", halign="LEFT", bmin=(16, 0), bmax=(64, 0)),
+            # The keys typed into the search, with the letters they stand for under them.
+            node("node", "search_display", bmin=(16, 0), bmax=(64, 0), kids=[
+                k.text("search_keys", TEXT, TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(0, 3), size=(0, 26)),
+                k.text("search_letters", TEXT_SECONDARY, LABEL, halign="LEFT", ay="MAX_SIDE", bmax=(0, 3),
+                       size=(0, 16)),
+            ]),
             k.ghost_button("btnCloseFilter", "close", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
             k.ghost_button("btnFilter", "search", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(4, 0)),
         ])
@@ -107,6 +114,10 @@ class DefaultSkin:
         return node(None, "FormMain", kids=[
             k.fill(BACKGROUND),
             node("vtable", kids=[top, lst, self.keyboard(), bottom]),
+            # Why the list is empty: no recordings yet, or none the search finds. Over the list,
+            # outside the table, so that it takes no room from the controls on a small screen.
+            k.text("empty_list", TEXT_SECONDARY, BODY, wrap=True, ay="CENTER", bmin=(24, 48), bmax=(24, 64),
+                   size=(0, 72)),
         ])
 
     def record_row(self):
@@ -117,7 +128,7 @@ class DefaultSkin:
             k.fill(RAISED, "#vlist_selected"),
             k.fill(DIVIDER, ay="MAX_SIDE", bmin=(72, 0), size=(0, 1)),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(16, 0), size=(40, 40),
-                 props=[picture(self.row_icon_picture("memory", False)), ("int", "alpha", "128")]),
+                 props=[picture(self.row_icon_picture("voice_note", False)), ("int", "alpha", "128")]),
             k.text("name", TEXT, ROW_TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(72, 12), bmax=(16, 0),
                    size=(0, 26)),
             k.text("artist", TEXT_SECONDARY, CAPTION, halign="LEFT", ay="MAX_SIDE", bmin=(72, 0), bmax=(16, 12),
@@ -308,6 +319,23 @@ class DefaultSkin:
                                 bmin=(4, 0), bmax=(4, 0), size=(96, 48)),
             ])], 216)])
 
+    def form_about(self):
+        k = self.k
+        logo = k.p.add("about_logo", "".join([
+            '<rect width="48" height="48" rx="12" fill="%s"/>' % RAISED,
+            '<circle cx="24" cy="24" r="14.5" fill="none" stroke="%s" stroke-width="2"/>' % TEXT,
+            '<circle cx="24" cy="24" r="10.5" fill="%s"/>' % ACCENT,
+        ]), 48, 48, SHEET)
+        return node(None, "FormAbout", kids=[self.card([
+            k.image(logo, ax="MIN_SIDE", ay="MIN_SIDE", bmin=(24, 24), size=(48, 48)),
+            k.text("version", TEXT, TITLE, True, halign="LEFT", ay="MIN_SIDE", bmin=(84, 36), bmax=(24, 0),
+                   size=(0, 28)),
+            k.text("text", TEXT, BODY, wrap=True, halign="LEFT", valign="TOP", bmin=(24, 88), bmax=(24, 80)),
+            self.dialog_buttons([
+                k.filled_button("btnClose", label="Close", backdrop=SHEET, label_points=BODY, ratio=1,
+                                bmin=(4, 0), bmax=(4, 0), size=(96, 48)),
+            ])], 360)])
+
     def form_edit(self):
         k = self.k
         field = k.image(k.box_picture(RAISED, BACKGROUND, 12), size=(0, 56), kids=[
@@ -375,7 +403,7 @@ class DefaultSkin:
                  ("FormRecording", self.form_recording()), ("FormView", self.form_view()),
                  ("Menu", self.form_menu())] + menu_rows +
                 [("FormConfirmation", self.form_confirmation()), ("FormError", self.form_error()),
-                 ("FormEdit", self.form_edit()), ("QuickRecord", self.form_quick_record()),
+                 ("FormEdit", self.form_edit()), ("FormAbout", self.form_about()), ("QuickRecord", self.form_quick_record()),
                  ("HardwareKey", self.hardware_key_row())])
 
     def splash_elements(self):

@@ -5,6 +5,7 @@
 #include "lang/language_menu.h"
 #include "lang/text_variables.h"
 #include "os/registry.h"
+#include "os/text.h"
 #include "skin/language_binding.h"
 #include "tests/lang/lang_test_support.h"
 #include "tests/os/temp_root.h"
@@ -209,6 +210,36 @@ TEST(Language, MenuListsFilesAndChoosesOne) {
     write_utf16(single.file("english.lng"), u"Cancel=Cancel\n");
     lang_test::write_bytes(single.file("notes.txt"), "");
     EXPECT_FALSE(Language(single.text()).has_choice());
+}
+
+TEST(Language, MenuNamesEachLanguageInItself) {
+    TempRoot root;
+    TempFolder folder;
+    write_utf16(folder.file("english.lng"), u"Cancel=Cancel\nLanguage_name=English\n");
+    write_utf16(folder.file("german.lng"), u"Cancel=Abbrechen\nLanguage_name=Deutsch\n");
+    write_utf16(folder.file("russian.lng"), u"Cancel=Отмена\nLanguage_name=Русский\n");
+    // A file that does not name its language shows its file name; an empty name counts as none.
+    write_utf16(folder.file("klingon.lng"), u"Cancel=Qagh\nLanguage_name=\n");
+    Language language(folder.text());
+    ASSERT_TRUE(language.load(folder.text() + u"/german.lng"));
+    std::vector<lang::LanguageMenuItem> items;
+    ASSERT_EQ(lang::fill_language_menu(language, u"Language", items), lang::LanguageCommand::Listed);
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[0].text, u"English");
+    EXPECT_EQ(items[1].text, u"Deutsch");
+    EXPECT_TRUE(items[1].checked);
+    EXPECT_EQ(items[1].command, u"Language#german");
+    EXPECT_EQ(items[2].text, u"klingon");
+    EXPECT_EQ(items[3].text, u"Русский");
+    EXPECT_FALSE(items[3].checked);
+    EXPECT_EQ(items[3].command, u"Language#russian");
+}
+
+TEST(Language, TheShippedFilesNameTheirLanguages) {
+    Language language(os::from_utf8(QUILLON_BIN_DIR));
+    std::vector<std::u16string> names;
+    for (const lang::LanguageMenuItem& item : lang::language_menu(language)) names.push_back(item.text);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"English", u"Deutsch", u"Русский", u""}));
 }
 
 TEST(Language, SwitchReloadsEveryScreensTexts) {

@@ -8,6 +8,7 @@
 
 #include "document/document.h"
 #include "lang/language.h"
+#include "screens/about_dialog.h"
 #include "skin/key_event.h"
 #include "skin/visibility_animation.h"
 #include "skin/vlist_widget.h"
@@ -186,9 +187,19 @@ TEST_F(MainMenuTest, FourButtonsMinimiseQuitAboutAndHelp) {
     screen.open_menu();
     frame();
     tap(four_button(menu, u"About"));
-    ASSERT_TRUE(screen.error_dialog().is_shown());
-    EXPECT_NE(screen.error_dialog().message().find(u"Quillon Touch"), std::u16string::npos);
+    // Its own card, not the error overlay: name and version, what it does, licence, libraries.
+    AboutDialog& about = screen.main_menu().about_dialog();
+    ASSERT_TRUE(about.is_shown());
+    EXPECT_FALSE(screen.error_dialog().is_shown());
+    EXPECT_NE(about.find_child(u"version")->text().find(u"Quillon Touch 0."), std::u16string::npos);
+    const std::u16string body = about.find_child(u"text")->text();
+    for (std::u16string_view part :
+         {std::u16string_view(u"Records voice notes"), std::u16string_view(u"Licence: "), std::u16string_view(u"LAME"),
+          std::u16string_view(u"SQLite"), std::u16string_view(u"ICU")}) {
+        EXPECT_NE(body.find(part), std::u16string::npos) << os::to_utf8(std::u16string(part));
+    }
     press_key(key::Enter);
+    EXPECT_FALSE(about.is_shown());
 
     // Help opens the page of the language in use, which the build put beside the program.
     EXPECT_EQ(screen.main_menu().help_path(), u"%app_path%/help/english.html");

@@ -63,12 +63,24 @@ void lay_out(Widget& screen, const DisplayInfo& display) {
 }
 
 std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16string_view element,
-                                      const DisplayInfo& display, bool search = false) {
+                                      const DisplayInfo& display, bool search = false, bool empty = false) {
     auto screen = skin_data::bind_as_screen(properties, lookups_of(element));
     if (search) {
         screen->find_child(u"KeyboardContainer")->set_visible(true);
         screen->find_child(u"btnCloseFilter")->set_visible(true);
         screen->find_child(u"btnFilter")->set_visible(false);
+    }
+    if (element == u"FormMain") {
+        // The optional parts as the main screen shows them: the typed keys in place of the title
+        // while searching, the empty list's line only without rows.
+        if (Widget* title = screen->find_child(u"title")) title->set_visible(!search);
+        if (Widget* typed = screen->find_child(u"search_display")) typed->set_visible(search);
+        text(*screen, u"search_keys", u"72");
+        text(*screen, u"search_letters", u"PQRS ABC");
+        if (Widget* line = screen->find_child(u"empty_list")) {
+            line->set_visible(empty);
+            line->set_text(u"No recordings yet \u2014 tap the red button");
+        }
     }
     lay_out(*screen, display);
     const std::u16string icons[] = {u"main_memory", u"main_memory_incoming", u"card_outgoing",
@@ -84,11 +96,16 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
     text(*screen, u"frmInfo", u"44kHz 16bit 64kbps");
     text(*screen, u"frmSize", u"1.2M");
     if (element == u"FormMain") {
-        const std::u16string names[] = {u"Team call notes",  u"2026-12-08 09:15",    u"Dentist, Friday 4 pm",
-                                        u"2026-12-07 18:02", u"Idea for the garden", u"2026-12-06 12:47"};
-        const std::u16string artists[] = {u"Record", u"+49 170 1234567", u"Anna Petrova", u"Record", u"Record", u"Mum"};
+        const std::u16string names[] = {u"Team call notes",      u"+49 170 1234567", u"Anna Petrova",
+                                        u"Dentist, Friday 4 pm", u"Olga Smirnova",   u"Mum"};
+        const std::u16string artists[] = {u"2:31 \u00b7 Today 14:32",
+                                          u"Incoming call \u00b7 0:42 \u00b7 Today 09:15",
+                                          u"Outgoing call \u00b7 12:05 \u00b7 Yesterday",
+                                          u"0:18 \u00b7 07/12/2026",
+                                          u"Incoming call \u00b7 Recording now \u00b7 Today 14:40",
+                                          u"Outgoing call \u00b7 1:02:03 \u00b7 06/12/2026"};
         fill_list(
-            properties, *screen->find_child(u"list"), std::vector<std::u16string>(12, u"Record"),
+            properties, *screen->find_child(u"list"), std::vector<std::u16string>(empty ? 0 : 12, u"Record"),
             [&](Widget& row, size_t i) {
                 icon(row, i);
                 text(row, u"name", names[i % 6]);
@@ -126,6 +143,11 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
         text(*screen, u"text", u"Recordings to delete: 3. Delete them?");
     } else if (element == u"FormError") {
         text(*screen, u"text", u"Sorry, there is no memory or space left. The recording has stopped.");
+    } else if (element == u"FormAbout") {
+        text(*screen, u"version", u"Quillon Touch 0.1");
+        text(*screen, u"text",
+             u"Records voice notes and phone calls, and plays them back.\n\nLicence: GPL-3.0-or-later\n\n"
+             u"Made with: LAME, Tremor, libmpcdec, SDL 2, PulseAudio, SQLite, ICU, FreeType, Fontconfig, libpng, GLib");
     } else if (element == u"FormEdit") {
         text(*screen, u"edit", u"Team call notes");
     } else if (element == u"QuickRecord") {
@@ -144,7 +166,8 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
 }
 
 bool is_overlay(std::u16string_view element) {
-    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" || element == u"QuickRecord";
+    return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" ||
+           element == u"QuickRecord" || element == u"FormAbout";
 }
 
 TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
@@ -153,6 +176,7 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
     // wanted (each costs seconds in a sanitizer build; the layout tests cover their geometry).
     std::vector<DisplayInfo> displays = {{480, 800, 96, 0}};
     if (folder) {
+        displays.push_back({720, 1440, 192, 0});
         displays.push_back({800, 480, 192, 1});
         displays.push_back({1080, 2340, 400, 0});
         displays.push_back({2340, 1080, 96, 1});
@@ -165,11 +189,13 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
             std::to_string(display.width) + "x" + std::to_string(display.height) + "@" + std::to_string(display.dpi_y);
         std::vector<std::u16string_view> frames(std::begin(skin_lookups::screens), std::end(skin_lookups::screens));
         frames.push_back(u"FormMain+search");
+        frames.push_back(u"FormMain+empty");
         frames.push_back(u"FormRecording+looks");
         for (std::u16string_view frame_name : frames) {
             const bool search = frame_name == u"FormMain+search";
+            const bool empty = frame_name == u"FormMain+empty";
             const bool looks = frame_name == u"FormRecording+looks";
-            const std::u16string_view element = search ? u"FormMain" : looks ? u"FormRecording" : frame_name;
+            const std::u16string_view element = search || empty ? u"FormMain" : looks ? u"FormRecording" : frame_name;
             const Properties& skin = element == u"FormSplash" ? splash : properties;
             RenderSurface surface(display.width, display.height);
             surface.fill({0, 0, display.width, display.height}, Color{0, 0, 0, 255});
@@ -178,7 +204,7 @@ TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {
                 sample_screen(properties, u"FormMain", display)->draw(surface, {0, 0});
                 surface.filter({0, 0, display.width, display.height}, dim_row, 8);
             }
-            auto screen = sample_screen(skin, element, display, search);
+            auto screen = sample_screen(skin, element, display, search, empty);
             if (looks) {
                 // The other looks: a pressed button, a disabled one, the paused and speaker-on states.
                 skin_data::show_look(*screen->find_child(u"btnClose"), u"#pressed");
