@@ -181,9 +181,12 @@ RecordEntry record_entry_of_file(const os::FileInfo& info) {
 }
 
 void read_record_information(RecordEntry& entry, bool require_reader) {
-    // A file that no reader takes (a recording killed before its first frame holds only its tag)
-    // cannot be played, so it is no record.
-    if (require_reader && !FileReader::open(entry.path)) return;
+    // A file that no reader takes (a recording killed before its first frame holds only its tag),
+    // or whose stream holds not one sample frame, cannot be played, so it is no record.
+    if (require_reader) {
+        const std::unique_ptr<FileReader> reader = FileReader::open(entry.path);
+        if (!reader || reader->info().length() <= 0) return;
+    }
     const RecordTags tags = read_record_tags(entry.path);
     entry.artist = tags.artist;
     entry.title = tags.title;

@@ -163,6 +163,21 @@ TEST(RecordFiles, NewRecordingTagReadsBack) {
     EXPECT_FALSE(record_entry(root.text() + u"/missing.mp3").valid);
 }
 
+TEST(RecordFiles, FilesWithNothingToPlayAreNoRecords) {
+    TempRoot root;
+    // 0 bytes under any name, a WAV header with no data, one cut inside its first sample frame.
+    for (const char16_t* name : {u"/a.wav", u"/b.mp3", u"/c.ogg"}) {
+        touch(root.text() + name, 0);
+        EXPECT_FALSE(record_entry(root.text() + name).valid);
+    }
+    touch_playable(root.text() + u"/empty.wav", 44);
+    EXPECT_FALSE(record_entry(root.text() + u"/empty.wav").valid);
+    touch_playable(root.text() + u"/one.wav", 45);
+    EXPECT_TRUE(record_entry(root.text() + u"/one.wav").valid);
+    // A recording that has just begun is listed before its first sample lands.
+    EXPECT_TRUE(record_entry(root.text() + u"/empty.wav", false).valid);
+}
+
 TEST(RecordFiles, StoragesAndRecordFolder) {
     TempRoot root;
     std::vector<StorageEntry> list = storages();

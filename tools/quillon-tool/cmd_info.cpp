@@ -13,8 +13,9 @@ namespace {
 int run_info(const std::vector<std::string>& args) {
     if (args.size() != 1) return fail("usage: quillon-tool info FILE");
     const std::u16string path = os::from_utf8(args[0]);
-    std::unique_ptr<FileReader> reader = FileReader::open(path);
-    if (!reader) return fail(args[0] + ": no reader accepts this file");
+    FileReader::Refusal refusal = FileReader::Refusal::None;
+    std::unique_ptr<FileReader> reader = FileReader::open(path, &refusal);
+    if (!reader) return fail(args[0] + ": " + FileReader::describe(refusal));
     const StreamInfo& info = reader->info();
     const RecordTags tags = read_record_tags(path);
     std::printf(
