@@ -342,3 +342,59 @@ TEST(Mp3Length, LowRecordingsShowTheirTrueLengthInOtherPlayers) {
     ASSERT_TRUE(reader);
     EXPECT_EQ(reader->info().length(), static_cast<std::int64_t>(input.size()));
 }
+
+TEST(Mp3Length, VbrWithoutXingFrameIsCountedFrameByFrame) {
+    if (!have({"lame", "ffmpeg"})) GTEST_SKIP() << "lame or ffmpeg missing";
+    // -t: no Xing frame; small enough that no bit rate is sampled, and a larger one where the
+    // sampled rates differ.
+    for (const double seconds : {12.2, 40.0}) {
+        SCOPED_TRACE(seconds);
+        const std::string wav = wav_of("vbr_plain.wav", 44100, seconds);
+        const std::string mp3 = fixtures::path_in_scratch("vbr_plain.mp3");
+        ASSERT_TRUE(fixtures::run("lame --quiet -t -V 2 " + wav + " " + mp3));
+        auto reader = open(mp3);
+        ASSERT_TRUE(reader);
+        FileReaderMP3& info = mp3_of(*reader);
+        ASSERT_FALSE(info.stream_header().present);
+        EXPECT_TRUE(info.frames_counted());
+        // ffmpeg decodes every frame (it knows of no delay without LAME's extension).
+        const long long truth = ffmpeg_samples(mp3);
+        EXPECT_NEAR(static_cast<double>(info.length()), static_cast<double>(truth), 1152);
+        const Samples whole = pull_all(*reader);
+        EXPECT_NEAR(static_cast<double>(whole.size()), static_cast<double>(truth), 1152);
+
+        // Seeks land on the frame that holds the time, and the reader knows which one it is.
+        for (const double at : {seconds * 0.6, 0.5, seconds - 1.0}) {
+            SCOPED_TRACE(at);
+            ASSERT_TRUE(reader->seek(info.position_of_time(at)));
+            const std::int64_t landed = info.position();
+            EXPECT_LE(landed, static_cast<std::int64_t>(at * 44100));
+            EXPECT_GT(landed + 1152, static_cast<std::int64_t>(at * 44100));
+            const Samples rest = pull_all(*reader);
+            EXPECT_EQ(start_in(whole, rest, landed, 4 * 1152), landed);
+            EXPECT_EQ(rest.size(), whole.size() - static_cast<std::size_t>(landed));
+        }
+    }
+}
+
+TEST(Mp3Length, KilledLowRecordingShowsItsTrueLength) {
+    // A recording killed before it finished keeps its info frame's placeholder: a frame of the
+    // larger bit rate with nothing in it, in front of frames of the smaller one.
+    const Samples input = fixtures::test_signal(1, 22050, 2.95);
+    const std::string path = fixtures::path_in_scratch("killed_low.mp3");
+    record(path, input, 22050, 32000);
+    std::vector<std::uint8_t> bytes = fixtures::read_file(path);
+    ASSERT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+    const std::size_t first = 10 + ((bytes[6] << 21) | (bytes[7] << 14) | (bytes[8] << 7) | bytes[9]);
+    const std::size_t xing = first + 4 + 9;
+    ASSERT_EQ(std::string(bytes.begin() + xing, bytes.begin() + xing + 4), "Xing");
+    std::fill(bytes.begin() + first + 4, bytes.begin() + first + 182, 0);
+    fixtures::write_file(path, bytes);
+
+    auto reader = open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(mp3_of(*reader).stream_header().present);
+    // Without the encoder's delay and padding known, the frames hold a little more than the input.
+    EXPECT_NEAR(reader->info().duration(), 2.95, 0.15);
+    EXPECT_GE(reader->info().duration(), 2.95);
+}
