@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audio/mp3/id3_reader.h"
+#include "audio/tags/file_tags.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/readers/file_reader.h"
 #include "os/file_system.h"
@@ -187,7 +188,7 @@ void read_record_information(RecordEntry& entry, bool require_reader) {
         const std::unique_ptr<FileReader> reader = FileReader::open(entry.path);
         if (!reader || reader->info().length() <= 0) return;
     }
-    const RecordTags tags = read_record_tags(entry.path);
+    const RecordTags tags = read_file_tags(entry.path);
     entry.artist = tags.artist;
     entry.title = tags.title;
     entry.album = tags.album;
