@@ -100,3 +100,22 @@ TEST(ToolOutput, RecordsExactlyTheSecondsAskedForAndPlaysAtTheSavedVolume) {
     EXPECT_NEAR(peak(played), 0.25 * peak(recorded), 0.02 * peak(recorded));
     ASSERT_TRUE(capture(tool() + " settings Volume 1", out)) << out;
 }
+
+TEST(ToolOutput, RenameRetitlesTagsOfOtherPrograms) {
+    if (!fixtures::has_program("ffmpeg")) GTEST_SKIP() << "ffmpeg missing";
+    // A WAV with a LIST/INFO chunk, as ffmpeg and editors write it, in the recordings folder.
+    const std::string folder = fixtures::scratch() + "/Documents/My Quillon";
+    ASSERT_TRUE(fixtures::run("mkdir -p '" + folder + "'"));
+    const std::string source = wav_of("rename_source.wav", 16000, 1.0, 0.5);
+    const std::string take = folder + "/take.wav";
+    ASSERT_TRUE(fixtures::run("ffmpeg -v error -y -i " + source + " -metadata artist=Studio -metadata title=Take '" + take + "'"));
+    std::string out;
+    ASSERT_TRUE(capture(tool() + " rename '" + take + "' 'Second take'", out)) << out;
+    const std::string renamed = folder + "/Studio Second take.wav";
+    ASSERT_TRUE(capture(tool() + " info '" + renamed + "'", out)) << out;
+    EXPECT_NE(out.find("\"artist\": \"Studio\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"title\": \"Second take\""), std::string::npos) << out;
+    ASSERT_TRUE(capture("ffprobe -v error -show_entries format_tags=title -of csv=p=0 '" + renamed + "'", out));
+    EXPECT_NE(out.find("Second take"), std::string::npos) << out;
+    EXPECT_EQ(fixtures::wav_samples(renamed), fixtures::wav_samples(source));
+}
