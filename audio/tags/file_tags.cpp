@@ -141,7 +141,7 @@ RecordTags read_file_tags(const std::u16string& path) {
     const std::vector<const TagLib::Tag*> in_order = tags_in_order(open);
     for (const TagLib::Tag* tag : in_order) fill_missing(tags, *tag);
     if (open.container == Container::Other && !complete(tags)) {
-        // The library skips ID3v2.4 frames that are unsynchronised one by one; our own reader
+        // The library misplaces the frames behind an ID3v2.3 extended header; our own reader
         // fills in what it left out.
         const RecordTags own = read_record_tags(path);
         if (tags.artist.empty()) tags.artist = own.artist;

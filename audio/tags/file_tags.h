@@ -1,7 +1,7 @@
 #pragma once
 // A recording's artist, title and album from whatever tags its file carries: ID3v2 (2.2, 2.3 and
-// 2.4, with unsynchronisation, extended headers and footers), APEv2 and ID3v1 in MP3 and Musepack
-// files, Vorbis comments in Ogg files, ID3v2 and LIST/INFO chunks in WAV files. The file's first
+// 2.4, unsynchronised as a whole, with an extended header or a footer), APEv2 and ID3v1 in MP3 and
+// Musepack files, Vorbis comments in Ogg files, ID3v2 and LIST/INFO chunks in WAV files. The file's first
 // bytes, not its name, say which kinds of tag it can hold. What the first tag lacks comes from the
 // next one (ID3v2, then APE, then ID3v1).
 #include <string>
