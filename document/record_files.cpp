@@ -165,10 +165,10 @@ std::u16string size_text(uint64_t n) {
     return os::to_text_unsigned(n / 1024) + u"K";
 }
 
-RecordEntry record_entry(std::u16string_view path, bool require_reader) {
+RecordEntry record_entry(std::u16string_view path, bool require_reader, bool require_frames) {
     const os::FileInfo info(os::strip_separator(os::expand_path(path)));
     RecordEntry entry = record_entry_of_file(info);
-    if (info.exists() && !info.is_folder()) read_record_information(entry, require_reader);
+    if (info.exists() && !info.is_folder()) read_record_information(entry, require_reader, require_frames);
     return entry;
 }
 
@@ -181,12 +181,13 @@ RecordEntry record_entry_of_file(const os::FileInfo& info) {
     return entry;
 }
 
-void read_record_information(RecordEntry& entry, bool require_reader) {
-    // A file that no reader takes (a recording killed before its first frame holds only its tag),
-    // or whose stream holds not one sample frame, cannot be played, so it is no record.
+void read_record_information(RecordEntry& entry, bool require_reader, bool require_frames) {
+    // A file that no reader takes (a recording killed before its first frame holds only its tag)
+    // cannot be played, so it is no record; one whose stream holds not one sample frame has
+    // nothing to list.
     if (require_reader) {
         const std::unique_ptr<FileReader> reader = FileReader::open(entry.path);
-        if (!reader || reader->info().length() <= 0) return;
+        if (!reader || (require_frames && reader->info().length() <= 0)) return;
     }
     const RecordTags tags = read_file_tags(entry.path);
     entry.artist = tags.artist;
