@@ -1,5 +1,7 @@
 #include "audio/duration_filter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 double DurationFilter::total() {
@@ -12,7 +14,30 @@ void DurationFilter::reset() {
     m_total = 0.0;
 }
 
+void DurationFilter::set_limit(double seconds) {
+    std::lock_guard guard(lock());
+    m_limit = std::max(0.0, seconds);
+}
+
+void DurationFilter::on_data(const AudioBlock& block) {
+    std::lock_guard guard(lock());
+    AudioBlock out = transform(block);
+    // Past the limit a block is dropped, not passed on empty: an empty block means "the end" downstream.
+    if (out.is_empty() && !block.is_empty()) return;
+    feed(*this, out);
+}
+
 AudioBlock DurationFilter::transform(const AudioBlock& block) {
-    if (block.rate() != 0) m_total += static_cast<double>(block.frames()) / block.rate();
-    return block;
+    if (block.rate() == 0) return block;
+    AudioBlock out = block;
+    if (m_limit > 0) {
+        const auto done = static_cast<long long>(std::llround(m_total * block.rate()));
+        const auto allowed = static_cast<long long>(std::llround(m_limit * block.rate()));
+        const long long frames = std::clamp<long long>(allowed - done, 0, block.frames());
+        if (frames < block.frames()) {
+            out = frames > 0 ? block.sub_block(0, static_cast<std::size_t>(frames) * block.format().block_align()) : AudioBlock();
+        }
+    }
+    m_total += static_cast<double>(out.frames()) / block.rate();
+    return out;
 }

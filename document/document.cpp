@@ -14,6 +14,7 @@
 #include "document/record_files.h"
 #include "document/recording_writer.h"
 #include "document/sound_player.h"
+#include "audio/tags/file_tags.h"
 #include "document/tag_title.h"
 #include "os/file.h"
 #include "os/file_system.h"
@@ -400,7 +401,11 @@ bool Document::set_title(std::u16string_view title) {
         os::log() << u"set_title: cannot move " << old_path << u" to " << new_path << u"\n";
         return false;
     }
-    if (!rewrite_tag_title(new_path, cleaned)) {
+    // Our own ID3v2.3/2.4 writer keeps a recording's tag layout (and its padding) as it is; tags of
+    // other kinds and other programs' layouts go through the tag library.
+    const bool retitled =
+        has_foreign_tags(new_path) ? write_file_title(new_path, cleaned) : rewrite_tag_title(new_path, cleaned);
+    if (!retitled) {
         os::log() << u"set_title: cannot write the tag of " << new_path << u"\n";
         if (new_path != old_path) os::move_file(new_path, old_path);
         return false;

@@ -425,7 +425,7 @@ RecordEntry RecordCache::entry_of(std::u16string_view path) {
         return entry;
     }
     ++m_misses;
-    read_record_information(entry);
+    read_record_information(entry, true, true);
     if (m_impl->db) {
         m_impl->pending.push_back(row_of(info, entry));
         if (m_impl->pending.size() >= kBatchRows) m_impl->commit();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audio/mp3/id3_reader.h"
+#include "audio/tags/file_tags.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/readers/file_reader.h"
 #include "os/file_system.h"
@@ -164,10 +165,10 @@ std::u16string size_text(uint64_t n) {
     return os::to_text_unsigned(n / 1024) + u"K";
 }
 
-RecordEntry record_entry(std::u16string_view path, bool require_reader) {
+RecordEntry record_entry(std::u16string_view path, bool require_reader, bool require_frames) {
     const os::FileInfo info(os::strip_separator(os::expand_path(path)));
     RecordEntry entry = record_entry_of_file(info);
-    if (info.exists() && !info.is_folder()) read_record_information(entry, require_reader);
+    if (info.exists() && !info.is_folder()) read_record_information(entry, require_reader, require_frames);
     return entry;
 }
 
@@ -180,16 +181,17 @@ RecordEntry record_entry_of_file(const os::FileInfo& info) {
     return entry;
 }
 
-void read_record_information(RecordEntry& entry, bool require_reader) {
+void read_record_information(RecordEntry& entry, bool require_reader, bool require_frames) {
     // A file that no reader takes (a recording killed before its first frame holds only its tag)
-    // cannot be played, so it is no record.
+    // cannot be played, so it is no record; one whose stream holds not one sample frame has
+    // nothing to list.
     if (require_reader) {
         const std::unique_ptr<FileReader> reader = FileReader::open(entry.path);
-        if (!reader) return;
+        if (!reader || (require_frames && reader->info().length() <= 0)) return;
         // The reader is open anyway: its length costs nothing more here, and the list shows it.
         entry.duration = reader->info().duration();
     }
-    const RecordTags tags = read_record_tags(entry.path);
+    const RecordTags tags = read_file_tags(entry.path);
     entry.artist = tags.artist;
     entry.title = tags.title;
     entry.album = tags.album;

@@ -47,8 +47,10 @@ bool is_in_main_memory(std::u16string_view path);
 std::u16string size_text(uint64_t bytes);
 // The list entry of a file: size text, date and the tags; not valid when the file cannot be read
 // or no reader accepts it. A recording that has just begun has no audio yet: its entry is made
-// without asking the readers.
-RecordEntry record_entry(std::u16string_view path, bool require_reader = true);
+// without asking the readers. For the list (require_frames), a file whose stream holds not one
+// sample frame (a WAV header without data, an Ogg file of headers only) is not valid either; it can
+// still be opened on its own.
+RecordEntry record_entry(std::u16string_view path, bool require_reader = true, bool require_frames = false);
 
 namespace os {
 struct FileInfo;
@@ -57,5 +59,5 @@ struct FileInfo;
 // date); not valid when the path is missing or a folder.
 RecordEntry record_entry_of_file(const os::FileInfo& info);
 // Reads the tags of an entry made by record_entry_of_file and makes it valid when a reader takes
-// the file.
-void read_record_information(RecordEntry& entry, bool require_reader = true);
+// the file (and, with require_frames, finds a sample frame in it).
+void read_record_information(RecordEntry& entry, bool require_reader = true, bool require_frames = false);

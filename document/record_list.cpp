@@ -71,7 +71,7 @@ void rescan_records(RecordList& list, RecordCache* cache) {
             storage.path, u"*", u"*", true,
             [&](const std::u16string& path) {
                 if (is_record_file(path)) {
-                    RecordEntry entry = cache ? cache->entry_of(path) : record_entry(path);
+                    RecordEntry entry = cache ? cache->entry_of(path) : record_entry(path, true, true);
                     if (entry.valid) found.push_back(std::move(entry));
                 }
                 return true;

@@ -98,11 +98,42 @@ void FileReaderMP3::read_stream_header() {
         m_average_kbps = static_cast<int>(std::lround(static_cast<double>(audio_bytes) * 8 / seconds / 1000));
     } else {
         sample_bit_rate();
+        // Only a constant bit rate turns bytes into time; when it varies (or too few points were
+        // sampled to tell) every frame is counted, once.
+        if ((m_bit_rate_varies || m_bit_rate_points == 0) && m_valid && scan_frames()) {
+            m_total_frames = static_cast<std::int64_t>(m_frame_index.size());
+            m_total_samples = m_total_frames * spf;
+            const double seconds = static_cast<double>(m_total_samples) / m_first.rate;
+            if (seconds > 0) {
+                m_average_kbps = static_cast<int>(std::lround(static_cast<double>(audio_bytes) * 8 / seconds / 1000));
+            }
+            return;
+        }
         if (m_average_kbps > 0) {
             m_total_samples = audio_bytes * 8 * m_first.rate / (std::int64_t(m_average_kbps) * 1000);
         }
         m_total_frames = (m_total_samples + spf - 1) / spf;
     }
+}
+
+bool FileReaderMP3::scan_frames() {
+    m_frame_index.clear();
+    // Offsets are kept in 32 bits: a stream of 4 GB is left to the sampled bit rate.
+    if (m_audio_end - m_audio_start > std::int64_t(UINT32_MAX)) return false;
+    seek_locked(m_audio_start);
+    Mp3FrameHeader header;
+    bool confirm = false;
+    while (find_frame(&m_first, confirm, header)) {
+        m_frame_index.push_back(static_cast<std::uint32_t>(position_locked() - m_audio_start));
+        m_index += header.frame_bytes;
+        confirm = false;
+    }
+    m_at_end = false;
+    if (!m_valid || m_frame_index.empty()) {
+        m_frame_index.clear();
+        return false;
+    }
+    return true;
 }
 
 void FileReaderMP3::read_more(int needed) {
@@ -192,6 +223,7 @@ void FileReaderMP3::sample_bit_rate() {
     std::int64_t sum = m_first.bit_rate;
     int count = 1;
     m_bit_rate_points = 0;
+    m_bit_rate_varies = false;
     for (int i = 1; i < points; ++i) {
         seek_locked(start + size * i / points);
         ++m_bit_rate_points;
@@ -200,6 +232,7 @@ void FileReaderMP3::sample_bit_rate() {
         if (find_frame(&m_first, true, header, start + size * (i + 1) / points)) {
             sum += header.bit_rate;
             ++count;
+            if (header.bit_rate != m_first.bit_rate) m_bit_rate_varies = true;
         }
         if (!m_valid) return;
     }
@@ -207,6 +240,10 @@ void FileReaderMP3::sample_bit_rate() {
 }
 
 std::int64_t FileReaderMP3::byte_of_frame(std::int64_t frame) const {
+    if (!m_frame_index.empty()) {
+        if (frame >= static_cast<std::int64_t>(m_frame_index.size())) return m_audio_end;
+        return m_audio_start + m_frame_index[static_cast<std::size_t>(std::max<std::int64_t>(0, frame))];
+    }
     const auto& table = m_stream_header.seek_table;
     if (table.size() >= 2) {
         auto next = std::upper_bound(table.begin(), table.end(), frame,
@@ -223,6 +260,14 @@ std::int64_t FileReaderMP3::byte_of_frame(std::int64_t frame) const {
 }
 
 std::int64_t FileReaderMP3::frame_of_byte(std::int64_t byte) const {
+    if (!m_frame_index.empty()) {
+        const std::int64_t offset = byte - m_audio_start;
+        if (offset < 0) return 0;
+        // The frame that starts at or last before the byte.
+        const auto after = std::upper_bound(m_frame_index.begin(), m_frame_index.end(), static_cast<std::uint64_t>(offset),
+                                            [](std::uint64_t o, std::uint32_t start) { return o < start; });
+        return std::max<std::int64_t>(0, (after - m_frame_index.begin()) - 1);
+    }
     const auto& table = m_stream_header.seek_table;
     if (table.size() >= 2) {
         const std::int64_t offset = byte - m_first_frame_offset;
@@ -304,8 +349,9 @@ bool FileReaderMP3::seek(std::int64_t position) {
     std::int64_t frame = sample / m_first.samples;
     if (m_total_frames > 0) frame = std::min(frame, m_total_frames);
     // The estimate may overshoot the frame's start by a byte of padding: start just before it,
-    // where no other frame can begin, so the search lands on this frame and not the next.
-    seek_locked(std::max(m_audio_start, byte_of_frame(frame) - 2));
+    // where no other frame can begin, so the search lands on this frame and not the next. The
+    // frame index knows the start exactly.
+    seek_locked(m_frame_index.empty() ? std::max(m_audio_start, byte_of_frame(frame) - 2) : byte_of_frame(frame));
     Mp3FrameHeader header;
     if (find_frame(&m_first, true, header)) {
         // Found and confirmed: the reader stays on it, and knows which frame it is as closely as

@@ -9,8 +9,10 @@
 // Xing / Info or VBRI frame, it is not played: its frame count gives the length and its table the
 // seek positions, and the encoder delay and end padding of LAME's extension are trimmed off by the
 // decoder (last_frame_span), so a file plays back exactly the samples that were encoded. Without
-// such a frame the length follows from the audio bytes and the bit rate sampled at up to twenty
-// points.
+// such a frame the bit rate is sampled at up to twenty points: when it is the same everywhere the
+// length follows from the audio bytes; when it varies, or the file is too small to sample, the
+// frames are counted by walking from header to header once, and the index of their starts makes
+// lengths and seeks exact.
 //
 // Threads: get_data runs on the player's thread; the StreamInfo queries and seek may come from the
 // GUI thread. One lock guards the buffer and the file for both.
@@ -18,6 +20,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "audio/audio_node.h"
 #include "audio/mp3/mp3_frame_header.h"
@@ -78,6 +81,8 @@ public:
     int average_kbps() const { return m_average_kbps; }
     // Points beyond the first frame at which the bit rate was sampled.
     int bit_rate_points() const { return m_bit_rate_points; }
+    // Whether the frames were counted one by one (and seeks go by their index).
+    bool frames_counted() const { return !m_frame_index.empty(); }
 
 private:
     // Tops up the buffer so at least `needed` unread bytes are there, unless the audio has no more.
@@ -92,6 +97,8 @@ private:
     std::int64_t find_audio_end();
     void read_stream_header();
     void sample_bit_rate();
+    // Walks every frame from the audio start and fills m_frame_index; false when it cannot.
+    bool scan_frames();
     // Byte offset of the start of an audio frame (counted from audio_start), and the frame whose
     // start lies nearest to a byte offset: through the seek table, else in proportion.
     std::int64_t byte_of_frame(std::int64_t frame) const;
@@ -125,4 +132,7 @@ private:
     FrameSpan m_last_span;
     int m_average_kbps = 0;
     int m_bit_rate_points = 0;
+    bool m_bit_rate_varies = false;
+    // Start of every audio frame, in bytes from m_audio_start; empty unless the frames were counted.
+    std::vector<std::uint32_t> m_frame_index;
 };

@@ -38,6 +38,29 @@ void Id3Tag::remove_frame(std::string_view frame_id) {
     std::erase_if(m_frames, [&](const Frame& frame) { return frame.id == frame_id; });
 }
 
+void Id3Tag::set_comment(std::u16string_view text) {
+    const size_t end = text.find(u'\0');
+    if (end != std::u16string_view::npos) text = text.substr(0, end);
+    if (text.empty()) {
+        remove_frame("COMM");
+        return;
+    }
+    const bool single_byte = std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 32 && c <= 127; });
+    std::vector<uint8_t> body{static_cast<uint8_t>(single_byte ? 0 : 1), 'e', 'n', 'g'};
+    if (single_byte) {
+        body.push_back(0);  // the empty description's terminator
+        for (char16_t c : text) body.push_back(static_cast<uint8_t>(c));
+    } else {
+        // Each string of a UTF-16 frame carries its own byte-order mark.
+        body.insert(body.end(), {0xFF, 0xFE, 0, 0, 0xFF, 0xFE});
+        for (char16_t c : text) {
+            body.push_back(static_cast<uint8_t>(c & 0xFF));
+            body.push_back(static_cast<uint8_t>(c >> 8));
+        }
+    }
+    set_frame("COMM", std::move(body));
+}
+
 void Id3Tag::set_text(std::string_view frame_id, std::u16string_view text) {
     const size_t end = text.find(u'\0');
     if (end != std::u16string_view::npos) text = text.substr(0, end);

@@ -29,6 +29,9 @@ public:
     // bytes; anything else as UTF-16LE with a byte-order mark. A character 0 ends the text. An
     // existing frame keeps its place; a new one goes to the end.
     void set_text(std::string_view frame_id, std::u16string_view text);
+    // A comment ("COMM"): language "eng", an empty description, then the text, encoded as
+    // set_text encodes; an empty text removes it.
+    void set_comment(std::u16string_view text);
     // Fewer than 8 bytes remove the picture. The MIME type is guessed from the first bytes.
     void set_picture(std::span<const uint8_t> picture);
 

@@ -82,16 +82,22 @@ std::vector<uint8_t> make_frame(const StreamFacts& facts) {
     if (facts.frames == 0) return frame;  // the placeholder: a frame of silence until the end
 
     uint8_t* p = frame.data() + 4 + layout.side_info;
-    std::memcpy(p, "Info", 4);
-    put32(p + 4, kHasFrames | kHasBytes | kHasToc | kHasQuality);
+    // This frame has a larger bit rate than the audio behind it. Readers that see "Info" take the
+    // stream for constant-rate and compute its length from the first frame's bit rate, which is
+    // this one's; "Xing" makes them count the frames instead. No seek table: the audio behind is
+    // constant-rate, so seeking in proportion to its bytes is exact, where a table of 256ths is not.
+    std::memcpy(p, "Xing", 4);
+    put32(p + 4, kHasFrames | kHasBytes | kHasQuality);
     put32(p + 8, facts.frames);
     put32(p + 12, facts.bytes);
-    // Constant bit rate: each hundredth of the time lies at that hundredth of the bytes.
-    for (int i = 0; i < 100; ++i) p[16 + i] = static_cast<uint8_t>(i * 256 / 100);
-    put32(p + 116, 0);
-    uint8_t* ext = p + kXingBytes;
+    // The table's 100 bytes stay zero, unused, so the frame keeps the length of its placeholder.
+    put32(p + 16, 0);
+    uint8_t* ext = p + 20;
     std::memcpy(ext, facts.encoder.data(), std::min<size_t>(9, facts.encoder.size()));
-    ext[9] = 1;  // tag revision 0, constant bit rate
+    // Tag revision 0, method "ABR": the stream's frames do not all have one bit rate (this one is
+    // larger), but its audio averages exactly the rate below. Players that read "CBR" here ignore
+    // the frame count and show no length at all.
+    ext[9] = 2;
     ext[10] = static_cast<uint8_t>(std::min(facts.lowpass_hz / 100, 255));
     const int* kbps_table = layout.mpeg1 ? kKbps1 : kKbps2;
     const int kbps = kbps_table[facts.audio_header[2] >> 4];

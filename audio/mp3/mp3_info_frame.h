@@ -27,7 +27,7 @@ struct StreamFacts {
 // a frame of the same version, rate and mode at the smallest bit rate that holds the Xing tag and
 // LAME's extension. Its length depends only on the audio header, so the zero-filled placeholder
 // (all facts but audio_header left empty) and the final frame take the same bytes. Empty when no
-// bit rate is large enough.
+// bit rate is large enough. Its tag is "Xing" (not "Info"), as its own bit rate is not the stream's.
 std::vector<uint8_t> make_frame(const StreamFacts& facts);
 // Whether a frame of this header can hold the info tag itself.
 bool frame_holds_tag(const std::array<uint8_t, 4>& header);

@@ -13,10 +13,24 @@
 
 class FileReader {
 public:
-    // The reader factory: tries PCM WAV, ADPCM WAV, GSM WAV, Vorbis, Musepack and MP3 in this
-    // order and keeps the first that accepts the file; the file's name plays no part. Null when no
-    // codec accepts it.
-    static std::unique_ptr<FileReader> open(const std::u16string& path);
+    // Why the factory turned a file down.
+    enum class Refusal {
+        None,
+        CannotOpen,        // missing, a folder, or not readable
+        EmptyFile,         // 0 bytes
+        UnsupportedWave,   // a RIFF/WAVE file in a format no WAV reader takes
+        UnsupportedOgg,    // an Ogg file that is no Vorbis stream we can read
+        UnsupportedMusepack,
+        NotAudio,          // no container magic and no MPEG audio frames
+    };
+    // One line of English for command-line programs and the log.
+    static const char* describe(Refusal refusal);
+
+    // The reader factory. The file's first bytes choose the readers to try: a RIFF/WAVE file only
+    // the WAV readers (PCM, ADPCM, GSM), an Ogg file only Vorbis, a Musepack file only Musepack,
+    // anything else only MP3; the file's name plays no part. Null when none accepts the file, with
+    // the reason in *refusal when asked.
+    static std::unique_ptr<FileReader> open(const std::u16string& path, Refusal* refusal = nullptr);
 
     // decoder may be null (PCM, and codecs whose stream reader already gives PCM).
     FileReader(std::u16string codec, std::u16string path, std::unique_ptr<StreamReader> stream,

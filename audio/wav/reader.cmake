@@ -2,6 +2,8 @@
 # audio/wav/CMakeLists.txt (and from audio/readers/ when that is processed first).
 add_library(quillon_audio_wav_reader STATIC
   ${CMAKE_CURRENT_LIST_DIR}/wav_reader_pcm.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wav_stream_format.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/wav_sample_conversion.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_reader_coded.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_reader_adpcm.cpp
   ${CMAKE_CURRENT_LIST_DIR}/wav_reader_gsm.cpp

@@ -113,10 +113,11 @@ TEST(Mp3Writer, LowFormatUsesHalfRateFrames) {
     EXPECT_GE(samples, 22050 + 576);
     EXPECT_LE(samples, 22050 + 1105 + 3 * 576);
     // 32 kbit/s at 22,050 Hz: 72 × 32000 / 22050 = 104 bytes a frame, padding aside. The first
-    // frame is the info frame, at 56 kbit/s (182 bytes) as 104 bytes cannot hold it.
+    // frame is the info frame, at 56 kbit/s (182 bytes) as 104 bytes cannot hold it; "Xing", so
+    // players count its frames instead of taking its bit rate for the stream's.
     const size_t audio = tag_length(bytes);
     ASSERT_EQ(bytes[audio + 2] >> 4, 7);
-    EXPECT_EQ(std::string(bytes.begin() + audio + 13, bytes.begin() + audio + 17), "Info");
+    EXPECT_EQ(std::string(bytes.begin() + audio + 13, bytes.begin() + audio + 17), "Xing");
     EXPECT_NEAR(static_cast<double>(bytes.size() - audio - 182) / (frames - 1), 104.5, 1.0);
 }
 

@@ -311,3 +311,90 @@ TEST(Mp3Length, VbriFrameGivesCountAndTable) {
     EXPECT_EQ(info.position(), 30 * 1152);
     EXPECT_EQ(pull_all(*reader).size(), 10u * 1152 * 2);
 }
+
+TEST(Mp3Length, LowRecordingsShowTheirTrueLengthInOtherPlayers) {
+    // Mp3Low's frames are too small for the info tag, so its info frame has a larger bit rate than
+    // the audio behind it: players must count frames rather than divide by that bit rate.
+    const Samples input = fixtures::test_signal(1, 22050, 12.0);
+    const std::string path = fixtures::path_in_scratch("low_12s.mp3");
+    record(path, input, 22050, 32000);
+    const double seconds = 12.0;
+    if (have({"eyeD3"})) {
+        const std::string text = output_of("eyeD3 " + quoted(path));
+        EXPECT_NE(text.find("Time: 00:12"), std::string::npos) << text;
+    }
+    if (have({"exiftool"})) {
+        const double exif = std::atof(output_of("exiftool -s3 -Duration " + quoted(path)).c_str());
+        EXPECT_NEAR(exif, seconds, 0.1);
+    }
+    if (have({"mediainfo"})) {
+        const double ms = std::atof(output_of("mediainfo --Inform='Audio;%Duration%' " + quoted(path)).c_str());
+        EXPECT_NEAR(ms / 1000.0, seconds, 0.1);
+    }
+    if (have({"ffprobe"})) {
+        EXPECT_NEAR(ffprobe_duration(path), seconds, 0.1);
+    }
+    if (have({"mpg123"})) {
+        const long long mpg123 = std::atoll(output_of("mpg123 -q -s " + quoted(path) + " | wc -c").c_str()) / 2;
+        EXPECT_EQ(mpg123, static_cast<long long>(input.size()));
+    }
+    auto reader = open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(reader->info().length(), static_cast<std::int64_t>(input.size()));
+}
+
+TEST(Mp3Length, VbrWithoutXingFrameIsCountedFrameByFrame) {
+    if (!have({"lame", "ffmpeg"})) GTEST_SKIP() << "lame or ffmpeg missing";
+    // -t: no Xing frame; small enough that no bit rate is sampled, and a larger one where the
+    // sampled rates differ.
+    for (const double seconds : {12.2, 40.0}) {
+        SCOPED_TRACE(seconds);
+        const std::string wav = wav_of("vbr_plain.wav", 44100, seconds);
+        const std::string mp3 = fixtures::path_in_scratch("vbr_plain.mp3");
+        ASSERT_TRUE(fixtures::run("lame --quiet -t -V 2 " + wav + " " + mp3));
+        auto reader = open(mp3);
+        ASSERT_TRUE(reader);
+        FileReaderMP3& info = mp3_of(*reader);
+        ASSERT_FALSE(info.stream_header().present);
+        EXPECT_TRUE(info.frames_counted());
+        // ffmpeg decodes every frame (it knows of no delay without LAME's extension).
+        const long long truth = ffmpeg_samples(mp3);
+        EXPECT_NEAR(static_cast<double>(info.length()), static_cast<double>(truth), 1152);
+        const Samples whole = pull_all(*reader);
+        EXPECT_NEAR(static_cast<double>(whole.size()), static_cast<double>(truth), 1152);
+
+        // Seeks land on the frame that holds the time, and the reader knows which one it is.
+        for (const double at : {seconds * 0.6, 0.5, seconds - 1.0}) {
+            SCOPED_TRACE(at);
+            ASSERT_TRUE(reader->seek(info.position_of_time(at)));
+            const std::int64_t landed = info.position();
+            EXPECT_LE(landed, static_cast<std::int64_t>(at * 44100));
+            EXPECT_GT(landed + 1152, static_cast<std::int64_t>(at * 44100));
+            const Samples rest = pull_all(*reader);
+            EXPECT_EQ(start_in(whole, rest, landed, 4 * 1152), landed);
+            EXPECT_EQ(rest.size(), whole.size() - static_cast<std::size_t>(landed));
+        }
+    }
+}
+
+TEST(Mp3Length, KilledLowRecordingShowsItsTrueLength) {
+    // A recording killed before it finished keeps its info frame's placeholder: a frame of the
+    // larger bit rate with nothing in it, in front of frames of the smaller one.
+    const Samples input = fixtures::test_signal(1, 22050, 2.95);
+    const std::string path = fixtures::path_in_scratch("killed_low.mp3");
+    record(path, input, 22050, 32000);
+    std::vector<std::uint8_t> bytes = fixtures::read_file(path);
+    ASSERT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "ID3");
+    const std::size_t first = 10 + ((bytes[6] << 21) | (bytes[7] << 14) | (bytes[8] << 7) | bytes[9]);
+    const std::size_t xing = first + 4 + 9;
+    ASSERT_EQ(std::string(bytes.begin() + xing, bytes.begin() + xing + 4), "Xing");
+    std::fill(bytes.begin() + first + 4, bytes.begin() + first + 182, 0);
+    fixtures::write_file(path, bytes);
+
+    auto reader = open(path);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(mp3_of(*reader).stream_header().present);
+    // Without the encoder's delay and padding known, the frames hold a little more than the input.
+    EXPECT_NEAR(reader->info().duration(), 2.95, 0.15);
+    EXPECT_GE(reader->info().duration(), 2.95);
+}

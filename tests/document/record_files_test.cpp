@@ -163,6 +163,25 @@ TEST(RecordFiles, NewRecordingTagReadsBack) {
     EXPECT_FALSE(record_entry(root.text() + u"/missing.mp3").valid);
 }
 
+TEST(RecordFiles, FilesWithNothingToPlayAreNoRecords) {
+    TempRoot root;
+    const auto listed = [](const std::u16string& path) { return record_entry(path, true, true).valid; };
+    // 0 bytes under any name: no record, whether listed or opened.
+    for (const char16_t* name : {u"/a.wav", u"/b.mp3", u"/c.ogg"}) {
+        touch(root.text() + name, 0);
+        EXPECT_FALSE(listed(root.text() + name));
+        EXPECT_FALSE(record_entry(root.text() + name).valid);
+    }
+    // A WAV header with no data is not listed, but it still opens (and plays nothing).
+    touch_playable(root.text() + u"/empty.wav", 44);
+    EXPECT_FALSE(listed(root.text() + u"/empty.wav"));
+    EXPECT_TRUE(record_entry(root.text() + u"/empty.wav").valid);
+    touch_playable(root.text() + u"/one.wav", 45);
+    EXPECT_TRUE(listed(root.text() + u"/one.wav"));
+    // A recording that has just begun is listed before its first sample lands.
+    EXPECT_TRUE(record_entry(root.text() + u"/empty.wav", false).valid);
+}
+
 TEST(RecordFiles, StoragesAndRecordFolder) {
     TempRoot root;
     std::vector<StorageEntry> list = storages();

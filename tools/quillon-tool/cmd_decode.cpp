@@ -2,6 +2,7 @@
 // the reader factory and the same pulls the player makes (16,384 frames at a time), ending where
 // the player would: at the first empty block or the first change of format.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -56,9 +57,16 @@ int run_decode(const std::vector<std::string>& args) {
     }
     if (paths.size() != 2) return fail("usage: quillon-tool decode FILE OUT.wav [--start SECONDS]");
 
-    std::unique_ptr<FileReader> reader = FileReader::open(os::from_utf8(paths[0]));
-    if (!reader) return fail(paths[0] + ": no reader accepts this file");
-    if (start > 0 && !reader->seek(reader->info().position_of_time(start))) return fail(paths[0] + ": cannot seek");
+    FileReader::Refusal refusal = FileReader::Refusal::None;
+    std::unique_ptr<FileReader> reader = FileReader::open(os::from_utf8(paths[0]), &refusal);
+    if (!reader) return fail(paths[0] + ": " + FileReader::describe(refusal));
+    const StreamInfo& info = reader->info();
+    if (start > 0 && start >= info.duration()) {
+        char text[96];
+        std::snprintf(text, sizeof text, ": --start %.3f lies past the end (%.3f s long)", start, info.duration());
+        return fail(paths[0] + text);
+    }
+    if (start > 0 && !reader->seek(info.position_of_time(start))) return fail(paths[0] + ": cannot seek");
 
     os::File out(os::from_utf8(paths[1]), os::File::Write);
     if (!out.is_open()) return fail(paths[1] + ": cannot be created");
@@ -74,6 +82,9 @@ int run_decode(const std::vector<std::string>& args) {
         if (out.write(block.data(), block.length()) != block.length()) return fail(paths[1] + ": write failed");
         data_size += block.length();
     }
+    // A stream with no frames still has a format: the output says which, with no samples.
+    if (format.is_empty()) format = AudioFormat{info.channels(), info.bits(), info.rate()};
+    if (format.channels <= 0 || format.bits <= 0 || format.rate <= 0) return fail(paths[0] + ": no audio format");
     if (data_size > 0xFFFFFFFFull - 36) return fail(paths[1] + ": too long for a WAV file");
     if (!reader->info().is_valid()) return fail(paths[0] + ": read error");
     header = wav_header(format, static_cast<std::uint32_t>(data_size));

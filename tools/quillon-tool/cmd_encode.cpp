@@ -143,7 +143,14 @@ std::string write_new_tag(const Options& options, const std::u16string& output) 
     tag.set_text("TCON", u"Quillon Touch");
     tag.set_text("TYER", os::from_utf8(std::to_string(local.tm_year + 1900)));
     tag.set_text("TDAT", os::from_utf8(two_digits(local.tm_mday) + two_digits(local.tm_mon + 1)));
-    for (const auto& [id, text] : options.tags) tag.set_text(id, os::from_utf8(text));
+    for (const auto& [id, text] : options.tags) {
+        // A comment has a language and a description before its text; the other frames are text.
+        if (id == "COMM") {
+            tag.set_comment(os::from_utf8(text));
+        } else {
+            tag.set_text(id, os::from_utf8(text));
+        }
+    }
     if (!options.picture.empty()) {
         std::ifstream in(options.picture, std::ios::binary);
         if (!in) return "cannot read picture " + options.picture;
@@ -230,8 +237,9 @@ int run_encode(const std::vector<std::string>& args) {
         // Keep the queue within what a live recording would hold, so memory stays bounded.
         while (buffer.queued_bytes() > 4'000'000) sleep_seconds(0.001);
     }
-    // The end of the input: the boost lets go of the samples it holds back.
-    feed(port, AudioBlock());
+    // The end of the input: the boost lets go of the samples it holds back, boosted as a recording
+    // that stops does.
+    boost.flush();
     while (buffer.queued_blocks() > 0) sleep_seconds(0.01);
     const bool buffer_valid = buffer.is_valid();
     connect(buffer, nullptr);

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "audio/mp3/id3_reader.h"
+#include "audio/tags/file_tags.h"
 #include "audio/readers/file_reader.h"
 #include "os/text.h"
 #include "tools/quillon-tool/command.h"
@@ -13,10 +13,11 @@ namespace {
 int run_info(const std::vector<std::string>& args) {
     if (args.size() != 1) return fail("usage: quillon-tool info FILE");
     const std::u16string path = os::from_utf8(args[0]);
-    std::unique_ptr<FileReader> reader = FileReader::open(path);
-    if (!reader) return fail(args[0] + ": no reader accepts this file");
+    FileReader::Refusal refusal = FileReader::Refusal::None;
+    std::unique_ptr<FileReader> reader = FileReader::open(path, &refusal);
+    if (!reader) return fail(args[0] + ": " + FileReader::describe(refusal));
     const StreamInfo& info = reader->info();
-    const RecordTags tags = read_record_tags(path);
+    const RecordTags tags = read_file_tags(path);
     std::printf(
         "{\"codec\": %s, \"channels\": %d, \"rate\": %d, \"bits\": %d, \"bit_rate\": %d, \"duration\": %.3f, "
         "\"file_size\": %lld, \"artist\": %s, \"title\": %s, \"album\": %s}\n",

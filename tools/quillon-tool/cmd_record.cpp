@@ -1,6 +1,7 @@
 // quillon-tool record [--seconds N] [--format F] [--boost B]: records a voice note through the
-// Document into the recordings folder, prints the new file's path at once, and stops after N
-// seconds or on Ctrl-C / SIGTERM with the file finished. F is a "Format" text (Mp3Low, Mp3Middle,
+// Document into the recordings folder, prints the new file's path at once, and stops once the file
+// holds N seconds of audio (or N seconds have passed, when voice activation keeps silence out), or
+// on Ctrl-C / SIGTERM with the file finished. The file never holds more than N seconds. F is a "Format" text (Mp3Low, Mp3Middle,
 // Mp3High) or one of the WAV codecs PCM, ADPCM, GSM; B a "Boost" text. The microphone is
 // QUILLON_AUDIO_IN when set.
 #include "tools/quillon-tool/command.h"
@@ -44,9 +45,12 @@ int run_record(const std::vector<std::string>& arguments) {
         if (!is_known_boost(os::from_utf8(boost))) return fail("unknown boost " + boost);
         document.set_boost(os::from_utf8(boost));
     }
+    if (seconds >= 0) document.duration().set_limit(seconds);
     if (!document.record(false, u"", u"", call_direction_none)) return fail("the recording could not start");
     document_tool::print_line(document.current_record().path);
-    session.run(seconds, [&] { return document.is_recording(); });
+    // N seconds of audio in the file: a microphone that is not paced in real time
+    // (QUILLON_AUDIO_PACE=0) delivers them long before N seconds of the clock have passed.
+    session.run(seconds, [&] { return document.is_recording() && (seconds < 0 || document.duration().total() < seconds); });
     document.stop();
     if (session.events.error) return fail("the recording ended with error " + std::to_string(session.events.error));
     return 0;

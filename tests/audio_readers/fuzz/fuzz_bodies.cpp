@@ -8,6 +8,7 @@
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
 #include "audio/readers/input_file.h"
+#include "audio/tags/file_tags.h"
 #include "os/text.h"
 
 namespace {
@@ -74,4 +75,7 @@ void fuzz_id3(const std::uint8_t* data, std::size_t size) {
     for (const Id3Frame& frame : tag.frames) (void)decode_id3_text(frame.body.data(), frame.body.size());
     (void)read_id3v1(input);
     (void)read_record_tags(file.path());
+    // The same bytes through the tag library, as the record list reads every file.
+    (void)read_file_tags(file.path());
+    (void)has_foreign_tags(file.path());
 }

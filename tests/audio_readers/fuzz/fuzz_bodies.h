@@ -6,5 +6,6 @@
 
 // Opens the bytes through the reader factory and plays them out as the player would, with a seek.
 void fuzz_factory(const std::uint8_t* data, std::size_t size);
-// Reads the bytes' ID3v2 and ID3v1 tags and decodes every text frame.
+// Reads the bytes' ID3v2 and ID3v1 tags and decodes every text frame, then every tag the tag
+// library finds in them.
 void fuzz_id3(const std::uint8_t* data, std::size_t size);
