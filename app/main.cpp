@@ -8,10 +8,12 @@
 
 #include "app/application.h"
 #include "app/call_notification.h"
+#include "app/media_session.h"
 #include "app/quit_signals.h"
 #include "app/starter.h"
 #include "document/document.h"
 #include "os/log.h"
+#include "os/media/mpris_service.h"
 #include "os/notify/desktop_notifier.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -43,10 +45,14 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
             document, host.loop(), {[&host] { return host.is_active(); }, [&host] { host.bring_to_front(); }},
             std::make_unique<os::DesktopNotifier>(std::u16string(application_name), std::u16string(desktop_id),
                                                   std::u16string(desktop_id)));
+        // The desktop's media controls and headset buttons see and drive what plays or records.
+        MediaSession media_session(document, host.loop(), [&host] { host.bring_to_front(); },
+                                   std::make_unique<os::MprisService>(std::u16string(application_name),
+                                                                      std::u16string(desktop_id), u"QuillonTouch"));
         Starter starter(application, command_line);
         application.run();
-        // The starter goes first, then the call notification, then the document, whose destructor
-        // stops a running recording and finishes its file.
+        // The starter goes first, then the media session and the call notification, then the
+        // document, whose destructor stops a running recording and finishes its file.
     }
     return 0;
 }
