@@ -277,6 +277,15 @@ bool same_accelerator(std::u16string_view a, std::u16string_view b) {
     return !first.second.empty() && first == parse_accelerator(b);
 }
 
+bool gnome_key_assigned() {
+    std::unique_ptr<HardwareButtons> gnome = make_gnome_buttons();
+    if (!gnome) return false;
+    for (const HardwareButton& button : gnome->list_buttons()) {
+        if (button.assigned) return true;
+    }
+    return false;
+}
+
 std::unique_ptr<HardwareButtons> make_gnome_buttons() {
     Schema media_keys = lookup_schema(kMediaKeys);
     Schema custom = lookup_schema(kCustomKeybinding);
