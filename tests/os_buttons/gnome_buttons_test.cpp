@@ -160,8 +160,10 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
 
     // The Record key had no binding: one of ours is added.
     const std::string ours = os::to_utf8(os::quick_record_command());
+    EXPECT_FALSE(os::gnome_key_assigned());
     os::choose_button(*platform, buttons, 0);
     EXPECT_TRUE(buttons[0].assigned);
+    EXPECT_TRUE(os::gnome_key_assigned());
     ASSERT_EQ(paths().size(), 2u);
     const std::string added = paths()[1];
     EXPECT_EQ(added, std::string(kFolder) + "quillon-touch-0/");
@@ -192,6 +194,7 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
     EXPECT_EQ(read("custom0", "command"), "gnome-terminal");
     EXPECT_EQ(read("custom0", "name"), "Terminal");
     for (const os::HardwareButton& button : platform->list_buttons()) EXPECT_FALSE(button.assigned);
+    EXPECT_FALSE(os::gnome_key_assigned());
     // The binding the program added left nothing behind.
     EXPECT_EQ(keyfile().find("XF86AudioRecord"), std::string::npos) << keyfile();
 }
