@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "os/buttons/registry_buttons.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
