@@ -11,8 +11,9 @@
 
 namespace {
 
-// A position further than this from where steady motion would have brought it was moved.
-constexpr double seek_tolerance_seconds = 1.5;
+// A position further than this from where steady motion would have brought it was moved. The
+// reader runs ahead of what is heard by the player's buffers, so small leaps are no seek.
+constexpr double seek_tolerance_seconds = 3.0;
 
 double now_seconds() { return static_cast<double>(os::tick_count()) / 1000.0; }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,8 +141,10 @@ TEST_F(MediaSessionTest, PlaybackShowsItsRecordingAndFollowsPlayPauseSeekAndStop
     ASSERT_TRUE(run_until([&] { return document->reader() && document->reader()->info().time() >= 29.0; }));
     EXPECT_GE(position(), 29.0);
     EXPECT_LT(position(), 45.0);
-    ASSERT_TRUE(run_until([&] { return !seeked.heard().empty(); }));
-    EXPECT_DOUBLE_EQ(seeked.heard().front(), 30.0);
+    ASSERT_TRUE(run_until([&] {
+        const std::vector<double>& heard = seeked.heard();
+        return std::find(heard.begin(), heard.end(), 30.0) != heard.end();
+    }));
     command({"position", "10-"});
     ASSERT_TRUE(run_until([&] { return document->reader() && document->reader()->info().time() < 25.0; }));
     EXPECT_LT(position(), 30.0);
