@@ -18,7 +18,8 @@ BUILD_PACKAGES=(
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
   id3v2 python3-mutagen dbus python3-dbusmock xdotool imagemagick
-  libglib2.0-bin desktop-file-utils appstream man-db systemd)
+  libglib2.0-bin desktop-file-utils appstream man-db systemd
+  playerctl)
 
 want=("${BUILD_PACKAGES[@]}")
 if [ "${1:-}" = "--with-tests" ]; then want+=("${TEST_PACKAGES[@]}"); fi
