@@ -128,6 +128,7 @@ void MediaSession::on_document_event(const DocumentEvent& event) {
         case DocumentEvent::PausedOrResumed:
         case DocumentEvent::Stopped:
         case DocumentEvent::RecordRenamed:
+        case DocumentEvent::RecordDeleted:
             update();
             // A playback begins right after the stop that makes room for it: look again soon.
             m_timer.after(0.05);
