@@ -8,11 +8,15 @@
 
 #include "app/application.h"
 #include "app/call_notification.h"
+#include "app/media_session.h"
 #include "app/quit_signals.h"
 #include "app/starter.h"
 #include "document/document.h"
 #include "os/log.h"
+#include "os/media/mpris_service.h"
+#include "os/buttons/gnome_buttons.h"
 #include "os/notify/desktop_notifier.h"
+#include "os/shortcuts/global_shortcut.h"
 #include "os/text.h"
 #include "os/tick.h"
 
@@ -43,10 +47,30 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
             document, host.loop(), {[&host] { return host.is_active(); }, [&host] { host.bring_to_front(); }},
             std::make_unique<os::DesktopNotifier>(std::u16string(application_name), std::u16string(desktop_id),
                                                   std::u16string(desktop_id)));
+        // The desktop's media controls and headset buttons see and drive what plays or records.
+        MediaSession media_session(document, host.loop(), [&host] { host.bring_to_front(); },
+                                   std::make_unique<os::MprisService>(std::u16string(application_name),
+                                                                      std::u16string(desktop_id), u"QuillonTouch"));
+        // Where the desktop offers global shortcuts (KDE Plasma, GNOME 48 and later, Hyprland) the
+        // "record" shortcut starts or pauses a voice note while the program runs, unless one of
+        // GNOME's custom keys does so already.
+        const auto shortcut_alive = std::make_shared<bool>(true);
+        std::unique_ptr<os::GlobalShortcut> record_shortcut;
+        if (os::gnome_key_assigned()) {
+            os::log() << u"shortcuts: a GNOME key starts recordings, no global shortcut\n";
+        } else {
+            record_shortcut = std::make_unique<os::GlobalShortcut>(
+                std::u16string(desktop_id), u"record", u"Start or pause a voice note", u"CTRL+ALT+R",
+                [loop = &host.loop(), alive = std::weak_ptr<bool>(shortcut_alive), recorder = &document] {
+                    loop->post_task([alive, recorder] {
+                        if (alive.lock()) recorder->handle_command_line(u"record");
+                    });
+                });
+        }
         Starter starter(application, command_line);
         application.run();
-        // The starter goes first, then the call notification, then the document, whose destructor
-        // stops a running recording and finishes its file.
+        // The starter goes first, then the media session and the call notification, then the
+        // document, whose destructor stops a running recording and finishes its file.
     }
     return 0;
 }

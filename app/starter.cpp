@@ -4,6 +4,7 @@
 
 #include "app/application.h"
 #include "app/call_notification.h"
+#include "app/media_session.h"
 #include "app/single_screen.h"
 #include "app/window_screen_host.h"
 #include "document/document.h"
@@ -45,6 +46,7 @@ Starter::~Starter() {
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
     if (CallNotification* notification = CallNotification::instance()) notification->set_open_hook(nullptr);
+    if (MediaSession* session = MediaSession::instance()) session->set_play_hook(nullptr);
     // The screens leave the stack before it goes, and stop hearing the language before it goes.
     m_quick_record.reset();
     m_main_screen.reset();
@@ -207,6 +209,10 @@ bool Starter::open_main_screen() {
     if (CallNotification* notification = CallNotification::instance()) {
         notification->set_open_hook(
             [screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
+    }
+    // Play from the desktop's media controls shows the playback screen as a tap on the row would.
+    if (MediaSession* session = MediaSession::instance()) {
+        session->set_play_hook([screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
     }
     return true;
 }

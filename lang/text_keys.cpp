@@ -40,6 +40,10 @@ constexpr TextKey kKeys[] = {
     {u"Rename", u"rename screen title", u""},
     {u"Confirm_deleting", u"confirmation before deleting the listed recordings", u"%count%"},
     {u"SelectButton", u"quick-record screen: choose a hardware button", u""},
+    {u"KeyFree", u"quick-record screen: a key that runs nothing", u""},
+    {u"KeyRecords", u"quick-record screen: the key that starts a recording", u""},
+    {u"KeyRuns", u"quick-record screen: what a key runs now", u"%shortcut%"},
+    {u"Confirm_taking_key", u"quick-record screen: before taking a key that runs something else", u"%key%%shortcut%"},
     // Error events.
     {u"Sorry_card_problem", u"recording stopped: storage card problem", u""},
     {u"Sorry_no_memory", u"recording stopped: no memory or space left", u""},

@@ -42,7 +42,8 @@ bool AnsweredDialog::on_key(const KeyEvent& event) {
 
 // Confirmation -------------------------------------------------------------------------------------
 
-ConfirmationDialog::ConfirmationDialog(ScreenContext& context) : AnsweredDialog(context, u"FormConfirmation") {}
+ConfirmationDialog::ConfirmationDialog(ScreenContext& context, std::u16string_view element)
+    : AnsweredDialog(context, std::u16string(element)) {}
 
 void ConfirmationDialog::attach_nodes() {
     m_text = &node(u"text");

@@ -30,10 +30,11 @@ private:
     Widget* m_ok = nullptr;
 };
 
-// "FormConfirmation": "text", "btnOk", "btnCancel"; pushed as an overlay.
+// "FormConfirmation": "text", "btnOk", "btnCancel"; pushed as an overlay. A question that destroys
+// nothing uses a form of the same make with its own look ("FormQuestion").
 class ConfirmationDialog final : public AnsweredDialog {
 public:
-    explicit ConfirmationDialog(ScreenContext& context);
+    explicit ConfirmationDialog(ScreenContext& context, std::u16string_view element = u"FormConfirmation");
     // Shows the question; on_ok runs after the dialog has closed, when the user confirmed.
     void ask(std::u16string_view text, std::function<void()> on_ok);
     const std::u16string& question() const { return m_question; }

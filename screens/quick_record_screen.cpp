@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "lang/text_variables.h"
 #include "screens/hardware_key_icon.h"
 #include "skin/key_event.h"
 #include "skin/simple_widgets.h"
@@ -24,7 +25,9 @@ std::optional<SkinElement> find_below(const Properties& skin, SkinElement elemen
 }  // namespace
 
 QuickRecordScreen::QuickRecordScreen(ScreenContext& context, std::unique_ptr<os::HardwareButtons> platform)
-    : FormScreen(context, u"QuickRecord"), m_platform(std::move(platform)) {}
+    : FormScreen(context, u"QuickRecord"),
+      m_platform(std::move(platform)),
+      m_confirmation(std::make_unique<ConfirmationDialog>(context, u"FormQuestion")) {}
 
 QuickRecordScreen::~QuickRecordScreen() {
     if (m_list) m_list->set_adapter(nullptr);
@@ -44,6 +47,8 @@ void QuickRecordScreen::attach_nodes() {
     }
     m_icons.clear();
     if (m_list) m_list->set_adapter(this);
+    // Built with the screen: a skin without the question fails here, not at a tap.
+    m_confirmation->build();
 }
 
 void QuickRecordScreen::on_rebuilt() {
@@ -60,8 +65,31 @@ void QuickRecordScreen::open() {
 
 void QuickRecordScreen::choose(size_t index) {
     if (index >= m_buttons.size()) return;
+    const os::HardwareButton& button = m_buttons[index];
+    if (!button.runs_something_else()) {
+        apply_choice(index);
+        return;
+    }
+    std::u16string question = lang::set_text_variable(text_of(u"Confirm_taking_key"), u"%key%", button.name);
+    question = lang::set_text_variable(question, u"%shortcut%", button.shortcut);
+    // The key is found again by its place when the answer comes: the list may have been read anew.
+    const std::u16string location = button.location;
+    m_confirmation->ask(question, [this, location] {
+        for (size_t i = 0; i < m_buttons.size(); ++i) {
+            if (m_buttons[i].location == location) apply_choice(i);
+        }
+    });
+}
+
+void QuickRecordScreen::apply_choice(size_t index) {
     os::choose_button(*m_platform, m_buttons, index);
     if (m_list) m_list->refresh_all();
+}
+
+std::u16string QuickRecordScreen::runs_text(const os::HardwareButton& button) const {
+    if (button.assigned) return text_of(u"KeyRecords");
+    if (button.shortcut.empty()) return text_of(u"KeyFree");
+    return lang::set_text_variable(text_of(u"KeyRuns"), u"%shortcut%", button.shortcut);
 }
 
 void QuickRecordScreen::build_row(Widget& row, int32_t) { row.bind(context().skin, row_element); }
@@ -69,6 +97,7 @@ void QuickRecordScreen::build_row(Widget& row, int32_t) { row.bind(context().ski
 void QuickRecordScreen::bind_row(Widget& row, int32_t index) {
     const os::HardwareButton& button = m_buttons[static_cast<size_t>(index)];
     if (Widget* name = row.find_child(u"name")) name->set_text(button.name);
+    if (Widget* runs = row.find_child(u"runs")) runs->set_text(runs_text(button));
     if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(button.assigned);
     if (Widget* unchecked = row.find_child(u"unchecked")) unchecked->set_visible_now(!button.assigned);
     if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {

@@ -76,6 +76,7 @@ inline constexpr BoundElement bound_elements[] = {
     {SkinFile::Default, u"MenuElementRedDisabled", ids::menu_row},
     {SkinFile::Default, u"MenuElement4Buttons", ids::menu_four_buttons},
     {SkinFile::Default, u"FormConfirmation", ids::confirmation_children},
+    {SkinFile::Default, u"FormQuestion", ids::confirmation_children},
     {SkinFile::Default, u"FormError", ids::error_children},
     {SkinFile::Default, u"FormEdit", ids::edit_children},
     {SkinFile::Default, u"FormAbout", ids::about_children},
@@ -87,7 +88,7 @@ inline constexpr BoundElement bound_elements[] = {
 inline constexpr std::u16string_view screens[] = {u"FormSplash", u"FormMain", u"FormRecording",
                                                   u"FormView",   u"Menu",     u"FormConfirmation",
                                                   u"FormError",  u"FormEdit", u"QuickRecord",
-                                                  u"FormAbout"};
+                                                  u"FormAbout",  u"FormQuestion"};
 
 inline constexpr ValueElement value_elements[] = {
     {u"main_memory", u"src", ValueElement::Kind::Picture},

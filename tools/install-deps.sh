@@ -19,7 +19,8 @@ BUILD_PACKAGES=(
 # Peers the tests compare against, and the fuzzing toolchain.
 TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
   id3v2 python3-mutagen dbus python3-dbusmock xdotool imagemagick
-  libglib2.0-bin desktop-file-utils appstream man-db systemd)
+  libglib2.0-bin desktop-file-utils appstream man-db systemd
+  playerctl)
 # The players whose reading of our MP3 info frame the tests check.
 TEST_PACKAGES+=(eyed3 libimage-exiftool-perl mediainfo)
 

@@ -309,6 +309,17 @@ class DefaultSkin:
                 k.filled_button("btnOk", label="Delete", style="accent", backdrop=SHEET, label_points=BODY, **slot),
             ])], 216)])
 
+    def form_question(self):
+        k = self.k
+        slot = dict(ratio=1, bmin=(4, 0), bmax=(4, 0), size=(96, 48))
+        return node(None, "FormQuestion", kids=[self.card([
+            k.glyph("info", ACCENT_TEXT, SHEET, ax="MIN_SIDE", ay="MIN_SIDE", bmin=(24, 24)),
+            k.text("text", TEXT, BODY, wrap=True, halign="LEFT", valign="TOP", bmin=(24, 60), bmax=(24, 80)),
+            self.dialog_buttons([
+                k.filled_button("btnCancel", label="Cancel", backdrop=SHEET, label_points=BODY, **slot),
+                k.filled_button("btnOk", label="OK", style="play", backdrop=SHEET, label_points=BODY, **slot),
+            ])], 264)])
+
     def form_error(self):
         k = self.k
         return node(None, "FormError", kids=[self.card([
@@ -384,7 +395,9 @@ class DefaultSkin:
             k.fill(PRESSED, "#vlist_pressed"),
             k.fill(RAISED, "#vlist_selected"),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(20, 0), size=(32, 32)),
-            k.text("name", TEXT, BODY, halign="LEFT", bmin=(68, 0), bmax=(56, 0)),
+            k.text("name", TEXT, BODY, halign="LEFT", ay="MIN_SIDE", bmin=(68, 8), bmax=(56, 0), size=(0, 26)),
+            k.text("runs", TEXT_SECONDARY, CAPTION, halign="LEFT", ay="MAX_SIDE", bmin=(68, 0), bmax=(56, 8),
+                   size=(0, 20)),
             node("image", "checked", ax="MAX_SIDE", ay="CENTER", bmax=(20, 0), size=(24, 24),
                  props=[picture(k.disc_picture(24, PLAYBACK, SHEET, "check", SHEET, 16)), ("int", "alpha", "128")]),
             node("image", "unchecked", ax="MAX_SIDE", ay="CENTER", bmax=(20, 0), size=(24, 24),
@@ -402,7 +415,8 @@ class DefaultSkin:
                 [("filtered_color", node(None, props=[colour(MATCH)])),
                  ("FormRecording", self.form_recording()), ("FormView", self.form_view()),
                  ("Menu", self.form_menu())] + menu_rows +
-                [("FormConfirmation", self.form_confirmation()), ("FormError", self.form_error()),
+                [("FormConfirmation", self.form_confirmation()), ("FormQuestion", self.form_question()),
+                 ("FormError", self.form_error()),
                  ("FormEdit", self.form_edit()), ("FormAbout", self.form_about()), ("QuickRecord", self.form_quick_record()),
                  ("HardwareKey", self.hardware_key_row())])
 

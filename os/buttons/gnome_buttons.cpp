@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "os/buttons/registry_buttons.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
@@ -130,9 +129,8 @@ public:
             button.location = std::u16string(candidate.accelerator);
             button.name = std::u16string(candidate.name);
             button.icon = std::u16string(candidate.icon);
-            if (Settings entry = entry_for(candidate.accelerator)) button.command = read_string(entry.get(), "command");
             reg_read_string(reset_key(candidate.accelerator), u"ResetCmd", button.reset_command);
-            recompute_assigned(button);
+            read_state(button);
             buttons.push_back(std::move(button));
         }
         return buttons;
@@ -140,50 +138,68 @@ public:
 
     void assign(HardwareButton& button, std::u16string_view command) override {
         log() << u"assign:" << command << u"\n";
-        const ButtonChange change = assigned_change(button, command);
+        const std::u16string key = reset_key(button.location);
         Settings entry = entry_for(button.location);
-        std::u16string old_name;
-        if (entry) {
-            old_name = read_string(entry.get(), "name");
-        } else {
-            entry = new_entry(button.location);
+        if (!button.assigned) {
+            // What the key runs now is kept before anything is changed, and only when it is not
+            // ours: the kept copy may be the only one of the user's command.
+            if (entry) {
+                const std::u16string old_command = read_string(entry.get(), "command");
+                const std::u16string old_name = read_string(entry.get(), "name");
+                if (!is_ours(old_command, old_name)) {
+                    reg_write_string(key, u"ResetCmd", old_command);
+                    reg_write_string(key, u"ResetName", old_name);
+                }
+            } else {
+                // A free key: whatever an earlier assignment kept belongs to a shortcut that is gone.
+                reg_delete_value(key, u"ResetCmd");
+                reg_delete_value(key, u"ResetName");
+            }
+            reg_flush(u"HKEY_CURRENT_USER");
         }
-        reg_write_string(reset_key(button.location), u"ResetCmd", change.reset_command);
-        if (old_name != kEntryName) reg_write_string(reset_key(button.location), u"ResetName", old_name);
-        reg_flush(u"HKEY_CURRENT_USER");
+        if (!entry) entry = new_entry(button.location);
         if (entry) {
             g_settings_set_string(entry.get(), "name", to_utf8(kEntryName).c_str());
-            g_settings_set_string(entry.get(), "command", to_utf8(change.command).c_str());
+            g_settings_set_string(entry.get(), "command", to_utf8(command).c_str());
             g_settings_sync();
         }
-        button.command = read_command(button.location);
-        button.reset_command = change.reset_command;
-        recompute_assigned(button);
+        button.reset_command.clear();
+        reg_read_string(key, u"ResetCmd", button.reset_command);
+        read_state(button);
     }
 
     void unassign(HardwareButton& button) override {
-        const ButtonChange change = unassigned_change(button);
+        const std::u16string key = reset_key(button.location);
+        std::u16string restored;
         std::u16string old_name;
-        const bool name_kept = reg_read_string(reset_key(button.location), u"ResetName", old_name);
-        reg_write_string(reset_key(button.location), u"ResetCmd", change.reset_command);
-        reg_flush(u"HKEY_CURRENT_USER");
+        reg_read_string(key, u"ResetCmd", restored);
+        const bool name_kept = reg_read_string(key, u"ResetName", old_name);
+        // A kept command that starts this program would leave the key ours however often it is
+        // taken back: the key is left with no command instead.
+        if (is_quick_record_command(restored)) restored.clear();
         std::string path;
         if (Settings entry = entry_for(button.location, &path)) {
-            if (change.command.empty() && path.find(kOwnEntry) != std::string::npos) {
+            if (restored.empty() && path.find(kOwnEntry) != std::string::npos) {
                 // An entry this program made for the key and that has nothing to restore goes.
                 remove_entry(entry.get(), path);
             } else {
                 // The entry gets back the name it had when the program took it over, even an empty one.
-                if (name_kept) {
+                // A name of ours without one kept (written by an older version) would still call
+                // the entry ours.
+                if (name_kept || read_string(entry.get(), "name") == kEntryName) {
                     g_settings_set_string(entry.get(), "name", to_utf8(old_name).c_str());
                 }
-                g_settings_set_string(entry.get(), "command", to_utf8(change.command).c_str());
+                g_settings_set_string(entry.get(), "command", to_utf8(restored).c_str());
             }
             g_settings_sync();
         }
-        button.command = read_command(button.location);
+        // Given back: nothing is kept any more, so no later change can mistake a stale copy for
+        // the key's command.
+        reg_delete_value(key, u"ResetCmd");
+        reg_delete_value(key, u"ResetName");
+        reg_flush(u"HKEY_CURRENT_USER");
         button.reset_command.clear();
-        recompute_assigned(button);
+        read_state(button);
     }
 
 private:
@@ -207,9 +223,23 @@ private:
         return nullptr;
     }
 
-    std::u16string read_command(std::u16string_view accelerator) const {
-        Settings entry = entry_for(accelerator);
-        return entry ? read_string(entry.get(), "command") : std::u16string();
+    // A key is ours when its command runs this program to record, or its entry bears our name
+    // (one this program made or took over); never because its program lies in our folder.
+    static bool is_ours(std::u16string_view command, std::u16string_view name) {
+        return is_quick_record_command(command) || name == kEntryName;
+    }
+
+    // The command, shortcut and ownership of a key as the settings hold them now.
+    void read_state(HardwareButton& button) const {
+        button.command.clear();
+        button.shortcut.clear();
+        std::u16string entry_name;
+        if (Settings entry = entry_for(button.location)) {
+            button.command = read_string(entry.get(), "command");
+            entry_name = read_string(entry.get(), "name");
+        }
+        button.assigned = is_ours(button.command, entry_name);
+        button.shortcut = entry_name.empty() ? button.command : entry_name;
     }
 
     Settings new_entry(std::u16string_view accelerator) {
@@ -244,6 +274,15 @@ private:
 bool same_accelerator(std::u16string_view a, std::u16string_view b) {
     const auto first = parse_accelerator(a);
     return !first.second.empty() && first == parse_accelerator(b);
+}
+
+bool gnome_key_assigned() {
+    std::unique_ptr<HardwareButtons> gnome = make_gnome_buttons();
+    if (!gnome) return false;
+    for (const HardwareButton& button : gnome->list_buttons()) {
+        if (button.assigned) return true;
+    }
+    return false;
 }
 
 std::unique_ptr<HardwareButtons> make_gnome_buttons() {

@@ -12,6 +12,10 @@ namespace os {
 // nowhere to keep settings, so nothing written would last).
 std::unique_ptr<HardwareButtons> make_gnome_buttons();
 
+// Whether a key of GNOME's custom keybindings starts quick recordings now. Where one does, the
+// portal's global shortcut is not bound as well: one press would then pause what it started.
+bool gnome_key_assigned();
+
 // Whether two accelerators name the same key ("<Ctrl><Alt>R" and "<Alt><Control>r" do).
 bool same_accelerator(std::u16string_view a, std::u16string_view b);
 

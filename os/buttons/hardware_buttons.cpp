@@ -18,41 +18,6 @@ std::u16string quoted(std::u16string_view path) {
     return out + u"\"";
 }
 
-// The program a command line starts, with its quoting undone.
-std::u16string first_word(std::u16string_view command) {
-    std::u16string word;
-    size_t at = 0;
-    while (at < command.size() && (command[at] == u' ' || command[at] == u'\t')) ++at;
-    char16_t quote = 0;
-    for (; at < command.size(); ++at) {
-        const char16_t c = command[at];
-        if (quote == u'\'') {
-            if (c == u'\'') {
-                quote = 0;
-            } else {
-                word += c;
-            }
-        } else if (quote == u'"') {
-            if (c == u'"') {
-                quote = 0;
-            } else if (c == u'\\' && at + 1 < command.size()) {
-                word += command[++at];
-            } else {
-                word += c;
-            }
-        } else if (c == u'"' || c == u'\'') {
-            quote = c;
-        } else if (c == u' ' || c == u'\t') {
-            break;
-        } else if (c == u'\\' && at + 1 < command.size()) {
-            word += command[++at];
-        } else {
-            word += c;
-        }
-    }
-    return word;
-}
-
 }  // namespace
 
 std::unique_ptr<HardwareButtons> make_hardware_buttons() {
@@ -62,18 +27,49 @@ std::unique_ptr<HardwareButtons> make_hardware_buttons() {
 
 std::u16string quick_record_command() { return quoted(app_full_name()) + u" record"; }
 
-bool starts_program_from(std::u16string_view program_folder, std::u16string_view command) {
-    if (!program_folder.empty() && (program_folder.front() == u'"' || program_folder.front() == u'\'')) {
-        program_folder.remove_prefix(1);
+std::vector<std::u16string> command_words(std::u16string_view command) {
+    std::vector<std::u16string> words;
+    size_t at = 0;
+    for (;;) {
+        while (at < command.size() && (command[at] == u' ' || command[at] == u'\t')) ++at;
+        if (at >= command.size()) break;
+        std::u16string word;
+        char16_t quote = 0;
+        for (; at < command.size(); ++at) {
+            const char16_t c = command[at];
+            if (quote == u'\'') {
+                if (c == u'\'') {
+                    quote = 0;
+                } else {
+                    word += c;
+                }
+            } else if (quote == u'"') {
+                if (c == u'"') {
+                    quote = 0;
+                } else if (c == u'\\' && at + 1 < command.size()) {
+                    word += command[++at];
+                } else {
+                    word += c;
+                }
+            } else if (c == u'"' || c == u'\'') {
+                quote = c;
+            } else if (c == u' ' || c == u'\t') {
+                break;
+            } else if (c == u'\\' && at + 1 < command.size()) {
+                word += command[++at];
+            } else {
+                word += c;
+            }
+        }
+        words.push_back(std::move(word));
     }
-    while (program_folder.size() > 1 && program_folder.back() == u'/') program_folder.remove_suffix(1);
-    if (program_folder.empty()) return true;
-    const std::u16string program = first_word(command);
-    if (program.empty()) return false;
-    // A program in a sibling folder whose name merely begins the same ("/opt/q2" beside "/opt/q")
-    // is another program.
-    return program.size() > program_folder.size() && program.compare(0, program_folder.size(), program_folder) == 0 &&
-           (program[program_folder.size()] == u'/' || program_folder == u"/");
+    return words;
+}
+
+bool is_quick_record_command(std::u16string_view command) {
+    const std::vector<std::u16string> words = command_words(command);
+    if (words.size() != 2 || words[1] != u"record") return false;
+    return words[0] == app_full_name() || words[0] == join(program_folder(), u"quillon-touch");
 }
 
 void choose_button(HardwareButtons& platform, std::vector<HardwareButton>& buttons, size_t tapped) {

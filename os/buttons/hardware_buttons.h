@@ -25,8 +25,15 @@ struct HardwareButton {
     // The icon's source as the platform names it (a file with an icon index, or an icon name);
     // empty when none.
     std::u16string icon;
-    // The command starts this program.
+    // What the key runs now as the user knows it: the shortcut's name where the platform keeps
+    // one, else its command; empty when it runs nothing.
+    std::u16string shortcut;
+    // The key starts a quick recording of this program: its command runs this program with
+    // "record", or it is an entry this program made.
     bool assigned = false;
+
+    // The key runs something this program did not put there: taking it needs the user's word.
+    bool runs_something_else() const { return !assigned && !command.empty(); }
 };
 
 class HardwareButtons {
@@ -50,9 +57,12 @@ std::unique_ptr<HardwareButtons> make_hardware_buttons();
 // expansion are escaped with a backslash.
 std::u16string quick_record_command();
 
-// Whether a button's command starts the program installed in `program_folder` (a reinstall to the
-// same folder keeps its buttons). An empty folder counts as assigned, an empty command as not.
-bool starts_program_from(std::u16string_view program_folder, std::u16string_view command);
+// Whether a command line runs this program with the word "record" and nothing else: its first word,
+// unquoted, is this program's file or "quillon-touch" in this program's folder (a reinstall to the
+// same place keeps its key). Another program in the same folder ("/usr/bin") is never ours.
+bool is_quick_record_command(std::u16string_view command);
+// The words of a command line with its quoting undone, as a POSIX shell-style parser splits them.
+std::vector<std::u16string> command_words(std::u16string_view command);
 
 // The options screen's rule for a tapped button: an unassigned one is assigned the quick-record
 // command and every other assigned button is taken back; an assigned one is taken back (with any

@@ -8,7 +8,7 @@ namespace os {
 
 ButtonChange assigned_change(const HardwareButton& button, std::u16string_view command) {
     // Assigning an assigned button again must not lose what it ran before this program.
-    if (starts_program_from(program_folder(), button.command)) return {std::u16string(command), button.reset_command};
+    if (button.assigned || is_quick_record_command(button.command)) return {std::u16string(command), button.reset_command};
     return {std::u16string(command), button.command};
 }
 
@@ -16,12 +16,13 @@ ButtonChange unassigned_change(const HardwareButton& button) {
     // A command to restore that starts this program (an earlier install's assignment) would keep
     // the button checked however often it is tapped: the button is left with no command instead.
     std::u16string restored = button.reset_command;
-    if (starts_program_from(program_folder(), restored)) restored.clear();
+    if (is_quick_record_command(restored)) restored.clear();
     return {std::move(restored), button.command};
 }
 
 void recompute_assigned(HardwareButton& button) {
-    button.assigned = starts_program_from(program_folder(), button.command);
+    button.assigned = is_quick_record_command(button.command);
+    button.shortcut = button.command;
 }
 
 size_t RegistryButtons::count_buttons() {

@@ -24,7 +24,7 @@ struct ButtonChange {
 };
 ButtonChange assigned_change(const HardwareButton& button, std::u16string_view command);
 ButtonChange unassigned_change(const HardwareButton& button);
-// Sets `assigned` from the command, for the program's own folder.
+// Sets `assigned` when the command runs this program to record, and `shortcut` to the command.
 void recompute_assigned(HardwareButton& button);
 
 }  // namespace os

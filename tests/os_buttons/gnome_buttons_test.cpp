@@ -160,8 +160,10 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
 
     // The Record key had no binding: one of ours is added.
     const std::string ours = os::to_utf8(os::quick_record_command());
+    EXPECT_FALSE(os::gnome_key_assigned());
     os::choose_button(*platform, buttons, 0);
     EXPECT_TRUE(buttons[0].assigned);
+    EXPECT_TRUE(os::gnome_key_assigned());
     ASSERT_EQ(paths().size(), 2u);
     const std::string added = paths()[1];
     EXPECT_EQ(added, std::string(kFolder) + "quillon-touch-0/");
@@ -192,6 +194,7 @@ TEST_F(GnomeButtons, KeysAreAssignedThroughCustomKeybindingsAndRestored) {
     EXPECT_EQ(read("custom0", "command"), "gnome-terminal");
     EXPECT_EQ(read("custom0", "name"), "Terminal");
     for (const os::HardwareButton& button : platform->list_buttons()) EXPECT_FALSE(button.assigned);
+    EXPECT_FALSE(os::gnome_key_assigned());
     // The binding the program added left nothing behind.
     EXPECT_EQ(keyfile().find("XF86AudioRecord"), std::string::npos) << keyfile();
 }
@@ -243,4 +246,135 @@ TEST_F(GnomeButtons, SettingsKeptOnlyInMemoryOfferNoKeys) {
         ::testing::ExitedWithCode(0), "");
     // The same schemas with a lasting store are the GNOME kind.
     EXPECT_NE(os::make_gnome_buttons(), nullptr);
+}
+
+namespace {
+
+struct UsersShortcut {
+    std::string entry;
+    // The key as the screen offers it, and as the user's entry spells it.
+    std::u16string key;
+    std::string binding;
+    std::string command;
+    std::string name;
+};
+
+// What the kept copy of a key holds in the registry; "<absent>" when nothing is kept.
+std::u16string kept(std::u16string_view accelerator, std::u16string_view value) {
+    std::u16string text = u"<absent>";
+    os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\" +
+                            std::u16string(accelerator),
+                        value, text);
+    return text;
+}
+
+}  // namespace
+
+// Installed from the package, the program lies in a "bin" shared with the user's other programs:
+// their shortcuts never show as ours, and whatever the user taps (saying yes to every question),
+// each one either runs its own command or is ours with its command kept, and comes back whole
+// when the key is taken back.
+TEST_F(GnomeButtons, TheUsersShortcutsFromTheProgramsFolderSurviveEverySequenceOfTaps) {
+    const std::string folder = os::to_utf8(os::program_folder());
+    const std::vector<UsersShortcut> users = {
+        {"custom0", u"<Control><Alt>n", "<Control><Alt>n", folder + "/flameshot gui", "Screenshot"},
+        {"custom1", u"<Control><Alt>r", "<Alt><Ctrl>R", "'" + folder + "/gnome-terminal' --window", "Terminal"},
+        // A shortcut the user keeps with no command yet.
+        {"custom2", u"<Super><Alt>r", "<Super><Alt>r", "", "Later"},
+    };
+    const std::string ours = os::to_utf8(os::quick_record_command());
+    constexpr size_t kKeys = 4;
+    constexpr size_t kTaps = 4;
+    size_t sequences = 1;
+    for (size_t i = 0; i < kTaps; ++i) sequences *= kKeys;
+
+    for (size_t sequence = 0; sequence < sequences; ++sequence) {
+        TempRoot root;
+        start_empty();
+        for (const UsersShortcut& user : users) {
+            add_entry(user.entry, user.binding.c_str(), user.command.c_str(), user.name.c_str());
+        }
+        std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
+        std::vector<os::HardwareButton> buttons = platform->list_buttons();
+        ASSERT_EQ(buttons.size(), kKeys);
+        // Each row says what it runs now; the user's shortcuts are not ours.
+        EXPECT_EQ(buttons[0].shortcut, u"");
+        EXPECT_EQ(buttons[1].shortcut, u"Terminal");
+        EXPECT_EQ(buttons[3].shortcut, u"Screenshot");
+        for (const os::HardwareButton& button : buttons) EXPECT_FALSE(button.assigned);
+        EXPECT_TRUE(buttons[1].runs_something_else());
+        EXPECT_TRUE(buttons[3].runs_something_else());
+        EXPECT_FALSE(buttons[0].runs_something_else());
+        EXPECT_FALSE(buttons[2].runs_something_else());
+
+        std::string taps;
+        size_t code = sequence;
+        for (size_t tap = 0; tap < kTaps; ++tap, code /= kKeys) {
+            const size_t key = code % kKeys;
+            taps += std::to_string(key);
+            os::choose_button(*platform, buttons, key);
+            // What the screen shows is what the settings hold.
+            const std::vector<os::HardwareButton> listed = platform->list_buttons();
+            size_t assigned = 0;
+            for (size_t i = 0; i < kKeys; ++i) {
+                EXPECT_EQ(listed[i].assigned, buttons[i].assigned) << taps << " key " << i;
+                EXPECT_EQ(listed[i].command, buttons[i].command) << taps << " key " << i;
+                assigned += listed[i].assigned ? 1 : 0;
+                // The kept copy never holds the program's own command.
+                EXPECT_FALSE(os::is_quick_record_command(kept(listed[i].location, u"ResetCmd"))) << taps;
+            }
+            EXPECT_LE(assigned, 1u) << taps;
+            for (const UsersShortcut& user : users) {
+                const std::string command = read(user.entry, "command");
+                const std::string name = read(user.entry, "name");
+                EXPECT_EQ(read(user.entry, "binding"), user.binding) << taps;
+                if (command == user.command && name == user.name) continue;
+                // Taken over: ours, with the user's command and name kept.
+                EXPECT_EQ(command, ours) << taps << " " << user.entry;
+                EXPECT_EQ(name, "Quillon Touch: record") << taps << " " << user.entry;
+                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetCmd")), user.command)
+                    << taps << " " << user.entry;
+                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetName")), user.name)
+                    << taps << " " << user.entry;
+            }
+        }
+        // Taking back whatever is ours leaves the settings as the user had them.
+        for (size_t i = 0; i < kKeys; ++i) {
+            if (buttons[i].assigned) os::choose_button(*platform, buttons, i);
+        }
+        for (const UsersShortcut& user : users) {
+            EXPECT_EQ(read(user.entry, "command"), user.command) << taps;
+            EXPECT_EQ(read(user.entry, "name"), user.name) << taps;
+        }
+        EXPECT_EQ(paths().size(), users.size()) << taps;
+        for (const os::HardwareButton& button : platform->list_buttons()) {
+            EXPECT_FALSE(button.assigned) << taps;
+            EXPECT_EQ(kept(button.location, u"ResetCmd"), u"<absent>") << taps;
+        }
+        if (HasFailure()) break;
+    }
+}
+
+// A key whose entry bears our name is ours whatever program it names (an older install elsewhere),
+// and taking it back gives the user's shortcut back.
+TEST_F(GnomeButtons, AnEntryOfOursIsOursAndItsKeptShortcutComesBack) {
+    TempRoot root;
+    start_empty();
+    add_entry("custom3", "<Control><Alt>n", "/opt/old/quillon-touch record", "Quillon Touch: record");
+    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
+                                     u"ResetCmd", u"/usr/bin/flameshot gui"));
+    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
+                                     u"ResetName", u"Screenshot"));
+    std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
+    std::vector<os::HardwareButton> buttons = platform->list_buttons();
+    EXPECT_TRUE(buttons[3].assigned);
+    EXPECT_FALSE(buttons[3].runs_something_else());
+    // Another key: the program's command goes there, and Ctrl+Alt+N gets the screenshot back.
+    os::choose_button(*platform, buttons, 0);
+    EXPECT_TRUE(buttons[0].assigned);
+    EXPECT_FALSE(buttons[3].assigned);
+    EXPECT_EQ(read("custom3", "command"), "/usr/bin/flameshot gui");
+    EXPECT_EQ(read("custom3", "name"), "Screenshot");
+    EXPECT_EQ(buttons[3].shortcut, u"Screenshot");
+    EXPECT_EQ(kept(u"<Control><Alt>n", u"ResetCmd"), u"<absent>");
 }

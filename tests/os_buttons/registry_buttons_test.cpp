@@ -26,21 +26,36 @@ std::u16string stored(const std::u16string& key, std::u16string_view name) {
 
 }  // namespace
 
-TEST(QuickRecordCommand, QuotesTheProgramAndRecognisesItsFolder) {
+TEST(QuickRecordCommand, IsOursOnlyWhenItRunsThisProgramToRecord) {
     EXPECT_EQ(os::quick_record_command(), u"\"" + os::app_full_name() + u"\" record");
+    EXPECT_TRUE(os::is_quick_record_command(os::quick_record_command()));
+    const std::u16string folder = os::program_folder();
+    EXPECT_TRUE(os::is_quick_record_command(u"'" + folder + u"/quillon-touch' record"));
+    EXPECT_TRUE(os::is_quick_record_command(folder + u"/quillon-touch record"));
+    EXPECT_TRUE(os::is_quick_record_command(u"  \"" + folder + u"/quillon-touch\"   'record'  "));
 
-    EXPECT_TRUE(os::starts_program_from(u"/opt/quillon", u"\"/opt/quillon/quillon-touch\" record"));
-    EXPECT_TRUE(os::starts_program_from(u"/opt/quillon", u"'/opt/quillon/quillon-touch' record"));
-    EXPECT_TRUE(os::starts_program_from(u"\"/opt/quillon", u"/opt/quillon/quillon-touch record"));
-    EXPECT_TRUE(os::starts_program_from(u"/opt/my quillon", u"\"/opt/my quillon/quillon-touch\" record"));
-    EXPECT_TRUE(os::starts_program_from(u"/opt/a\"$b", u"\"/opt/a\\\"\\$b/quillon-touch\" record"));
-    EXPECT_TRUE(os::starts_program_from(u"", u"anything"));
-    EXPECT_FALSE(os::starts_program_from(u"/opt/quillon", u""));
-    EXPECT_FALSE(os::starts_program_from(u"/opt/quillon", u"\\windows\\calendar.exe"));
-    // Sharing the beginning of the folder's name is not being in it.
-    EXPECT_FALSE(os::starts_program_from(u"/opt/quillon", u"\"/opt/quillon2/quillon-touch\" record"));
-    // The folder in an argument does not make the program ours.
-    EXPECT_FALSE(os::starts_program_from(u"/opt/quillon", u"xdg-open /opt/quillon/readme"));
+    // Other programs in the same folder (a shared "bin") are the user's.
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"/flameshot gui"));
+    EXPECT_FALSE(os::is_quick_record_command(u"\"" + folder + u"/flameshot\" record"));
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"/quillon-tool record"));
+    // The program with other words, or none, is not the quick-record command.
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"/quillon-touch"));
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"/quillon-touch call"));
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"/quillon-touch record --fullscreen"));
+    EXPECT_FALSE(os::is_quick_record_command(u"sh -c '" + folder + u"/quillon-touch record'"));
+    // A folder whose name merely begins the same is another place.
+    EXPECT_FALSE(os::is_quick_record_command(folder + u"2/quillon-touch record"));
+    EXPECT_FALSE(os::is_quick_record_command(u""));
+    EXPECT_FALSE(os::is_quick_record_command(u"\\windows\\calendar.exe"));
+}
+
+TEST(QuickRecordCommand, WordsAreSplitWithTheirQuotingUndone) {
+    using Words = std::vector<std::u16string>;
+    EXPECT_EQ(os::command_words(u"\"/opt/my quillon/quillon-touch\" record"),
+              (Words{u"/opt/my quillon/quillon-touch", u"record"}));
+    EXPECT_EQ(os::command_words(u"\"/opt/a\\\"\\$b/q\" x"), (Words{u"/opt/a\"$b/q", u"x"}));
+    EXPECT_EQ(os::command_words(u"a\\ b 'c d'e \"\""), (Words{u"a b", u"c de", u""}));
+    EXPECT_TRUE(os::command_words(u"  \t ").empty());
 }
 
 TEST(RegistryButtons, ChoosingAButtonTakesTheOtherBackAndRestoresIt) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "lang/text_variables.h"
 #include "os/buttons/registry_buttons.h"
 #include "os/registry.h"
 #include "screens/hardware_key_icon.h"
@@ -77,26 +78,48 @@ TEST_F(QuickRecordScreenTest, TappingRowsAssignsOneButtonAndRestoresTheOthers) {
     EXPECT_NE(screen->icon_color(), (Color{0, 0, 0, 255}));
     EXPECT_EQ(icon->picture().bitmap->at(0, 0), opaque(screen->icon_color()));
 
+    // Each row says what its key runs now.
+    EXPECT_EQ(row(0).find_child(u"runs")->text(),
+              lang::set_text_variable(language.translate(u"KeyRuns"), u"%shortcut%", u"\\windows\\calendar.exe"));
+
+    // The key runs another program: nothing changes before the user says so.
     const std::u16string ours = os::quick_record_command();
     tap(row(0));
+    ASSERT_TRUE(screen->confirmation().is_shown());
+    EXPECT_NE(screen->confirmation().question().find(u"Button 1"), std::u16string::npos);
+    EXPECT_NE(screen->confirmation().question().find(u"\\windows\\calendar.exe"), std::u16string::npos);
+    EXPECT_EQ(command_of(u"40C1"), u"\\windows\\calendar.exe");
+    press_key(key::Esc);
+    EXPECT_FALSE(screen->confirmation().is_shown());
+    EXPECT_TRUE(screen->is_shown());
+    EXPECT_FALSE(checked(0));
+    EXPECT_EQ(command_of(u"40C1"), u"\\windows\\calendar.exe");
+
+    tap(row(0));
+    tap(*screen->confirmation().find_child(u"btnOk"));
+    EXPECT_FALSE(screen->confirmation().is_shown());
     EXPECT_TRUE(checked(0));
     EXPECT_FALSE(checked(1));
     EXPECT_EQ(command_of(u"40C1"), ours);
+    EXPECT_EQ(row(0).find_child(u"runs")->text(), language.translate(u"KeyRecords"));
 
-    // Checking the second unchecks the first and gives it back its program.
+    // Checking the second (after its question) unchecks the first and gives it back its program.
     tap(row(1));
+    press_key(key::Enter);
     EXPECT_FALSE(checked(0));
     EXPECT_TRUE(checked(1));
     EXPECT_EQ(command_of(u"40C1"), u"\\windows\\calendar.exe");
     EXPECT_EQ(command_of(u"40C2"), ours);
 
-    // Tapping the checked row unchecks it and restores its command.
+    // Tapping the checked row unchecks it and restores its command, with no question.
     tap(row(1));
+    EXPECT_FALSE(screen->confirmation().is_shown());
     EXPECT_FALSE(checked(1));
     EXPECT_EQ(command_of(u"40C2"), u"\\windows\\camera.exe");
 
     // Reopened, the screen shows what the platform holds.
     screen->choose(0);
+    screen->confirmation().confirm();
     tap(*screen->find_child(u"btnOk"));
     EXPECT_FALSE(screen->is_shown());
     screen->open();
@@ -107,6 +130,7 @@ TEST_F(QuickRecordScreenTest, TappingRowsAssignsOneButtonAndRestoresTheOthers) {
 TEST_F(QuickRecordScreenTest, KeysCloseAndASkinReloadKeepsTheRows) {
     screen->open();
     screen->choose(1);
+    screen->confirmation().confirm();
     skin.send_reload_skin();
     ASSERT_EQ(list().count(), 2);
     EXPECT_EQ(row(1).find_child(u"name")->text(), u"Button 2");

@@ -257,6 +257,9 @@ TEST(ShippedSkins, EveryShippedLanguageFits) {
                 std::u16string message;
                 if (lookups.element == u"FormConfirmation") {
                     message = replace_all(properties.translate(u"Confirm_deleting"), u"%count%", u"9999");
+                } else if (lookups.element == u"FormQuestion") {
+                    message = replace_all(properties.translate(u"Confirm_taking_key"), u"%key%", u"Super+Alt+R");
+                    message = replace_all(message, u"%shortcut%", u"Screenshot of the desktop");
                 } else if (lookups.element == u"FormError") {
                     message =
                         longest(properties, {u"Sorry_card_problem", u"Sorry_no_memory", u"Sorry_too_slow_device"});

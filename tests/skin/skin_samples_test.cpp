@@ -141,6 +141,9 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
             true);
     } else if (element == u"FormConfirmation") {
         text(*screen, u"text", u"Recordings to delete: 3. Delete them?");
+    } else if (element == u"FormQuestion") {
+        text(*screen, u"text", u"Ctrl+Alt+N runs \"Screenshot\" now. Start recordings with it instead? Taking the key back "
+                               u"later gives it back.");
     } else if (element == u"FormError") {
         text(*screen, u"text", u"Sorry, there is no memory or space left. The recording has stopped.");
     } else if (element == u"FormAbout") {
@@ -156,6 +159,7 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
             properties, *screen->find_child(u"list"), std::vector<std::u16string>(3, u"HardwareKey"),
             [&](Widget& row, size_t i) {
                 text(row, u"name", keys[i]);
+                text(row, u"runs", i == 1 ? u"Starts a recording" : u"Runs: Screenshot");
                 row.find_child(u"checked")->set_visible(i == 1);
                 row.find_child(u"unchecked")->set_visible(i != 1);
             },
@@ -167,7 +171,7 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
 
 bool is_overlay(std::u16string_view element) {
     return element == u"Menu" || element == u"FormConfirmation" || element == u"FormError" ||
-           element == u"QuickRecord" || element == u"FormAbout";
+           element == u"QuickRecord" || element == u"FormAbout" || element == u"FormQuestion";
 }
 
 TEST(ShippedSkinSamples, EveryControlDrawsWhereItLies) {

@@ -7,15 +7,23 @@
 //     quillon-phone bridge
 //
 // "bridge" follows a real phone's modem stack instead (telephony/bridge/phone_bridge.h) until
-// SIGINT or SIGTERM, printing one line per change.
+// SIGINT or SIGTERM, printing one line per change. It also holds the quick-record shortcut where
+// the desktop offers global shortcuts: pressed while no recorder runs, it starts
+// "quillon-touch record" (QUILLON_TOUCH_PROGRAM names another program).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "os/buttons/gnome_buttons.h"
+#include "os/path.h"
+#include "os/shortcuts/global_shortcut.h"
 #include "os/text.h"
 #include "telephony/bridge/phone_bridge.h"
 #include "telephony/phone_publisher.h"
+#include "telephony/process_launch.h"
 
 namespace {
 
@@ -60,9 +68,50 @@ void print_launches(const std::vector<NotificationLaunch>& launches) {
     }
 }
 
+// The recorder beside this program, or the one QUILLON_TOUCH_PROGRAM names, with "record".
+std::u16string quick_record_launch() {
+    const char* named = std::getenv("QUILLON_TOUCH_PROGRAM");
+    const std::u16string program =
+        named && *named ? os::from_utf8(named) : os::join(os::program_folder(), u"quillon-touch");
+    return u"\"" + program + u"\" record";
+}
+
+// A press while the recorder runs is the recorder's own: it holds the shortcut too.
+void on_record_shortcut() {
+    if (quillon_touch_running()) {
+        std::printf("shortcut: record pressed, the recorder runs\n");
+        return;
+    }
+    const std::u16string command = quick_record_launch();
+    const pid_t pid = spawn_command_line(command);
+    if (pid > 0) {
+        std::printf("shortcut: started %s (pid %d)\n", os::to_utf8(command).c_str(), static_cast<int>(pid));
+    } else {
+        std::printf("shortcut: could not start %s\n", os::to_utf8(command).c_str());
+    }
+}
+
+std::unique_ptr<os::GlobalShortcut> hold_record_shortcut() {
+    if (os::gnome_key_assigned()) {
+        std::printf("shortcut: a GNOME key starts recordings\n");
+        return nullptr;
+    }
+    auto shortcut = std::make_unique<os::GlobalShortcut>(u"com.korvel.QuillonTouch", u"record",
+                                                         u"Start or pause a voice note", u"CTRL+ALT+R",
+                                                         on_record_shortcut);
+    // The portal answers at once when it is missing; a desktop's dialog may wait for the user.
+    const os::GlobalShortcut::State state = shortcut->wait_settled(0.5);
+    if (state == os::GlobalShortcut::State::Unavailable) {
+        std::printf("shortcut: no global shortcuts on this desktop\n");
+        return nullptr;
+    }
+    return shortcut;
+}
+
 int bridge() {
     // One line per change, seen at once by whoever reads the output (a journal, a test).
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const std::unique_ptr<os::GlobalShortcut> record_shortcut = hold_record_shortcut();
     std::unique_ptr<PhoneBridge> phone_bridge = PhoneBridge::create();
     phone_bridge->set_message_listener([](const std::string& message) { std::printf("%s\n", message.c_str()); });
     phone_bridge->set_publish_listener([](const LineSnapshot& line, const std::vector<NotificationLaunch>& launches) {
