@@ -44,7 +44,9 @@ std::vector<uint8_t> caller_picture(std::u16string_view number) {
 }  // namespace
 
 Document::Document()
-    : m_call_monitor(std::make_unique<CallMonitor>(this)), m_speaker_phone(std::make_unique<SpeakerPhone>()) {
+    : m_call_monitor(std::make_unique<CallMonitor>(this)),
+      m_speaker_phone(std::make_unique<SpeakerPhone>()),
+      m_peaks(RecordCache::default_path()) {
     connect(m_boost, &m_level);
     connect(m_duration, &m_buffer);
     load_first_things();
@@ -199,6 +201,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
         return false;
     }
     write_current_path(path);
+    m_peaks.begin_recording(path, false);
     const int index = m_records.insert(record_entry(path, false));
     notify(DocumentEvent::RecordingStarted, index);
     return true;
@@ -218,6 +221,8 @@ bool Document::record_append() {
         stop();
         return false;
     }
+    // Before the recorder starts, while the file is as the cache knows it.
+    m_peaks.begin_recording(m_current.path, true);
     if (!start_recorder()) {
         stop();
         return false;
@@ -273,10 +278,15 @@ void Document::stop() {
         // Nothing reached the writer: the file holds at most a tag, which nothing can play.
         const bool empty = m_recording_new && m_duration.total() <= 0.0;
         m_recording_new = false;
+        m_peak_scratch.clear();
+        m_duration.finish_peaks(m_peak_scratch);
+        m_peaks.add_recorded(m_peak_scratch);
         m_boost.reset();
         m_buffer.start();
         connect(m_buffer, nullptr);
         m_writer.reset();
+        // The file is whole now: its peaks are kept for this version of it.
+        m_peaks.end_recording();
         m_gate.unlink();
         if (m_settings.speaker) set_speakerphone(false);
         if (empty) remove_empty_recording();
@@ -347,6 +357,7 @@ bool Document::play(const std::u16string& path) {
     connect(m_reader->output(), &m_player);
     m_player.play();
     m_sleep_inhibitor.hold();
+    m_peaks.open(m_current.path, m_current.duration);
     return true;
 }
 
@@ -405,6 +416,7 @@ bool Document::set_title(std::u16string_view title) {
     entry.title = cleaned;
     m_current.title = cleaned;
     m_records.rename_at(static_cast<size_t>(index), new_path);
+    m_peaks.renamed(old_path, new_path);
     m_current.path = new_path;
     write_current_path(new_path);
     notify(DocumentEvent::RecordRenamed, index);
@@ -468,6 +480,7 @@ void Document::on_timer(Timer&) {
     // The audio threads log by the switch as last read here, so it is kept current.
     os::refresh_log_switch();
     m_watcher.check();
+    m_peaks.poll();
     if (is_playing()) poll_playback();
     if (is_recording()) poll_recording();
     poll_phone();
@@ -510,6 +523,9 @@ void Document::poll_recording() {
         return;
     }
     if (!m_paused) m_gate.tick();
+    m_peak_scratch.clear();
+    m_duration.take_peaks(m_peak_scratch);
+    m_peaks.add_recorded(m_peak_scratch);
     // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
     // killed process then loses only the last moments); about once a second it is made durable.
     const bool durable = ++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9;

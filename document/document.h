@@ -28,6 +28,7 @@
 #include "audio/player_pcm.h"
 #include "audio/voice_activation_gate.h"
 #include "document/document_event.h"
+#include "document/peak_keeper.h"
 #include "document/record_entry.h"
 #include "document/record_list.h"
 #include "document/settings.h"
@@ -132,6 +133,10 @@ public:
     // Captured audio not yet handed to the file writer, in bytes of PCM.
     std::size_t queued_bytes() { return m_buffer.queued_bytes(); }
     DurationFilter& duration() { return m_duration; }
+    // Voice activation holds the file back: a running, not paused recording hears only silence.
+    bool is_waiting_for_speech() const { return is_recording() && !m_paused && !m_gate.is_linked(); }
+    // The waveform peaks of the current record (recorded so far, or of the file played).
+    PeakKeeper& peaks() { return m_peaks; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }
     const SleepInhibitor& sleep_inhibitor() const { return m_sleep_inhibitor; }
@@ -194,6 +199,8 @@ private:
     SleepInhibitor m_sleep_inhibitor;
 
     std::unique_ptr<RecordCache> m_cache;
+    PeakKeeper m_peaks;
+    std::vector<PeakPair> m_peak_scratch;
     os::FolderScanner m_scanner{*this};
     os::FolderWatcher m_watcher{*this};
     std::chrono::steady_clock::time_point m_scan_began;

@@ -29,6 +29,7 @@ void PlaybackScreen::attach_nodes() {
     m_volume_bar = &node(u"pbVolume");
     m_position_bar = &node(u"pbPosition");
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
+    m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
 }
 
 void PlaybackScreen::on_rebuilt() {
@@ -63,7 +64,7 @@ void PlaybackScreen::refresh(bool show_title) {
     m_pause->set_visible(!stopped);
     screens::show_value(m_volume_bar, document.player().volume());
     if (show_title) set_title(record.title);
-    if (!stopped) keep_values_live();
+    if (values_move()) keep_values_live();
 }
 
 void PlaybackScreen::update_values() {
@@ -75,13 +76,15 @@ void PlaybackScreen::update_values() {
     m_elapsed->set_text(screens::duration_text(position));
     m_left->set_text(screens::duration_text(duration - position));
     screens::show_value(m_position_bar, duration > 0 ? position / duration : 0.0);
+    m_wave.update(document, duration > 0 ? position / duration : 0.0);
     const double level = reader ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
     screens::show_value(m_level, level);
 }
 
 bool PlaybackScreen::values_move() const {
-    const Document& document = context().document;
-    return document.is_playing() && !document.is_paused();
+    Document& document = context().document;
+    // Peaks still being computed come in while the playback rests, too.
+    return (document.is_playing() && !document.is_paused()) || document.peaks().is_computing();
 }
 
 void PlaybackScreen::apply_title() {
@@ -245,6 +248,8 @@ void PlaybackScreen::on_drag(Widget* widget, const PointerEvent& event, Point) {
         set_volume(screens::slider_fraction(*m_volume, event.x));
     } else if (widget == m_position) {
         seek_to(screens::slider_fraction(*m_position, event.x));
+    } else if (widget && widget == m_wave.touch()) {
+        seek_to(screens::slider_fraction(*widget, event.x));
     }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "screens/record_screen.h"
+#include "screens/waveform_views.h"
 
 class ErrorDialog;
 
@@ -76,4 +77,5 @@ private:
     Widget* m_position = nullptr;
     Widget* m_volume_bar = nullptr;
     Widget* m_position_bar = nullptr;
+    screens::PlaybackWaveView m_wave;
 };

@@ -36,6 +36,17 @@ element Live {
         int scroll 1
     }
 }
+element Inset {
+    child {
+        string type waveform
+        string id inset
+        color color 10 20 30
+        color background_color 0 0 64
+        point column 1 1
+        point inset_min 1 2
+        point inset_max 2 1
+    }
+}
 element Bare {
     child {
         string type waveform
@@ -201,4 +212,19 @@ TEST(WaveformWidget, OnlyVisibleChangesAskForAFrame) {
     EXPECT_FALSE(drawn->wave->needs_redraw());
     drawn->wave->set_position(0.9);
     EXPECT_TRUE(drawn->wave->needs_redraw());
+}
+
+TEST(WaveformWidget, InsetsKeepTheBarsOffTheEdgesWithoutAskingForRoom) {
+    auto drawn = make("Inset", u"inset", 7, 6);
+    // 7 - 1 - 2 = 4 pixels wide: bars at 1 and 3; 6 - 2 - 1 = 3 rows from y = 2.
+    EXPECT_EQ(drawn->wave->column_count(), 2);
+    drawn->wave->set_peaks({{-127, 127}, {0, 0}});
+    EXPECT_EQ(draw(*drawn),
+              ".......\n"
+              ".......\n"
+              ".u.....\n"
+              ".u.u...\n"
+              ".u.....\n"
+              ".......\n");
+    EXPECT_EQ(drawn->wave->measure_height().minimum, 0);
 }
