@@ -20,6 +20,15 @@ void WaveformWidget::load(const Properties& properties, SkinElement element) {
     m_bar = std::clamp(column.x, 1, 64);
     m_gap = std::clamp(column.y, 0, 64);
     m_scroll = properties.get_int(element, u"scroll", 0) != 0;
+    m_inset_min = properties.get_point(element, u"inset_min", Point{});
+    m_inset_max = properties.get_point(element, u"inset_max", Point{});
+    m_inset_min = {std::clamp(m_inset_min.x, 0, kMaxScreenLength), std::clamp(m_inset_min.y, 0, kMaxScreenLength)};
+    m_inset_max = {std::clamp(m_inset_max.x, 0, kMaxScreenLength), std::clamp(m_inset_max.y, 0, kMaxScreenLength)};
+}
+
+Size WaveformWidget::inner_size() const {
+    return {std::max(0, size().width - m_inset_min.x - m_inset_max.x),
+            std::max(0, size().height - m_inset_min.y - m_inset_max.y)};
 }
 
 void WaveformWidget::set_peaks(std::vector<WavePeak> peaks, size_t whole_count) {
@@ -51,7 +60,7 @@ void WaveformWidget::set_position(double fraction) {
     if (fraction < 0.0) fraction = -1.0;
     if (fraction == m_position) return;
     // Only a change the eye can see costs a frame.
-    const double width = std::max(1, size().width);
+    const double width = std::max(1, inner_size().width);
     const bool visible = m_position < 0.0 || fraction < 0.0 ||
                          std::floor(m_position * width) != std::floor(fraction * width);
     m_position = fraction;
@@ -68,7 +77,7 @@ void WaveformWidget::set_threshold(double level) {
 
 int32_t WaveformWidget::column_count() const {
     const int32_t pitch = m_bar + m_gap;
-    const int32_t width = size().width;
+    const int32_t width = inner_size().width;
     if (width < m_bar) return 0;
     return (width + m_gap) / pitch;
 }
@@ -86,7 +95,7 @@ std::pair<size_t, size_t> WaveformWidget::column_span(int32_t column) const {
 
 void WaveformWidget::draw_bar(RenderSurface& surface, Point origin, int32_t column, WavePeak peak,
                               Color color) const {
-    const int32_t height = size().height;
+    const int32_t height = inner_size().height;
     const int32_t middle = height / 2;
     const int32_t reach = std::max(0, (height - 1) / 2);
     const int32_t high = std::clamp<int32_t>(peak.high, -127, 127);
@@ -99,10 +108,18 @@ void WaveformWidget::draw_bar(RenderSurface& surface, Point origin, int32_t colu
     surface.fill({left, origin.y + top, left + m_bar, origin.y + bottom}, color);
 }
 
-void WaveformWidget::draw(RenderSurface& surface, Point origin) {
-    const Size own = size();
-    if (own.width <= 0 || own.height <= 0) return;
-    if (m_background.alpha != 0) surface.fill({origin.x, origin.y, origin.x + own.width, origin.y + own.height}, m_background);
+void WaveformWidget::draw(RenderSurface& surface, Point widget_origin) {
+    const Size whole = size();
+    if (m_background.alpha != 0 && whole.width > 0 && whole.height > 0) {
+        surface.fill({widget_origin.x, widget_origin.y, widget_origin.x + whole.width, widget_origin.y + whole.height},
+                     m_background);
+    }
+    const Size own = inner_size();
+    const Point origin{widget_origin.x + m_inset_min.x, widget_origin.y + m_inset_min.y};
+    if (own.width <= 0 || own.height <= 0) {
+        Widget::draw(surface, widget_origin);
+        return;
+    }
     const int32_t columns = column_count();
     if (m_scroll) {
         const size_t shown = std::min<size_t>(m_peaks.size(), static_cast<size_t>(std::max(columns, 0)));
@@ -141,5 +158,5 @@ void WaveformWidget::draw(RenderSurface& surface, Point origin) {
         x = std::clamp(x, 0, std::max(0, own.width - thickness));
         surface.fill({origin.x + x, origin.y, origin.x + x + thickness, origin.y + own.height}, m_cursor);
     }
-    Widget::draw(surface, origin);
+    Widget::draw(surface, widget_origin);
 }

@@ -10,7 +10,8 @@
 // Keys: "color", "played_color", "cursor_color", "threshold_color" (the voice-activation
 // threshold, two lines mirrored about the middle), "background_color" (filled behind the bars;
 // without it nothing is), "column" (a point: bar width and gap between bars, default 2 and 1),
-// "scroll" (integer).
+// "scroll" (integer), "inset_min" and "inset_max" (points: room kept free inside the widget's
+// left/top and right/bottom edges, which, unlike borders, asks the parent for no length).
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -60,6 +61,8 @@ public:
 
 private:
     void draw_bar(RenderSurface& surface, Point origin, int32_t column, WavePeak peak, Color color) const;
+    // The part of the widget the bars use.
+    Size inner_size() const;
 
     std::vector<WavePeak> m_peaks;
     size_t m_whole_count = 0;
@@ -68,6 +71,8 @@ private:
     bool m_scroll = false;
     int32_t m_bar = 2;
     int32_t m_gap = 1;
+    Point m_inset_min;
+    Point m_inset_max;
     Color m_color{0x5B, 0x62, 0x6C, 255};
     Color m_played{0x5A, 0xA9, 0xFF, 255};
     Color m_cursor{0xF2, 0xF4, 0xF7, 255};
