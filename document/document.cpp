@@ -49,6 +49,7 @@ Document::Document()
       m_peaks(RecordCache::default_path()) {
     connect(m_boost, &m_level);
     connect(m_duration, &m_buffer);
+    connect(m_shaper, &m_player);
     load_first_things();
     m_talking = m_call_monitor->is_talking();
     m_speaker_state = m_call_monitor->is_speaker_on();
@@ -60,6 +61,7 @@ Document::~Document() {
     m_poll.cancel();
     connect(m_duration, nullptr);
     connect(m_boost, nullptr);
+    connect(m_shaper, nullptr);
     // The speakerphone session shuts down with its object.
 }
 
@@ -99,6 +101,8 @@ void Document::load_secondary_things() {
     const Stopwatch watch;
     m_settings.load_secondary();
     m_player.set_volume(m_settings.volume);
+    m_shaper.set_speed(m_settings.playback_speed);
+    m_shaper.set_skip_silence(m_settings.skip_silence != 0, m_level.vas_level());
     set_auto_record(m_settings.auto_record != 0);
     if (m_current.path.empty()) m_current.path = read_current_path();
     // Every file the scan meets is noted, so its end can drop the cached files that are gone.
@@ -261,6 +265,7 @@ void Document::stop() {
         m_player.stop();
         connect(m_reader->output(), nullptr);
         m_reader.reset();
+        m_shaper.clear();
     }
     if (m_writer) {
         if (m_recorder) {
@@ -354,7 +359,7 @@ bool Document::play(const std::u16string& path) {
     m_current.bits = m_reader->info().bits();
     m_current.bit_rate = m_reader->info().bit_rate();
     m_current.duration = m_reader->info().duration();
-    connect(m_reader->output(), &m_player);
+    connect(m_reader->output(), &m_shaper);
     m_player.play();
     m_sleep_inhibitor.hold();
     m_peaks.open(m_current.path, m_current.duration);
@@ -371,6 +376,7 @@ bool Document::seek(double fraction) {
     // position can be pulled in between.
     std::lock_guard guard(m_player.lock());
     m_player.seek_follows();
+    m_shaper.clear();
     return m_reader->seek(position);
 }
 
@@ -461,6 +467,21 @@ void Document::on_call_stop() {
 }
 
 void Document::set_speakerphone(bool on) { m_speaker_phone->set(on); }
+
+void Document::set_playback_speed(int percent) {
+    int nearest = 100;
+    for (int speed : PlaybackShaper::speeds) {
+        if (std::abs(speed - percent) < std::abs(nearest - percent)) nearest = speed;
+    }
+    m_settings.playback_speed = nearest;
+    m_shaper.set_speed(nearest);
+}
+
+void Document::set_skip_silence(bool skip) {
+    m_settings.skip_silence = skip ? 1 : 0;
+    // Silence is what voice activation would call silence, when it is on.
+    m_shaper.set_skip_silence(skip, m_level.vas_level());
+}
 
 // ---- the poll -------------------------------------------------------------------------------
 

@@ -25,6 +25,7 @@
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
+#include "audio/playback_shaper.h"
 #include "audio/player_pcm.h"
 #include "audio/voice_activation_gate.h"
 #include "document/document_event.h"
@@ -96,6 +97,11 @@ public:
     // `remember` stores the path in "Path" as the list does.
     bool select(const std::u16string& path, bool remember = true);
     void set_speakerphone(bool on);
+    // Playback at a percent of normal speed (the nearest of PlaybackShaper::speeds) with the pitch
+    // kept, and with silences longer than a second shortened; both become settings (saved with
+    // save_settings) and hold for the playback under way at once.
+    void set_playback_speed(int percent);
+    void set_skip_silence(bool skip);
 
     void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;
     void on_call_stop() override;
@@ -187,6 +193,7 @@ private:
     DurationFilter m_duration;
     ActiveBuffer m_buffer;
     PlayerPCM m_player;
+    PlaybackShaper m_shaper;
     VoiceActivationGate m_gate{m_level, m_duration};
     std::unique_ptr<CallMonitor> m_call_monitor;
     std::unique_ptr<SpeakerPhone> m_speaker_phone;

@@ -38,6 +38,7 @@ constexpr TextKey kKeys[] = {
     {u"On", u"recording screen: speakerphone button while the speaker is on", u""},
     {u"Off", u"recording screen: speakerphone button while the speaker is off", u""},
     {u"Play", u"playback screen", u""},
+    {u"Skip", u"playback screen: shorten silences longer than a second", u""},
     {u"Close", u"playback screen; error dialog", u""},
     // Dialogs.
     {u"OK", u"dialog buttons", u""},

@@ -30,6 +30,48 @@ void PlaybackScreen::attach_nodes() {
     m_position_bar = &node(u"pbPosition");
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
     m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
+    m_speed = optional_control(u"btnSpeed");
+    m_skip = optional_control(u"btnSkipSilence");
+    m_skip_on = optional_node(u"SkipOn");
+}
+
+void PlaybackScreen::show_speed_and_skipping() {
+    const Settings& settings = context().document.settings();
+    if (m_speed) {
+        // "1.25×": the speed as a factor, without trailing zeros.
+        const int percent = settings.playback_speed;
+        std::u16string text = std::u16string(1, static_cast<char16_t>(u'0' + percent / 100));
+        const int rest = percent % 100;
+        if (rest != 0) {
+            text += u'.';
+            text += static_cast<char16_t>(u'0' + rest / 10);
+            if (rest % 10 != 0) text += static_cast<char16_t>(u'0' + rest % 10);
+        }
+        m_speed->set_text(text + u"\u00D7");
+    }
+    if (m_skip_on) m_skip_on->set_visible(settings.skip_silence != 0);
+}
+
+void PlaybackScreen::next_speed() {
+    Document& document = context().document;
+    const int now = document.settings().playback_speed;
+    int next = PlaybackShaper::speeds[0];
+    for (int speed : PlaybackShaper::speeds) {
+        if (speed > now) {
+            next = speed;
+            break;
+        }
+    }
+    document.set_playback_speed(next);
+    document.save_settings();
+    show_speed_and_skipping();
+}
+
+void PlaybackScreen::toggle_skip_silence() {
+    Document& document = context().document;
+    document.set_skip_silence(document.settings().skip_silence == 0);
+    document.save_settings();
+    show_speed_and_skipping();
 }
 
 void PlaybackScreen::on_rebuilt() {
@@ -63,6 +105,7 @@ void PlaybackScreen::refresh(bool show_title) {
     m_play->set_visible(stopped);
     m_pause->set_visible(!stopped);
     screens::show_value(m_volume_bar, document.player().volume());
+    show_speed_and_skipping();
     if (show_title) set_title(record.title);
     if (values_move()) keep_values_live();
 }
@@ -232,6 +275,10 @@ void PlaybackScreen::on_click(Widget* widget, const PointerEvent&) {
         open_menu();
     } else if (widget == m_name) {
         open_rename();
+    } else if (widget && widget == m_speed) {
+        next_speed();
+    } else if (widget && widget == m_skip) {
+        toggle_skip_silence();
     }
 }
 

@@ -13,6 +13,7 @@ BUILD_PACKAGES=(
   python3 librsvg2-bin
   libx11-dev
   xdg-utils
+  libsoundtouch-dev
   dpkg-dev file
 )
 # Peers the tests compare against, and the fuzzing toolchain.

@@ -264,7 +264,13 @@ class DefaultSkin:
                 ("point", "column", "3 1")]),
             k.slider_thumb("btnWave"),
         ])
+        # Speed and skipping silence beside play, where they cost no height.
+        side = dict(ay="CENTER", size=(72, 48))
         play = node("node", size=(0, 64), kids=[
+            k.filled_button("btnSpeed", None, "1\u00d7", ax="MIN_SIDE", label_points=BODY, **side),
+            self.wrapped_button("btnSkipSilence", "Skip", ax="MAX_SIDE", **side, extra=[
+                node("image", "SkipOn", ax="MAX_SIDE", ay="MIN_SIDE", bmax=(6, 0), bmin=(0, 6), size=(8, 8),
+                     props=[picture(k.disc_picture(8, PLAYBACK, RAISED)), ("int", "alpha", "128")])]),
             k.round_button("btnPlay", "play", 64, ax="CENTER", ay="CENTER"),
             k.round_button("btnPause", "pause", 64, ax="CENTER", ay="CENTER"),
         ])
@@ -276,9 +282,18 @@ class DefaultSkin:
             k.slider_thumb("btnVolume", bmin=(36, 0)),
         ])
         column = node("vtable", ax="CENTER", bmin=(MARGIN, 0), bmax=(MARGIN, 0), size=(COLUMN, 0), kids=[
-            header, info, wave, seek, times, k.spacer(ratio=0, height=4), play, k.spacer(), volume,
+            header, k.spacer(), info, wave, seek, times, k.spacer(ratio=0, height=4), play, volume,
         ])
         return node(None, "FormView", kids=[k.fill(BACKGROUND), self.band(48), column])
+
+    def wrapped_button(self, id, label, extra=(), **place):
+        """A small tonal button whose label may take two lines."""
+        k = self.k
+        text = lambda fg: k.text("#text", fg, LABEL, True, wrap=True, bmin=(4, 0), bmax=(4, 0))
+        looks = k.looks((k.box_picture(RAISED, BACKGROUND), [text(TEXT)]),
+                        (k.box_picture(PRESSED, BACKGROUND), [text(TEXT)]),
+                        (k.box_picture(SURFACE, BACKGROUND), [text(TEXT_DISABLED)]))
+        return node("button", id, props=[("string", "text", quote(label))], kids=looks + list(extra), **place)
 
     # Menus ----------------------------------------------------------------------------------------
     def form_menu(self):
