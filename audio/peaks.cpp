@@ -40,7 +40,22 @@ void PeakAccumulator::add(const AudioBlock& block, std::vector<PeakPair>& out) {
         int32_t low = m_frames > 0 ? m_low : 32767;
         int32_t high = m_frames > 0 ? m_high : -32768;
         const uint8_t* p = bytes + static_cast<size_t>(f) * stride;
-        if (wide) {
+        if (wide && stride == 2) {
+            // Mono, the usual case: the samples lie side by side and the loop vectorises.
+            int16_t chunk[512];
+            for (int32_t done = 0; done < run;) {
+                const int32_t n = std::min<int32_t>(512, run - done);
+                std::memcpy(chunk, p + static_cast<size_t>(done) * 2, static_cast<size_t>(n) * 2);
+                int16_t chunk_low = 32767, chunk_high = -32768;
+                for (int32_t i = 0; i < n; ++i) {
+                    chunk_low = std::min(chunk_low, chunk[i]);
+                    chunk_high = std::max(chunk_high, chunk[i]);
+                }
+                low = std::min<int32_t>(low, chunk_low);
+                high = std::max<int32_t>(high, chunk_high);
+                done += n;
+            }
+        } else if (wide) {
             for (int32_t i = 0; i < run; ++i, p += stride) {
                 int16_t sample;
                 std::memcpy(&sample, p, 2);
