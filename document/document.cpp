@@ -392,6 +392,7 @@ bool Document::remove() {
         return false;
     }
     m_records.remove_at(static_cast<size_t>(index));
+    m_peaks.forget(m_current.path);
     notify(DocumentEvent::RecordDeleted, index);
     return true;
 }

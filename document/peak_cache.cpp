@@ -117,3 +117,16 @@ void PeakCache::forget(std::u16string_view path) {
     sqlite3_step(statement);
     sqlite3_finalize(statement);
 }
+
+bool PeakCache::has_row(std::u16string_view path) {
+    if (!m_impl->db) return false;
+    const std::u16string where = os::strip_separator(os::expand_path(path));
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(m_impl->db, "SELECT 1 FROM peaks WHERE path=?1", -1, &statement, nullptr) != SQLITE_OK) {
+        return false;
+    }
+    bind_path(statement, 1, where);
+    const bool found = sqlite3_step(statement) == SQLITE_ROW;
+    sqlite3_finalize(statement);
+    return found;
+}

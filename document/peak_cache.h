@@ -27,6 +27,8 @@ public:
     // Keeps the peaks for the file's version of now; false when they could not be written.
     bool store(std::u16string_view path, const std::vector<PeakPair>& peaks);
     void forget(std::u16string_view path);
+    // Whether a row for path exists, whatever version of the file it was made from.
+    bool has_row(std::u16string_view path);
 
 private:
     struct Impl;

@@ -98,6 +98,17 @@ void PeakKeeper::renamed(const std::u16string& old_path, const std::u16string& n
     if (m_complete && !m_recording) store();
 }
 
+void PeakKeeper::forget(const std::u16string& path) {
+    if (path == m_path) {
+        cancel_computing();
+        m_path.clear();
+        m_peaks.clear();
+        m_complete = false;
+        m_expected = 0;
+    }
+    if (PeakCache* peaks = cache()) peaks->forget(path);
+}
+
 bool PeakKeeper::poll() {
     if (!m_worker.joinable()) return false;
     const bool done = m_done.load();

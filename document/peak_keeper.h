@@ -35,6 +35,8 @@ public:
     void open(const std::u16string& path, double duration);
     // The record at old_path now lives at new_path (renamed, its tag rewritten).
     void renamed(const std::u16string& old_path, const std::u16string& new_path);
+    // The file at path is gone: its kept peaks go too.
+    void forget(const std::u16string& path);
     // Brings in what the computing thread made; true when new pairs came.
     bool poll();
 

@@ -124,6 +124,31 @@ TEST_F(PeaksTest, AFileFromElsewhereGetsItsPeaksInTheBackgroundThenFromTheCache)
     EXPECT_EQ(keeper.peaks()[10].high, peak_value(4000));
 }
 
+TEST_F(PeaksTest, TheTableSitsBesideTheRecordsWithoutDisturbingThemAndDeletedFilesLoseTheirRows) {
+    document->set_record_format(RecordFormat{u"PCM", 1, 16, 16000, 256000});
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    record_for(1.0);
+    document->stop();
+    const std::u16string path = document->current_record().path;
+    ASSERT_TRUE(kept(path).has_value());
+    {
+        // The record cache of the same database still serves its rows once the peaks are there.
+        RecordCache records(RecordCache::default_path());
+        records.entry_of(path);
+        records.commit();
+    }
+    RecordCache again(RecordCache::default_path());
+    again.entry_of(path);
+    EXPECT_EQ(again.hits(), 1u);
+    EXPECT_TRUE(kept(path).has_value());
+
+    EXPECT_TRUE(PeakCache(RecordCache::default_path()).has_row(path));
+    ASSERT_TRUE(document->remove_record(path));
+    EXPECT_FALSE(document->peaks().is_complete());
+    // The row goes with the file.
+    EXPECT_FALSE(PeakCache(RecordCache::default_path()).has_row(path));
+}
+
 TEST_F(PeaksTest, ARenamedRecordKeepsItsPeaks) {
     document->set_record_format(RecordFormat{u"PCM", 1, 16, 16000, 256000});
     ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
