@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "document/document.h"
+#include "os/log.h"
 #include "screens/screen_values.h"
 
 namespace screens {
@@ -26,6 +27,7 @@ void RecordingWaveView::attach(Widget* wave, Widget* mark, Widget* state, Widget
 }
 
 void RecordingWaveView::restart(Document& document) {
+    m_state_shown.clear();
     m_scratch.clear();
     // What the level node measured before this recording is no part of it.
     document.level().take_live_peaks(m_scratch);
@@ -55,6 +57,11 @@ void RecordingWaveView::update_with(Document& document, const std::u16string& re
     }
     const bool waiting_now = document.is_waiting_for_speech();
     const bool growing = document.is_recording() && !is_paused && !waiting_now;
+    const std::u16string_view state = is_paused ? u"Paused" : waiting_now ? u"Waiting" : u"Recording";
+    if (state != m_state_shown) {
+        m_state_shown = state;
+        os::log() << u"recording screen: " << m_state_shown << u"\n";
+    }
     if (m_state) m_state->set_text(is_paused ? paused : waiting_now ? waiting : recording);
     if (m_dot) {
         // Once a second, half lit and half dark, while the file grows.

@@ -47,6 +47,8 @@ private:
     Widget* m_idle_dot = nullptr;
     std::vector<PeakPair> m_scratch;
     std::vector<WavePeak> m_fresh;
+    // The state last shown, logged when it changes ("recording screen: Paused").
+    std::u16string m_state_shown;
 };
 
 class PlaybackWaveView {
