@@ -82,7 +82,8 @@ void PeakAccumulator::add(const AudioBlock& block, std::vector<PeakPair>& out) {
 
 void PeakRing::push(PeakPair pair) {
     const uint64_t written = m_written.load(std::memory_order_relaxed);
-    m_pairs[written % capacity] = pair;
+    const auto word = static_cast<uint16_t>(static_cast<uint8_t>(pair.low) | static_cast<uint8_t>(pair.high) << 8);
+    m_pairs[written % capacity].store(word, std::memory_order_relaxed);
     m_written.store(written + 1, std::memory_order_release);
 }
 
@@ -92,7 +93,10 @@ size_t PeakRing::take(std::vector<PeakPair>& out) {
     // and of those the oldest may be overwritten while we copy, so one slot of margin is kept.
     if (written - m_read > capacity - 1) m_read = written - (capacity - 1);
     const size_t count = static_cast<size_t>(written - m_read);
-    for (uint64_t i = m_read; i < written; ++i) out.push_back(m_pairs[i % capacity]);
+    for (uint64_t i = m_read; i < written; ++i) {
+        const uint16_t word = m_pairs[i % capacity].load(std::memory_order_relaxed);
+        out.push_back({static_cast<int8_t>(word & 0xFF), static_cast<int8_t>(word >> 8)});
+    }
     m_read = written;
     return count;
 }

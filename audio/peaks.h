@@ -53,7 +53,9 @@ public:
     void discard();
 
 private:
-    std::array<PeakPair, capacity> m_pairs{};
+    // Each pair in one atomic word, so a slot the producer rewrites while the consumer copies it
+    // is read whole, old or new, never torn.
+    std::array<std::atomic<uint16_t>, capacity> m_pairs{};
     std::atomic<uint64_t> m_written{0};
     uint64_t m_read = 0;
 };
