@@ -12,6 +12,21 @@ double DurationFilter::total() {
 void DurationFilter::reset() {
     std::lock_guard guard(lock());
     m_total = 0.0;
+    m_accumulator.reset();
+    m_peaks.clear();
+}
+
+void DurationFilter::take_peaks(std::vector<PeakPair>& out) {
+    std::lock_guard guard(lock());
+    out.insert(out.end(), m_peaks.begin(), m_peaks.end());
+    m_peaks.clear();
+}
+
+void DurationFilter::finish_peaks(std::vector<PeakPair>& out) {
+    std::lock_guard guard(lock());
+    m_accumulator.flush(m_peaks);
+    out.insert(out.end(), m_peaks.begin(), m_peaks.end());
+    m_peaks.clear();
 }
 
 void DurationFilter::set_limit(double seconds) {
@@ -39,5 +54,6 @@ AudioBlock DurationFilter::transform(const AudioBlock& block) {
         }
     }
     m_total += static_cast<double>(out.frames()) / block.rate();
+    m_accumulator.add(out, m_peaks);
     return out;
 }

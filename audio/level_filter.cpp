@@ -59,6 +59,9 @@ AudioBlock LevelFilter::transform(const AudioBlock& block) {
     } else {
         return block;  // no sample width to measure
     }
+    m_made.clear();
+    m_peaks.add(block, m_made);
+    for (const PeakPair& pair : m_made) m_live.push(pair);
     if (block.rate() != 0) {
         const double rate = block.rate();
         if (m_vas_level == 0.0) {

@@ -4,7 +4,10 @@
 //
 // transform runs on the recorder's thread under this node's lock; the getters and set_vas_level
 // come from the GUI thread and take the same lock.
+#include <vector>
+
 #include "audio/audio_node.h"
+#include "audio/peaks.h"
 
 class LevelFilter : public AudioFilter {
 public:
@@ -18,6 +21,9 @@ public:
     double silence_time();
     // The input has been quiet for the silence limit; never while voice activation is off.
     bool is_silent();
+    // The shape of the sound that passed since the last call (all of it, gated or not), for the
+    // live waveform; takes no lock.
+    size_t take_live_peaks(std::vector<PeakPair>& out) { return m_live.take(out); }
 
 protected:
     AudioBlock transform(const AudioBlock& block) override;
@@ -26,4 +32,7 @@ private:
     double m_current_level = 0.0;
     double m_vas_level = 0.0;
     double m_silence_time = 2.0;  // a fresh node counts as having been quiet
+    PeakAccumulator m_peaks;
+    std::vector<PeakPair> m_made;
+    PeakRing m_live;
 };

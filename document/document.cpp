@@ -45,9 +45,12 @@ std::vector<uint8_t> caller_picture(std::u16string_view number) {
 }  // namespace
 
 Document::Document()
-    : m_call_monitor(std::make_unique<CallMonitor>(this)), m_speaker_phone(std::make_unique<SpeakerPhone>()) {
+    : m_call_monitor(std::make_unique<CallMonitor>(this)),
+      m_speaker_phone(std::make_unique<SpeakerPhone>()),
+      m_peaks(RecordCache::default_path()) {
     connect(m_boost, &m_level);
     connect(m_duration, &m_buffer);
+    connect(m_shaper, &m_player);
     load_first_things();
     m_talking = m_call_monitor->is_talking();
     m_speaker_state = m_call_monitor->is_speaker_on();
@@ -59,6 +62,7 @@ Document::~Document() {
     m_poll.cancel();
     connect(m_duration, nullptr);
     connect(m_boost, nullptr);
+    connect(m_shaper, nullptr);
     // The speakerphone session shuts down with its object.
 }
 
@@ -98,6 +102,8 @@ void Document::load_secondary_things() {
     const Stopwatch watch;
     m_settings.load_secondary();
     m_player.set_volume(m_settings.volume);
+    m_shaper.set_speed(m_settings.playback_speed);
+    m_shaper.set_skip_silence(m_settings.skip_silence != 0, m_level.vas_level());
     set_auto_record(m_settings.auto_record != 0);
     if (m_current.path.empty()) m_current.path = read_current_path();
     // Every file the scan meets is noted, so its end can drop the cached files that are gone.
@@ -200,6 +206,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
         return false;
     }
     write_current_path(path);
+    m_peaks.begin_recording(path, false);
     const int index = m_records.insert(record_entry(path, false));
     notify(DocumentEvent::RecordingStarted, index);
     return true;
@@ -219,6 +226,8 @@ bool Document::record_append() {
         stop();
         return false;
     }
+    // Before the recorder starts, while the file is as the cache knows it.
+    m_peaks.begin_recording(m_current.path, true);
     if (!start_recorder()) {
         stop();
         return false;
@@ -257,6 +266,7 @@ void Document::stop() {
         m_player.stop();
         connect(m_reader->output(), nullptr);
         m_reader.reset();
+        m_shaper.clear();
     }
     if (m_writer) {
         if (m_recorder) {
@@ -274,10 +284,15 @@ void Document::stop() {
         // Nothing reached the writer: the file holds at most a tag, which nothing can play.
         const bool empty = m_recording_new && m_duration.total() <= 0.0;
         m_recording_new = false;
+        m_peak_scratch.clear();
+        m_duration.finish_peaks(m_peak_scratch);
+        m_peaks.add_recorded(m_peak_scratch);
         m_boost.reset();
         m_buffer.start();
         connect(m_buffer, nullptr);
         m_writer.reset();
+        // The file is whole now: its peaks are kept for this version of it.
+        m_peaks.end_recording();
         m_gate.unlink();
         if (m_settings.speaker) set_speakerphone(false);
         if (empty) {
@@ -349,9 +364,10 @@ bool Document::play(const std::u16string& path) {
     m_current.bits = m_reader->info().bits();
     m_current.bit_rate = m_reader->info().bit_rate();
     m_current.duration = m_reader->info().duration();
-    connect(m_reader->output(), &m_player);
+    connect(m_reader->output(), &m_shaper);
     m_player.play();
     m_sleep_inhibitor.hold();
+    m_peaks.open(m_current.path, m_current.duration);
     return true;
 }
 
@@ -365,6 +381,7 @@ bool Document::seek(double fraction) {
     // position can be pulled in between.
     std::lock_guard guard(m_player.lock());
     m_player.seek_follows();
+    m_shaper.clear();
     return m_reader->seek(position);
 }
 
@@ -380,6 +397,7 @@ bool Document::remove() {
         return false;
     }
     m_records.remove_at(static_cast<size_t>(index));
+    m_peaks.forget(m_current.path);
     notify(DocumentEvent::RecordDeleted, index);
     return true;
 }
@@ -414,6 +432,7 @@ bool Document::set_title(std::u16string_view title) {
     entry.title = cleaned;
     m_current.title = cleaned;
     m_records.rename_at(static_cast<size_t>(index), new_path);
+    m_peaks.renamed(old_path, new_path);
     m_current.path = new_path;
     write_current_path(new_path);
     notify(DocumentEvent::RecordRenamed, index);
@@ -459,6 +478,21 @@ void Document::on_call_stop() {
 
 void Document::set_speakerphone(bool on) { m_speaker_phone->set(on); }
 
+void Document::set_playback_speed(int percent) {
+    int nearest = 100;
+    for (int speed : PlaybackShaper::speeds) {
+        if (std::abs(speed - percent) < std::abs(nearest - percent)) nearest = speed;
+    }
+    m_settings.playback_speed = nearest;
+    m_shaper.set_speed(nearest);
+}
+
+void Document::set_skip_silence(bool skip) {
+    m_settings.skip_silence = skip ? 1 : 0;
+    // Silence is what voice activation would call silence, when it is on.
+    m_shaper.set_skip_silence(skip, m_level.vas_level());
+}
+
 // ---- the poll -------------------------------------------------------------------------------
 
 bool Document::has_card_problem() const {
@@ -477,6 +511,7 @@ void Document::on_timer(Timer&) {
     // The audio threads log by the switch as last read here, so it is kept current.
     os::refresh_log_switch();
     m_watcher.check();
+    m_peaks.poll();
     if (is_playing()) poll_playback();
     if (is_recording()) poll_recording();
     poll_phone();
@@ -519,6 +554,9 @@ void Document::poll_recording() {
         return;
     }
     if (!m_paused) m_gate.tick();
+    m_peak_scratch.clear();
+    m_duration.take_peaks(m_peak_scratch);
+    m_peaks.add_recorded(m_peak_scratch);
     // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
     // killed process then loses only the last moments); about once a second it is made durable.
     const bool durable = ++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9;

@@ -25,9 +25,11 @@
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
+#include "audio/playback_shaper.h"
 #include "audio/player_pcm.h"
 #include "audio/voice_activation_gate.h"
 #include "document/document_event.h"
+#include "document/peak_keeper.h"
 #include "document/record_entry.h"
 #include "document/record_list.h"
 #include "document/settings.h"
@@ -95,6 +97,11 @@ public:
     // `remember` stores the path in "Path" as the list does.
     bool select(const std::u16string& path, bool remember = true);
     void set_speakerphone(bool on);
+    // Playback at a percent of normal speed (the nearest of PlaybackShaper::speeds) with the pitch
+    // kept, and with silences longer than a second shortened; both become settings (saved with
+    // save_settings) and hold for the playback under way at once.
+    void set_playback_speed(int percent);
+    void set_skip_silence(bool skip);
 
     void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;
     void on_call_stop() override;
@@ -132,6 +139,10 @@ public:
     // Captured audio not yet handed to the file writer, in bytes of PCM.
     std::size_t queued_bytes() { return m_buffer.queued_bytes(); }
     DurationFilter& duration() { return m_duration; }
+    // Voice activation holds the file back: a running, not paused recording hears only silence.
+    bool is_waiting_for_speech() const { return is_recording() && !m_paused && !m_gate.is_linked(); }
+    // The waveform peaks of the current record (recorded so far, or of the file played).
+    PeakKeeper& peaks() { return m_peaks; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }
     const SleepInhibitor& sleep_inhibitor() const { return m_sleep_inhibitor; }
@@ -184,6 +195,7 @@ private:
     DurationFilter m_duration;
     ActiveBuffer m_buffer;
     PlayerPCM m_player;
+    PlaybackShaper m_shaper;
     VoiceActivationGate m_gate{m_level, m_duration};
     std::unique_ptr<CallMonitor> m_call_monitor;
     std::unique_ptr<SpeakerPhone> m_speaker_phone;
@@ -196,6 +208,8 @@ private:
     SleepInhibitor m_sleep_inhibitor;
 
     std::unique_ptr<RecordCache> m_cache;
+    PeakKeeper m_peaks;
+    std::vector<PeakPair> m_peak_scratch;
     os::FolderScanner m_scanner{*this};
     os::FolderWatcher m_watcher{*this};
     std::chrono::steady_clock::time_point m_scan_began;

@@ -18,6 +18,7 @@ bool Document::remove_record(const std::u16string& path) {
         return false;
     }
     m_records.remove_at(static_cast<size_t>(now));
+    m_peaks.forget(path);
     notify(DocumentEvent::RecordDeleted, now);
     return true;
 }

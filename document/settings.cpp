@@ -102,6 +102,11 @@ void Settings::load_secondary() {
     uint32_t value = 1048576;
     note_read(os::reg_read_dword(settings_key, u"Volume", value), read_error);
     volume = from_fixed_point(value);
+    value = 100;
+    note_read(os::reg_read_dword(settings_key, u"PlaybackSpeed", value), read_error);
+    // A hand-edited speed plays at the nearest one offered.
+    playback_speed = value < 88 ? 75 : value < 113 ? 100 : value < 138 ? 125 : value < 175 ? 150 : 200;
+    note_read(os::reg_read_bool(settings_key, u"SkipSilence", skip_silence), read_error);
 }
 
 bool Settings::save() const {
@@ -111,7 +116,9 @@ bool Settings::save() const {
            os::reg_write_string(settings_key, u"Format", format) &&
            os::reg_write_string(settings_key, u"Boost", boost) &&
            os::reg_write_dword(settings_key, u"Volume", to_fixed_point(volume)) &&
-           os::reg_write_dword(settings_key, u"VasLevel", to_fixed_point(vas_level));
+           os::reg_write_dword(settings_key, u"VasLevel", to_fixed_point(vas_level)) &&
+           os::reg_write_dword(settings_key, u"PlaybackSpeed", static_cast<uint32_t>(playback_speed)) &&
+           os::reg_write_dword(settings_key, u"SkipSilence", skip_silence ? 1 : 0);
 }
 
 std::u16string read_current_path() {

@@ -41,6 +41,10 @@ struct Settings {
     std::u16string boost{default_boost};
     double vas_level = 0.0;
     double volume = 1.0;
+    // Playback: percent of normal speed (one of 75, 100, 125, 150, 200), and whether silences
+    // longer than a second are shortened.
+    int32_t playback_speed = 100;
+    uint8_t skip_silence = 0;
 
     // Why a value could not be read at all (the registry is locked or refuses us), as opposed
     // to being absent; empty when every load read what the registry holds. The values that could
@@ -49,7 +53,7 @@ struct Settings {
 
     // "Speaker", "Format", "Boost" and "VasLevel"; what is missing or unreadable keeps its default.
     void load_first();
-    // "AutoRecord" and "Volume".
+    // "AutoRecord", "Volume", "PlaybackSpeed" and "SkipSilence".
     void load_secondary();
     // Every value, in a fixed order; false (with the reason in os::reg_last_error()) when one
     // could not be written. Does not flush.

@@ -32,7 +32,13 @@ constexpr TextKey kKeys[] = {
     {u"Pause", u"recording and playback screens", u""},
     {u"Resume", u"recording screen", u""},
     {u"Stop", u"recording screen", u""},
+    {u"State_Recording", u"recording screen: state line while the file grows", u""},
+    {u"State_Paused", u"recording screen: state line while paused", u""},
+    {u"State_Waiting", u"recording screen: state line while voice activation waits for speech", u""},
+    {u"On", u"recording screen: speakerphone button while the speaker is on", u""},
+    {u"Off", u"recording screen: speakerphone button while the speaker is off", u""},
     {u"Play", u"playback screen", u""},
+    {u"Skip", u"playback screen: shorten silences longer than a second", u""},
     {u"Close", u"playback screen; error dialog", u""},
     // Dialogs.
     {u"OK", u"dialog buttons", u""},

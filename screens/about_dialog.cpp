@@ -7,8 +7,8 @@ namespace {
 
 // Names, the same in every language: what the program links, as a user would look them up.
 constexpr std::u16string_view kLibraries =
-    u"LAME, libmad, libgsm, Tremor, libogg, libmpcdec, TagLib, SDL 2, PulseAudio, SQLite, ICU, FreeType, "
-    u"Fontconfig, libpng, GLib";
+    u"LAME, libmad, libgsm, Tremor, libogg, libmpcdec, TagLib, SoundTouch, SDL 2, PulseAudio, SQLite, ICU, "
+    u"FreeType, Fontconfig, libpng, GLib";
 
 bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
 

@@ -29,6 +29,49 @@ void PlaybackScreen::attach_nodes() {
     m_volume_bar = &node(u"pbVolume");
     m_position_bar = &node(u"pbPosition");
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
+    m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
+    m_speed = optional_control(u"btnSpeed");
+    m_skip = optional_control(u"btnSkipSilence");
+    m_skip_on = optional_node(u"SkipOn");
+}
+
+void PlaybackScreen::show_speed_and_skipping() {
+    const Settings& settings = context().document.settings();
+    if (m_speed) {
+        // "1.25×": the speed as a factor, without trailing zeros.
+        const int percent = settings.playback_speed;
+        std::u16string text = std::u16string(1, static_cast<char16_t>(u'0' + percent / 100));
+        const int rest = percent % 100;
+        if (rest != 0) {
+            text += u'.';
+            text += static_cast<char16_t>(u'0' + rest / 10);
+            if (rest % 10 != 0) text += static_cast<char16_t>(u'0' + rest % 10);
+        }
+        m_speed->set_text(text + u"\u00D7");
+    }
+    if (m_skip_on) m_skip_on->set_visible(settings.skip_silence != 0);
+}
+
+void PlaybackScreen::next_speed() {
+    Document& document = context().document;
+    const int now = document.settings().playback_speed;
+    int next = PlaybackShaper::speeds[0];
+    for (int speed : PlaybackShaper::speeds) {
+        if (speed > now) {
+            next = speed;
+            break;
+        }
+    }
+    document.set_playback_speed(next);
+    document.save_settings();
+    show_speed_and_skipping();
+}
+
+void PlaybackScreen::toggle_skip_silence() {
+    Document& document = context().document;
+    document.set_skip_silence(document.settings().skip_silence == 0);
+    document.save_settings();
+    show_speed_and_skipping();
 }
 
 void PlaybackScreen::on_rebuilt() {
@@ -62,8 +105,9 @@ void PlaybackScreen::refresh(bool show_title) {
     m_play->set_visible(stopped);
     m_pause->set_visible(!stopped);
     screens::show_value(m_volume_bar, document.player().volume());
+    show_speed_and_skipping();
     if (show_title) set_title(record.title);
-    if (!stopped) keep_values_live();
+    if (values_move()) keep_values_live();
 }
 
 void PlaybackScreen::update_values() {
@@ -75,13 +119,15 @@ void PlaybackScreen::update_values() {
     m_elapsed->set_text(screens::duration_text(position));
     m_left->set_text(screens::duration_text(duration - position));
     screens::show_value(m_position_bar, duration > 0 ? position / duration : 0.0);
+    m_wave.update(document, duration > 0 ? position / duration : 0.0);
     const double level = reader ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
     screens::show_value(m_level, level);
 }
 
 bool PlaybackScreen::values_move() const {
-    const Document& document = context().document;
-    return document.is_playing() && !document.is_paused();
+    Document& document = context().document;
+    // Peaks still being computed come in while the playback rests, too.
+    return (document.is_playing() && !document.is_paused()) || document.peaks().is_computing();
 }
 
 void PlaybackScreen::apply_title() {
@@ -229,6 +275,10 @@ void PlaybackScreen::on_click(Widget* widget, const PointerEvent&) {
         open_menu();
     } else if (widget == m_name) {
         open_rename();
+    } else if (widget && widget == m_speed) {
+        next_speed();
+    } else if (widget && widget == m_skip) {
+        toggle_skip_silence();
     }
 }
 
@@ -245,6 +295,8 @@ void PlaybackScreen::on_drag(Widget* widget, const PointerEvent& event, Point) {
         set_volume(screens::slider_fraction(*m_volume, event.x));
     } else if (widget == m_position) {
         seek_to(screens::slider_fraction(*m_position, event.x));
+    } else if (widget && widget == m_wave.touch()) {
+        seek_to(screens::slider_fraction(*widget, event.x));
     }
 }
 

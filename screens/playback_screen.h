@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "screens/record_screen.h"
+#include "screens/waveform_views.h"
 
 class ErrorDialog;
 
@@ -45,6 +46,10 @@ public:
     void seek_by(double seconds);
     void set_volume(double volume);
     void open_menu();
+    // "btnSpeed": the next of the speeds offered, round to the slowest after the fastest.
+    void next_speed();
+    // "btnSkipSilence": silences longer than a second are shortened, or no longer.
+    void toggle_skip_silence();
 
     void on_document_event(const DocumentEvent& event) override;
     void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
@@ -76,4 +81,10 @@ private:
     Widget* m_position = nullptr;
     Widget* m_volume_bar = nullptr;
     Widget* m_position_bar = nullptr;
+    screens::PlaybackWaveView m_wave;
+    // Optional: a skin without them plays at the remembered speed and skipping.
+    Widget* m_speed = nullptr;
+    Widget* m_skip = nullptr;
+    Widget* m_skip_on = nullptr;
+    void show_speed_and_skipping();
 };

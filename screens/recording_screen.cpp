@@ -50,6 +50,8 @@ void RecordingScreen::attach_nodes() {
     m_vas = &control(u"btnVAS");
     m_vas_bar = &node(u"pbVAS");
     for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
+    m_waves.attach(optional_node(u"wave"), optional_node(u"pbVASMark"), optional_node(u"frmState"),
+                   optional_node(u"stateDot"), optional_node(u"stateDotIdle"));
 }
 
 void RecordingScreen::on_rebuilt() {
@@ -70,7 +72,12 @@ void RecordingScreen::refresh(bool show_title) {
     show_boost();
     screens::show_value(m_vas_bar, document.level().vas_level());
     show_phone_state();
-    if (show_title) set_title(record.title);
+    if (show_title) {
+        set_title(record.title);
+        // A new recording (or an append) starts the live waveform afresh.
+        m_waves.restart(document);
+    }
+    m_waves.show_threshold(document.level().vas_level());
     update_values();
     // The running values follow the recording while the screen is up.
     keep_values_live();
@@ -92,6 +99,7 @@ void RecordingScreen::update_values() {
         if (pcm_rate > 0) size += static_cast<uint64_t>(document.queued_bytes() * (bit_rate / pcm_rate));
     }
     m_size->set_text(screens::size_text(size));
+    m_waves.update(document, [this](std::u16string_view key) { return text_of(key); });
 }
 
 void RecordingScreen::show_pause_state() {
@@ -139,6 +147,7 @@ void RecordingScreen::drag_threshold(int32_t x) {
     const double fraction = screens::slider_fraction(*m_vas, x);
     screens::show_value(m_vas_bar, fraction);
     context().document.level().set_vas_level(fraction);
+    m_waves.show_threshold(fraction);
 }
 
 void RecordingScreen::open_boost_menu() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "screens/record_screen.h"
+#include "screens/waveform_views.h"
 
 class RecordingScreen final : public RecordScreen {
 public:
@@ -55,4 +56,5 @@ private:
     Widget* m_speaker_off = nullptr;
     Widget* m_vas = nullptr;
     Widget* m_vas_bar = nullptr;
+    screens::RecordingWaveView m_waves;
 };

@@ -50,7 +50,7 @@ inline constexpr std::u16string_view view_children[] = {
     u"icon",     u"frmArtist", u"frmElapsed", u"frmLeft",   u"frmInfo",     u"frmSize", u"btnClose", u"btnPlay",
     u"btnPause", u"btnMenu",   u"btnName",    u"btnVolume", u"btnPosition", u"pbLevel", u"pbVolume", u"pbPosition"};
 inline constexpr std::u16string_view view_hidden[] = {u"btnPlay"};
-inline constexpr std::u16string_view view_sliders[] = {u"btnVolume", u"btnPosition"};
+inline constexpr std::u16string_view view_sliders[] = {u"btnVolume", u"btnPosition", u"btnWave"};
 inline constexpr std::u16string_view menu_children[] = {u"panel", u"caption", u"vlist"};
 inline constexpr std::u16string_view menu_row[] = {u"#text", u"separator", u"checked"};
 inline constexpr std::u16string_view menu_four_buttons[] = {u"About", u"Help", u"Minimize", u"Exit"};

@@ -9,12 +9,14 @@
 #include "skin/table_widget.h"
 #include "skin/text_widget.h"
 #include "skin/vlist_widget.h"
+#include "skin/waveform_widget.h"
 #include "skin/widget_registry.h"
 
 const std::vector<std::u16string>& standard_widget_keywords() {
     static const std::vector<std::u16string> keywords = {
         u"node",   u"text",  u"color",    u"image",    u"edit",    u"htable",     u"vtable",
         u"button", u"vlist", u"checkbox", u"progress", u"oldtext", u"label_edit", u"clip",
+        u"waveform",
     };
     return keywords;
 }
@@ -34,6 +36,7 @@ void register_standard_widgets(WidgetRegistry& registry) {
     register_widget<OldTextWidget>(registry, u"oldtext");
     register_widget<LabelEditWidget>(registry, u"label_edit");
     register_widget<ClipWidget>(registry, u"clip");
+    register_widget<WaveformWidget>(registry, u"waveform");
 }
 
 void unregister_standard_widgets(WidgetRegistry& registry) {

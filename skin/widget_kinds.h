@@ -1,7 +1,7 @@
 #pragma once
-// The fourteen widget kinds a skin can name by "type", registered in this order: "node", "text",
+// The widget kinds a skin can name by "type", registered in this order: "node", "text",
 // "color", "image", "edit", "htable", "vtable", "button", "vlist", "checkbox", "progress",
-// "oldtext", "label_edit", "clip".
+// "oldtext", "label_edit", "clip", and "waveform" after the fourteen first ones.
 #include <string>
 #include <vector>
 

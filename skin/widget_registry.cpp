@@ -5,7 +5,7 @@
 #include "skin/widget_kinds.h"
 
 WidgetRegistry& WidgetRegistry::global() {
-    // Filled with the fourteen standard kinds at first use, which is before any skin is bound,
+    // Filled with the standard kinds at first use, which is before any skin is bound,
     // so every program and tool that binds a skin builds it from the real kinds.
     static WidgetRegistry registry = [] {
         WidgetRegistry standard;

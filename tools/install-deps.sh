@@ -14,6 +14,7 @@ BUILD_PACKAGES=(
   libx11-dev
   xdg-utils
   libtag1-dev
+  libsoundtouch-dev
   dpkg-dev file
 )
 # Peers the tests compare against, and the fuzzing toolchain.

@@ -30,7 +30,7 @@ _quillon_tool() {
         append) options+=" --seconds" ;;
         decode) options+=" --start" ;;
         encode) options+=" --codec --format --boost --append --tag --picture" ;;
-        render) options+=" --size --dpi" ;;
+        render) options+=" --size --dpi --sample-waves" ;;
         settings)
             if [ "$COMP_CWORD" -eq 2 ]; then
                 COMPREPLY=($(compgen -W "AutoRecord Speaker Format Boost VasLevel Volume Path NeverRecord" -- "$cur"))

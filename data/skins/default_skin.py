@@ -160,6 +160,7 @@ class DefaultSkin:
         meter = node("node", size=(0, 40), kids=[
             k.progress("pbLevel", k.bar_picture(RAISED, BACKGROUND, 10), k.bar_picture(ACCENT, RAISED, 10),
                        ay="MIN_SIDE", bmin=(0, 2), size=(0, 10)),
+            self.threshold_mark(),
             k.glyph("voice", TEXT_SECONDARY, BACKGROUND, size=16, ax="MIN_SIDE", ay="MAX_SIDE", bmin=(0, 0),
                     bmax=(0, 8)),
             k.progress("pbVAS", k.track_picture(RAISED, BACKGROUND, 24),
@@ -178,16 +179,45 @@ class DefaultSkin:
                 k.filled_button("btnPause", "pause", "Pause", **bar),
             ]),
             node("node", **slot, kids=[
-                k.filled_button("btnSpeakerOff", "speaker_on", "Speaker", style="on", **bar),
-                k.filled_button("btnSpeakerOn", "speaker_off", "Speaker", **bar),
+                k.filled_button("btnSpeakerOff", "speaker_on", "On", style="on", **bar),
+                k.filled_button("btnSpeakerOn", "speaker_off", "Off", **bar),
             ]),
             k.filled_button("btnClose", "stop", "Stop", style="accent", **bar, **slot),
         ])
         column = node("vtable", ax="CENTER", bmin=(MARGIN, 0), bmax=(MARGIN, 0), size=(COLUMN, 0), kids=[
-            header, k.spacer(), elapsed, info, left_and_size, k.spacer(ratio=0, height=4), meter, k.spacer(),
+            header, k.spacer(), elapsed, info, left_and_size, self.live_wave(), meter, k.spacer(ratio=0, height=4),
             node("node", bmin=(-3, 4), bmax=(-3, 4), size=(0, 56), kids=[controls]),
         ])
         return node(None, "FormRecording", kids=[k.fill(BACKGROUND), self.band(64), column])
+
+    def live_wave(self):
+        """The state ("Recording" beside a pulsing red dot, "Paused" or "Waiting for speech" beside a
+        grey one) above the last seconds of sound, newest at the right, with the voice-activation
+        threshold. It takes only room the screen has to spare: a landscape phone has none, and shows
+        the state through the pause and resume buttons alone."""
+        k = self.k
+        dot = lambda id, fill: node("image", id, ax="MAX_SIDE", ay="CENTER", size=(12, 12),
+                                    props=[picture(k.disc_picture(12, fill, BACKGROUND)), ("int", "alpha", "128")])
+        # Neither asks for room: the area is what the column has to spare, and cuts them off.
+        state = node("htable", ay="MIN_SIDE_NO_SIZE", bmin=(0, 8), size=(0, 24), kids=[
+            node("node", ratio=1, size=(12, 24), kids=[dot("stateDotIdle", TEXT_DISABLED), dot("stateDot", ACCENT)]),
+            node("node", size=(8, 24)),
+            k.text("frmState", TEXT, BODY, True, halign="LEFT", ratio=1, size=(12, 24)),
+        ])
+        return node("clip", ratio=1, kids=[
+            state,
+            node("waveform", "wave", props=[
+                ("point", "inset_min", "0 40"), ("point", "inset_max", "0 8"),
+                colour(ACCENT, "played_color"), colour(TEXT_SECONDARY, "threshold_color"),
+                ("point", "column", "3 2"), ("int", "scroll", "1")]),
+        ])
+
+    def threshold_mark(self):
+        """The voice-activation threshold on the level meter: a thin line where the bar must reach."""
+        k = self.k
+        return node("progress", "pbVASMark", ay="MIN_SIDE", size=(0, 14), kids=[
+            node("node", "#line", ax="MIN_SIDE", kids=[k.fill(TEXT, ax="MAX_SIDE", size=(2, 14))]),
+        ])
 
     def band(self, height):
         """The full-width bar the bottom row of controls stands on, as on the main screen."""
@@ -195,11 +225,11 @@ class DefaultSkin:
         return node("node", ay="MAX_SIDE", size=(0, height), kids=[
             k.fill(SURFACE), k.fill(DIVIDER, ay="MIN_SIDE", size=(0, 1))])
 
-    def name_button(self, **place):
+    def name_button(self, points=ROW_TITLE, **place):
         """The title of a recording; tapping it renames."""
         k = self.k
-        title = lambda fg: k.text("#text", fg, ROW_TITLE, True, halign="LEFT", ay="MAX_SIDE", bmin=(8, 0),
-                                  bmax=(8, 2), size=(0, 24))
+        title = lambda fg: k.text("#text", fg, points, True, halign="LEFT", ay="MAX_SIDE", bmin=(8, 0),
+                                  bmax=(8, 2), size=(0, 26))
         return node("button", "btnName", **place, kids=k.looks(
             (None, [title(TEXT)]),
             (k.box_picture(PRESSED, BACKGROUND, 8), [title(TEXT)]),
@@ -212,7 +242,7 @@ class DefaultSkin:
             k.ghost_button("btnClose", "close", BACKGROUND, ax="MIN_SIDE", ay="CENTER", bmin=(-12, 0)),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(40, 0), size=(40, 40),
                  props=[picture(self.row_icon_picture("memory", False)), ("int", "alpha", "128")]),
-            self.name_button(bmin=(88, 0), bmax=(40, 0)),
+            self.name_button(TITLE, bmin=(88, 0), bmax=(40, 0)),
             k.text("frmArtist", TEXT_SECONDARY, CAPTION, halign="LEFT", ay="MIN_SIDE", bmin=(96, 3), bmax=(48, 0),
                    size=(0, 18)),
             k.ghost_button("btnMenu", "more", BACKGROUND, ax="MAX_SIDE", ay="CENTER", bmax=(-12, 0)),
@@ -227,15 +257,31 @@ class DefaultSkin:
                        k.thumb_line_picture(PLAYBACK, PLAYBACK, BACKGROUND), ay="CENTER", size=(0, 24)),
             k.slider_thumb("btnPosition"),
         ])
+        # The output level stands on end beside a speaker, so it is never read as a second
+        # progress bar.
         times = node("htable", size=(0, 20), kids=[
-            k.text("frmElapsed", TEXT_SECONDARY, CAPTION, halign="LEFT", size=(72, 20)),
+            k.text("frmElapsed", TEXT, CAPTION, True, halign="LEFT", size=(72, 20)),
             node("node", ratio=1, kids=[
-                k.progress("pbLevel", k.bar_picture(RAISED, BACKGROUND, 4), k.bar_picture(PLAYBACK, RAISED, 4),
-                           ay="CENTER", bmin=(16, 0), bmax=(16, 0), size=(0, 4)),
+                k.glyph("speaker_on", TEXT_SECONDARY, BACKGROUND, size=16, ax="CENTER", bmax=(14, 0)),
+                node("progress", "pbLevel", ax="CENTER", ay="CENTER", bmin=(14, 0), size=(6, 18), kids=[
+                    k.fill(RAISED, bmin=(1, 0), bmax=(1, 0)), k.fill(PLAYBACK, "#line", ay="MAX_SIDE", size=(6, 9))]),
             ]),
             k.text("frmLeft", TEXT_SECONDARY, CAPTION, halign="RIGHT", size=(72, 20)),
         ])
+        # The whole recording, the played part in the playback blue: tapped or dragged, it seeks.
+        wave = node("clip", ratio=1, kids=[
+            node("waveform", "wave", props=[
+                ("point", "inset_min", "0 8"), ("point", "inset_max", "0 8"), colour(PLAYBACK, "played_color"), colour(PRESSED, "color"), colour(TEXT, "cursor_color"),
+                ("point", "column", "3 1")]),
+            k.slider_thumb("btnWave"),
+        ])
+        # Speed and skipping silence beside play, where they cost no height.
+        side = dict(ay="CENTER", size=(72, 48))
         play = node("node", size=(0, 64), kids=[
+            k.filled_button("btnSpeed", None, "1\u00d7", ax="MIN_SIDE", label_points=BODY, **side),
+            self.wrapped_button("btnSkipSilence", "Skip", ax="MAX_SIDE", **side, extra=[
+                node("image", "SkipOn", ax="MAX_SIDE", ay="MIN_SIDE", bmax=(6, 0), bmin=(0, 6), size=(8, 8),
+                     props=[picture(k.disc_picture(8, PLAYBACK, RAISED)), ("int", "alpha", "128")])]),
             k.round_button("btnPlay", "play", 64, ax="CENTER", ay="CENTER"),
             k.round_button("btnPause", "pause", 64, ax="CENTER", ay="CENTER"),
         ])
@@ -247,10 +293,18 @@ class DefaultSkin:
             k.slider_thumb("btnVolume", bmin=(36, 0)),
         ])
         column = node("vtable", ax="CENTER", bmin=(MARGIN, 0), bmax=(MARGIN, 0), size=(COLUMN, 0), kids=[
-            header, k.spacer(), info, k.spacer(ratio=0, height=4), seek, times, k.spacer(ratio=0, height=4), play,
-            k.spacer(), volume,
+            header, k.spacer(), info, wave, seek, times, k.spacer(ratio=0, height=4), play, volume,
         ])
         return node(None, "FormView", kids=[k.fill(BACKGROUND), self.band(48), column])
+
+    def wrapped_button(self, id, label, extra=(), **place):
+        """A small tonal button whose label may take two lines."""
+        k = self.k
+        text = lambda fg: k.text("#text", fg, LABEL, True, wrap=True, bmin=(4, 0), bmax=(4, 0))
+        looks = k.looks((k.box_picture(RAISED, BACKGROUND), [text(TEXT)]),
+                        (k.box_picture(PRESSED, BACKGROUND), [text(TEXT)]),
+                        (k.box_picture(SURFACE, BACKGROUND), [text(TEXT_DISABLED)]))
+        return node("button", id, props=[("string", "text", quote(label))], kids=looks + list(extra), **place)
 
     # Menus ----------------------------------------------------------------------------------------
     def form_menu(self):

@@ -299,6 +299,34 @@ TEST_F(XvfbWindow, RecordsFromTheKeyboardAndFindsTheNoteByItsDigits) {
     EXPECT_EQ(touch->wait(), 0);
 }
 
+// The recording screen's state in the real window: "Recording" while the note grows, "Paused" on
+// Space, and "Waiting for speech" once voice activation hears only what lies under its threshold.
+TEST_F(XvfbWindow, RecordingScreenSaysWhetherItRecordsPausesOrWaitsForSpeech) {
+    const std::string window = start({"record"});
+    ASSERT_FALSE(window.empty());
+    ASSERT_EQ(run({"xdotool", "windowfocus", "--sync", window}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] { return log_has("recording screen: Recording\n"); })) << log();
+    ASSERT_EQ(run({"xdotool", "key", "space"}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] { return log_has("recording screen: Paused\n"); })) << log();
+    ASSERT_EQ(run({"xdotool", "key", "space"}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] {
+        const std::string text = log();
+        return text.find("recording screen: Recording\n", text.find("recording screen: Paused\n")) != std::string::npos;
+    })) << log();
+    touch->signal(SIGTERM);
+    EXPECT_EQ(touch->wait(), 0);
+
+    // The microphone's tone reaches a quarter of full scale; a threshold of a half holds it back.
+    ASSERT_TRUE(os::reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch", u"VasLevel", 1048576 / 2));
+    ASSERT_TRUE(os::reg_flush(kKorvel));
+    fs::remove(screenshot);
+    const std::string again = start({"record"});
+    ASSERT_FALSE(again.empty());
+    EXPECT_TRUE(watch.wait_until([&] { return log_has("recording screen: Waiting\n"); })) << log();
+    touch->signal(SIGTERM);
+    EXPECT_EQ(touch->wait(), 0);
+}
+
 // A main skin without the main screen's element: the program says so and ends at the splash
 // timer instead of crashing. Without a window (a message box would wait for its OK button), the
 // message goes to standard error and the log.

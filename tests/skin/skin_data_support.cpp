@@ -140,6 +140,7 @@ void ensure_widget_kinds() {
     add_kind<SampleText>(registry, u"oldtext");
     add_kind<Widget>(registry, u"label_edit");
     add_kind<Widget>(registry, u"clip");
+    add_kind<Widget>(registry, u"waveform");
 }
 
 std::unique_ptr<Widget> bind_as_screen(const Properties& properties, const skin_lookups::BoundElement& lookups) {
