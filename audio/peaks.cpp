@@ -92,11 +92,22 @@ size_t PeakRing::take(std::vector<PeakPair>& out) {
     // The producer may have lapped the consumer: only the last `capacity` pairs are still there,
     // and of those the oldest may be overwritten while we copy, so one slot of margin is kept.
     if (written - m_read > capacity - 1) m_read = written - (capacity - 1);
-    const size_t count = static_cast<size_t>(written - m_read);
+    const size_t first = out.size();
     for (uint64_t i = m_read; i < written; ++i) {
         const uint16_t word = m_pairs[i % capacity].load(std::memory_order_relaxed);
         out.push_back({static_cast<int8_t>(word & 0xFF), static_cast<int8_t>(word >> 8)});
     }
+    // A consumer held up while copying may have been lapped again: the slots the producer has
+    // reached since (and the one it may be writing now) hold newer pairs, so they are dropped
+    // rather than shown out of order.
+    std::atomic_thread_fence(std::memory_order_acquire);
+    const uint64_t after = m_written.load(std::memory_order_relaxed);
+    if (after - m_read > capacity - 1) {
+        const uint64_t lost = std::min<uint64_t>(after - (capacity - 1) - m_read, written - m_read);
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(first),
+                  out.begin() + static_cast<std::ptrdiff_t>(first + lost));
+    }
+    const size_t count = out.size() - first;
     m_read = written;
     return count;
 }
