@@ -13,12 +13,15 @@
 #include "skin/widget.h"
 
 namespace {
-// A widget's own visibility animation (a menu's panel sliding in) moves only on ticks, and ticks
-// come with frames: while one runs the screen needs frames, though nothing else asked for one.
-bool has_running_animation(const Widget& widget) {
+// A widget's own visibility animation (a menu's panel sliding in) and a widget in motion (a list
+// gliding after a flick) move only on ticks, and ticks come with frames: while one of them runs the
+// screen needs frames, though nothing else asked for one. Hidden widgets do not count.
+bool has_running_animation(const Widget& widget, bool shown = true) {
     if (widget.animation() && widget.animation()->is_running()) return true;
+    shown = shown && widget.is_visible();
+    if (shown && widget.is_in_motion()) return true;
     for (const auto& child : widget.children()) {
-        if (has_running_animation(*child)) return true;
+        if (has_running_animation(*child, shown)) return true;
     }
     return false;
 }
@@ -225,8 +228,11 @@ void ScreenManager::dump_first_time(Widget& screen) {
 }
 
 void ScreenManager::compose(RenderSurface& frame) {
-    m_redraw_pending = false;
     const Size size = frame.size();
+    // The frame has the window's real size: the screens are laid out for it, whatever size was
+    // announced before (a window that did not get the size it asked for).
+    if (size != m_size) set_screen_size(size);
+    m_redraw_pending = false;
     const Rect whole{0, 0, size.width, size.height};
     bool overlay_on_top = false;
     if (is_transition_running()) {

@@ -8,6 +8,9 @@
 namespace {
 constexpr double kMaxFling = 2000.0;     // pixels per second
 constexpr double kReturnSpeed = 400.0;   // pixels per second, back to an end after over-scrolling
+// A list pulled far past its end goes back faster, by this share of the distance per second, so
+// that even half a screen's over-scroll is back within a second.
+constexpr double kReturnRate = 3.0;
 constexpr double kVelocityWindow = 0.1;  // seconds of pointer samples the fling velocity is taken from
 constexpr size_t kMaxSamples = 32;
 }  // namespace
@@ -162,7 +165,7 @@ void VListWidget::step(double dt) {
     } else if (!m_held) {
         const double over = overshoot();
         if (over <= 0.0) return;
-        const double move = std::min(over, kReturnSpeed * dt);
+        const double move = std::min(over, std::max(kReturnSpeed, over * kReturnRate) * dt);
         m_scroll += m_scroll < 0 ? move : -move;
     } else {
         return;
