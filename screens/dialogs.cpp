@@ -8,8 +8,8 @@
 namespace {
 bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
 
-// The window delivers the keyboard's Escape and a phone's Back key as Backspace; an edit with the
-// focus takes Backspace before its screen sees it.
+// Escape (and a phone's Back key) cancels; so does Backspace where no edit with the focus takes it
+// first.
 bool is_cancel(const KeyEvent& event) { return is_press(event, key::Esc) || is_press(event, key::Backspace); }
 }  // namespace
 
@@ -129,8 +129,10 @@ void RenameDialog::set_edited_text(std::u16string_view text) {
 }
 
 void RenameDialog::confirm() {
-    auto on_ok = std::exchange(m_on_ok, nullptr);
     std::u16string text = edited_text();
+    // A recording needs a title: an empty one (or only spaces) is not taken, the dialog stays.
+    if (text.find_first_not_of(u" \t\n") == std::u16string::npos) return;
+    auto on_ok = std::exchange(m_on_ok, nullptr);
     close();
     if (on_ok) on_ok(text);
 }

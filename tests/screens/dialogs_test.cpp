@@ -37,7 +37,7 @@ TEST_F(DialogsTest, ConfirmationReportsOnlyAnOkAndClosesEitherWay) {
     EXPECT_EQ(confirmed, 1);
     EXPECT_EQ(stack.top(), &backdrop);
 
-    // Keys: Escape (which the window delivers as Backspace) cancels, Enter confirms.
+    // Keys: Escape (and Backspace, with no edit to take it) cancels, Enter confirms.
     dialog.ask(u"Again?", [&] { ++confirmed; });
     press_key(key::Esc);
     EXPECT_EQ(confirmed, 1);
@@ -83,6 +83,67 @@ TEST_F(DialogsTest, RenameHandsBackTheEditedTextOnlyWhenConfirmed) {
     stack.on_text(u"New");
     press_key(key::Enter);
     EXPECT_EQ(renamed, u"New");
+    EXPECT_FALSE(dialog.is_shown());
+}
+
+TEST_F(DialogsTest, RenameAnswersEscapeEnterAndTheEditingKeysAsATextFieldDoes) {
+    RenameDialog dialog(*context);
+    int confirmed = 0;
+    std::u16string renamed;
+    auto on_ok = [&](const std::u16string& text) {
+        ++confirmed;
+        renamed = text;
+    };
+
+    // Escape cancels at once, whatever was typed, and the title stays.
+    dialog.open(u"Old", on_ok);
+    frame();
+    stack.on_text(u"Typed");
+    press_key(key::Esc);
+    EXPECT_FALSE(dialog.is_shown());
+    EXPECT_EQ(confirmed, 0);
+
+    // An empty title (or one of spaces) is never taken: Enter and OK leave the dialog open.
+    dialog.open(u"Old", on_ok);
+    frame();
+    press_key(key::Backspace);
+    press_key(key::Enter);
+    EXPECT_TRUE(dialog.is_shown());
+    stack.on_text(u"   ");
+    tap(*dialog.find_child(u"btnOk"));
+    EXPECT_TRUE(dialog.is_shown());
+    EXPECT_EQ(confirmed, 0);
+
+    // Home, End, Left, Right and Delete move and edit where the caret is.
+    dialog.set_edited_text(u"bcd");
+    press_key(key::Home);
+    stack.on_text(u"a");
+    EXPECT_EQ(dialog.edited_text(), u"abcd");
+    press_key(key::End);
+    stack.on_text(u"e");
+    EXPECT_EQ(dialog.edited_text(), u"abcde");
+    press_key(key::Home);
+    press_key(key::Right);
+    press_key(key::Del);
+    EXPECT_EQ(dialog.edited_text(), u"acde");
+    press_key(key::End);
+    press_key(key::Left);
+    press_key(key::Backspace);
+    EXPECT_EQ(dialog.edited_text(), u"ace");
+    press_key(key::End);
+    press_key(key::Del);  // nothing after the caret
+    EXPECT_EQ(dialog.edited_text(), u"ace");
+
+    // A plain A is a letter's key; Ctrl+A selects the whole text, which typing then replaces.
+    press_key(key::A);
+    EXPECT_EQ(dialog.edited_text(), u"ace");
+    stack.on_key(KeyEvent{key::A, true, true, true});
+    stack.on_key(KeyEvent{key::A, false, true, true});
+    stack.on_text(u"Shopping");
+    EXPECT_EQ(dialog.edited_text(), u"Shopping");
+    press_key(key::Enter);
+    EXPECT_EQ(confirmed, 1);
+    EXPECT_EQ(renamed, u"Shopping");
     EXPECT_FALSE(dialog.is_shown());
 }
 
