@@ -77,6 +77,8 @@ constexpr TextKey kKeys[] = {
     {u"Send", u"playback menu: send by e-mail", u""},
     {u"Sorry_cannot_append", u"playback menu: the recording cannot be continued", u""},
     {u"Sorry_cannot_send", u"playback menu: no mail program took the recording", u""},
+    {u"Sorry_no_sound_output", u"error overlay: no output device took the playback", u""},
+    {u"Sorry_cannot_open_help", u"main menu: no browser showed the help page", u""},
 };
 
 }  // namespace

@@ -83,7 +83,7 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
     } else if (command == u"Minimize") {
         m_context.host.minimise();
     } else if (command == u"Help") {
-        if (!os::execute_file(help_path(), u"")) os::log() << u"main menu: no program opens " << help_path() << u"\n";
+        open_help();
     } else if (command == u"About") {
         m_screen.error_dialog().show_error(about_text());
     } else if (command == u"Exit") {
@@ -91,6 +91,20 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         m_context.host.quit();
     }
     // "Cancel" and anything unknown give no items: the menu closes.
+}
+
+void MainMenu::open_help() {
+    auto fail = [this] {
+        os::log() << u"main menu: no program opens " << help_path() << u"\n";
+        m_screen.show_error_text(u"Sorry_cannot_open_help");
+    };
+    std::shared_ptr<const os::ChildExit> browser = os::start_file(help_path(), u"");
+    if (!browser) {
+        fail();
+        return;
+    }
+    // xdg-open ends with a failure when no browser takes the page.
+    m_help_watch.watch(std::move(browser), fail);
 }
 
 void MainMenu::fill_file(std::vector<MenuItem>& items) {

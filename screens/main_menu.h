@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "screens/child_watch.h"
 #include "screens/menu.h"
 #include "screens/screen_context.h"
 
@@ -33,8 +34,11 @@ private:
                       bool check_first, std::vector<MenuItem>& items);
     void save_settings();
     bool fill_language(std::u16string_view command, std::vector<MenuItem>& items);
+    // Opens the help page with the desktop's browser; says so when none could show it.
+    void open_help();
 
     ScreenContext& m_context;
     MainScreen& m_screen;
     std::unique_ptr<ReloadOverlay> m_reload;
+    ChildWatch m_help_watch;
 };
