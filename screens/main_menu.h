@@ -21,6 +21,7 @@ public:
     ~MainMenu() override;
 
     void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
+    std::u16string_view heading_of(std::u16string_view command) const override;
 
     // The text of the about overlay: the program's name and version.
     static std::u16string about_text();
@@ -31,7 +32,7 @@ private:
     void fill_file(std::vector<MenuItem>& items);
     void fill_settings(std::vector<MenuItem>& items);
     void fill_choices(std::initializer_list<std::u16string_view> commands, std::u16string_view current,
-                      bool check_first, std::vector<MenuItem>& items);
+                      std::vector<MenuItem>& items);
     void save_settings();
     bool fill_language(std::u16string_view command, std::vector<MenuItem>& items);
     // Opens the help page with the desktop's browser; says so when none could show it.

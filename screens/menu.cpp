@@ -81,7 +81,8 @@ void Menu::choose(size_t index) {
 
 void Menu::open(std::u16string_view command, std::u16string_view caption, bool force) {
     if (!m_list) build();
-    m_caption = caption.empty() ? text_of(command) : std::u16string(caption);
+    const std::u16string_view heading = m_provider ? m_provider->heading_of(command) : std::u16string_view();
+    m_caption = !heading.empty() ? text_of(heading) : caption.empty() ? text_of(command) : std::u16string(caption);
     std::vector<MenuItem> items;
     if (m_provider) m_provider->fill(command, items);
     if (m_caption_node) m_caption_node->set_text(m_caption);

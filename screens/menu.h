@@ -31,6 +31,9 @@ public:
     // Appends the items of the submenu named by command, or carries the command out and appends
     // nothing (which closes the menu), or both by calling fill again with the submenu to show next.
     virtual void fill(std::u16string_view command, std::vector<MenuItem>& items) = 0;
+    // The language key of the heading over what a command shows, when that is another menu's (a
+    // setting chosen shows the Settings again); empty: the chosen row's own text.
+    virtual std::u16string_view heading_of(std::u16string_view /*command*/) const { return {}; }
 };
 
 class Menu final : public FormScreen, private VListAdapter {

@@ -298,6 +298,11 @@ TEST_F(PlaybackScreenTest, MenuDeletesOnlyAfterTheConfirmation) {
     EXPECT_FALSE(menu->is_shown());
     EXPECT_TRUE(os::exists(path));
     EXPECT_TRUE(playback->is_shown());
+    // Asking stopped the playback: the screen shows Play, not a Pause that does nothing.
+    frame();
+    EXPECT_FALSE(document->is_playing());
+    EXPECT_TRUE(visible(*playback, u"btnPlay"));
+    EXPECT_FALSE(visible(*playback, u"btnPause"));
 
     tap(node(u"btnMenu"));
     menu->choose(0);
