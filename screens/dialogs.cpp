@@ -16,8 +16,17 @@ bool is_cancel(const KeyEvent& event) { return is_press(event, key::Esc) || is_p
 // Answered dialogs ---------------------------------------------------------------------------------
 
 void AnsweredDialog::attach_buttons() {
+    const bool cancel_had_focus = m_focus && m_focus == m_cancel;
+    const bool ok_had_focus = m_focus && m_focus == m_ok;
     m_ok = &control(u"btnOk");
-    control(u"btnCancel");
+    m_cancel = &control(u"btnCancel");
+    // A rebuilt tree (a skin reload) keeps the ring on the same button.
+    m_focus = cancel_had_focus ? m_cancel : ok_had_focus ? m_ok : nullptr;
+}
+
+void AnsweredDialog::set_key_focus(Widget* button) {
+    m_focus = button;
+    mark_redraw();
 }
 
 void AnsweredDialog::on_click(Widget* widget, const PointerEvent&) {
@@ -30,8 +39,20 @@ void AnsweredDialog::on_click(Widget* widget, const PointerEvent&) {
 
 bool AnsweredDialog::on_key(const KeyEvent& event) {
     if (is_press(event, key::Enter)) {
-        confirm();
+        if (m_focus && m_focus == m_cancel) {
+            cancel();
+        } else {
+            confirm();
+        }
         return true;
+    }
+    if (m_focus) {
+        for (int32_t code : {key::Left, key::Right, key::Up, key::Down, key::Tab}) {
+            if (is_press(event, code)) {
+                set_key_focus(m_focus == m_ok ? m_cancel : m_ok);
+                return true;
+            }
+        }
     }
     if (is_cancel(event)) {
         cancel();
@@ -56,6 +77,8 @@ void ConfirmationDialog::ask(std::u16string_view text, std::function<void()> on_
     m_question = std::u16string(text);
     m_on_ok = std::move(on_ok);
     m_text->set_text(m_question);
+    // What cannot be undone is not done by a stray Enter: the safe answer has the ring.
+    set_key_focus(cancel_button());
     show(true);
 }
 

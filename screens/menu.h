@@ -57,8 +57,11 @@ public:
 
     void on_click(Widget* widget, const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
+    // The four-button row's button with the ring, while that row is selected.
+    Widget* key_focus() const override;
 
 private:
+    Widget* four_button_focus() const;
     void attach_nodes() override;
     void on_rebuilt() override;
     int32_t row_type(int32_t index) override;
@@ -76,4 +79,6 @@ private:
     VListWidget* m_list = nullptr;
     // The row node of each row type, in the order the types were first asked for.
     std::vector<std::u16string> m_row_nodes;
+    // Which of About, Help, Minimize and Exit the keyboard is on.
+    size_t m_button_focus = 0;
 };

@@ -109,12 +109,17 @@ class DefaultSkin:
             node("vtable", kids=[top, lst, self.keyboard(), bottom]),
         ])
 
+    def selected_look(self, fill):
+        """A row the keyboard is on: its fill, and a bright bar at its start that stands out (above 3:1)."""
+        k = self.k
+        return node("node", "#vlist_selected", kids=[k.fill(fill), k.fill(PLAYBACK, ax="MIN_SIDE", size=(4, 0))])
+
     def record_row(self):
         k = self.k
         return node(None, None, size=(0, 72), kids=[
             k.fill(BACKGROUND, "#vlist_normal"),
             k.fill(PRESSED, "#vlist_pressed"),
-            k.fill(RAISED, "#vlist_selected"),
+            self.selected_look(RAISED),
             k.fill(DIVIDER, ay="MAX_SIDE", bmin=(72, 0), size=(0, 1)),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(16, 0), size=(40, 40),
                  props=[picture(self.row_icon_picture("memory", False)), ("int", "alpha", "128")]),
@@ -260,7 +265,7 @@ class DefaultSkin:
         return node(None, None, size=(0, 56), kids=[
             k.fill(SHEET, "#vlist_normal"),
             k.fill(PRESSED if pressed else SHEET, "#vlist_pressed"),
-            k.fill(RAISED if pressed else SHEET, "#vlist_selected"),
+            self.selected_look(RAISED) if pressed else k.fill(SHEET, "#vlist_selected"),
             k.fill(DIVIDER, "separator", ay="MIN_SIDE", bmin=(16, 0), bmax=(16, 0), size=(0, 1)),
             k.text("#text", fg, BODY, halign="LEFT", wrap=True, bmin=(20, 0), bmax=(48, 0)),
             k.glyph("check", PLAYBACK, SHEET, id="checked", ax="MAX_SIDE", bmax=(16, 0)),
@@ -354,7 +359,7 @@ class DefaultSkin:
         return node(None, None, size=(0, 64), kids=[
             k.fill(SHEET, "#vlist_normal"),
             k.fill(PRESSED, "#vlist_pressed"),
-            k.fill(RAISED, "#vlist_selected"),
+            self.selected_look(RAISED),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(20, 0), size=(32, 32)),
             k.text("name", TEXT, BODY, halign="LEFT", bmin=(68, 0), bmax=(56, 0)),
             node("image", "checked", ax="MAX_SIDE", ay="CENTER", bmax=(20, 0), size=(24, 24),

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "skin/color.h"
 #include "skin/key_event.h"
 #include "skin/screen.h"
 #include "tests/screens/screen_fixture.h"
@@ -45,7 +46,24 @@ TEST_F(DialogsTest, ConfirmationReportsOnlyAnOkAndClosesEitherWay) {
     press_key(key::Backspace);
     EXPECT_FALSE(dialog.is_shown());
     EXPECT_EQ(confirmed, 1);
+    // Enter presses the button with the ring: Cancel at first, OK once an arrow moved the ring.
     dialog.ask(u"Again?", [&] { ++confirmed; });
+    EXPECT_EQ(dialog.key_focus(), dialog.find_child(u"btnCancel"));
+    press_key(key::Enter);
+    EXPECT_EQ(confirmed, 1);
+    EXPECT_FALSE(dialog.is_shown());
+    dialog.ask(u"Again?", [&] { ++confirmed; });
+    press_key(key::Tab);
+    EXPECT_EQ(dialog.key_focus(), dialog.find_child(u"btnOk"));
+    press_key(key::Down);
+    EXPECT_EQ(dialog.key_focus(), dialog.find_child(u"btnCancel"));
+    press_key(key::Right);
+    // The ring is drawn, light on the dark card.
+    frame();
+    const Widget& ok = *dialog.find_child(u"btnOk");
+    const RenderSurface& shown = frame_surface();
+    EXPECT_EQ(shown.bitmap()->at(ok.position().x + 1, ok.position().y + ok.size().height / 2),
+              to_pixel(FormScreen::focus_ring_color));
     press_key(key::Enter);
     EXPECT_EQ(confirmed, 2);
     EXPECT_EQ(stack.depth(), 1u);
