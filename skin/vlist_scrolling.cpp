@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "os/log.h"
 #include "skin/visibility_animation.h"
 #include "skin/vlist_widget.h"
 
@@ -153,6 +154,13 @@ bool VListWidget::on_pointer_move(const PointerEvent& event) {
 
 void VListWidget::step(double dt) {
     ensure_offsets();
+    const bool was_moving = is_moving();
+    step_motion(dt);
+    // Where a motion ended, once per fling or return: how a user's flick went, read from the log.
+    if (was_moving && !is_moving()) os::log() << u"list rests at " << static_cast<int64_t>(std::lround(m_scroll)) << u"\n";
+}
+
+void VListWidget::step_motion(double dt) {
     if (m_velocity != 0.0) {
         m_scroll += m_velocity * dt;
         double drop = (2.0 * std::abs(m_velocity) + 9.0) * dt;

@@ -139,6 +139,7 @@ private:
     double now() const;
     double estimate_velocity(double at, int32_t y) const;
     void step(double dt);
+    void step_motion(double dt);
 
     VListAdapter* m_adapter = nullptr;
     int32_t m_count = 0;
