@@ -42,6 +42,14 @@ void log_progress(int step) { os::log() << os::tick_count() << u" GameBase " << 
 std::u16string settings_key(const std::u16string& app_name) { return std::u16string(korvel_key) + u"\\" + app_name; }
 }  // namespace
 
+Point clamp_window_place(Point place, Size size, const Rect& usable) {
+    if (usable.width() <= 0 || usable.height() <= 0) return place;
+    // Whole on the display where it fits; its top-left corner (the title bar) on it where not.
+    const int32_t x = std::max(usable.left, std::min(place.x, usable.right - size.width));
+    const int32_t y = std::max(usable.top, std::min(place.y, usable.bottom - size.height));
+    return {x, y};
+}
+
 struct GameBase::Platform {
     std::unique_ptr<VideoSession> video;
     std::unique_ptr<EventLoop> loop;
@@ -135,9 +143,13 @@ void GameBase::create_window(const WindowOptions& options) {
         // A phone: a portrait screen or one too narrow for the desktop window.
         m_phone_layout = options.fullscreen || m_video->driver() == "kmsdrm" ||
                          (usable.width() > 0 && (usable.width() < 600 || usable.height() > usable.width()));
+        // Where nothing honours full screen (an X server without a window manager) the window would
+        // stay at the size it was made while the frames were laid out for the display: a plain
+        // window covering the display takes the place of full screen there.
+        m_covering = m_phone_layout && !m_video->honours_fullscreen();
         PlatformWindow::Options window;
         window.title = os::to_utf8(m_app_name);
-        window.fullscreen = m_phone_layout;
+        window.fullscreen = m_phone_layout && !m_covering;
         // Shown once its display exists: making the renderer may recreate a visible window.
         window.hidden = true;
         window.width = window_width;
@@ -153,14 +165,27 @@ void GameBase::create_window(const WindowOptions& options) {
         if (usable.height() > 0) window.height = std::min(window.height, usable.height());
         if (usable.width() > 0) window.width = std::min(window.width, usable.width());
         if (os::reg_read_dword(key, u"WindowX", x) && os::reg_read_dword(key, u"WindowY", y)) {
-            const Rect placed{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x) + window.width,
-                              static_cast<int32_t>(y) + window.height};
-            const Rect common = intersect(placed, usable);
-            if (common.width() >= 32 && common.height() >= 32) {
-                window.x = placed.left;
-                window.y = placed.top;
-                window.has_position = true;
+            // Stored as DWORDs: a place left or above the display's origin comes back negative.
+            const Point placed{static_cast<int32_t>(x), static_cast<int32_t>(y)};
+            const Point kept = clamp_window_place(placed, {window.width, window.height}, usable);
+            if (kept != placed) {
+                os::log() << u"GameBase: window place " << placed.x << u"," << placed.y << u" moved onto the display at "
+                          << kept.x << u"," << kept.y << u"\n";
             }
+            window.x = kept.x;
+            window.y = kept.y;
+            window.has_position = true;
+        }
+        if (m_covering) {
+            const Rect whole = m_video->display_bounds();
+            const Rect area = whole.width() > 0 && whole.height() > 0 ? whole : usable;
+            window.x = area.left;
+            window.y = area.top;
+            window.width = area.width();
+            window.height = area.height();
+            window.has_position = true;
+            os::log() << u"GameBase: no window manager honours full screen; the window covers the display "
+                      << area.width() << u"x" << area.height() << u"\n";
         }
         m_window = PlatformWindow::create(window);
         if (m_window) {
@@ -231,7 +256,8 @@ void GameBase::resolution_changed() {
 void GameBase::lay_out() {
     if (m_display) m_display->resize(m_screen_info.width, m_screen_info.height);
     m_force_frame = true;
-    if (!m_window || !m_phone_layout) return;
+    // A window that covers the display in place of full screen stays as it is.
+    if (!m_window || !m_phone_layout || m_covering) return;
     // On a phone the window covers the screen; a text being edited or a windowed request with the
     // panel leaves room for the shell's panel and keyboard.
     const bool full = !(m_edited || (m_windowed && m_taskbar));

@@ -56,6 +56,10 @@ struct WindowOptions {
     bool fullscreen = false;
 };
 
+// A remembered window place moved onto the usable area of the display: whole where the window fits,
+// with its top-left corner on the display where it does not.
+Point clamp_window_place(Point place, Size size, const Rect& usable);
+
 class GameBase : public Singleton<GameBase>, public TextInputHost {
 public:
     // Headless, over the loop the GUI thread will run (tests, and the program without a display).
@@ -182,6 +186,7 @@ private:
     std::unique_ptr<MemoryBitmap> m_back_buffer;
     ScreenInfo m_screen_info;
     bool m_phone_layout = false;  // full screen unless windowed with the panel or editing
+    bool m_covering = false;      // a plain window over the whole display stands for full screen
     int32_t m_orientation = 0;
     bool m_inactive = false;
     bool m_paused = false;

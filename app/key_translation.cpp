@@ -33,9 +33,11 @@ int32_t translate_key(int32_t platform_key) {
         case SDLK_SPACE:
             return key::Space;
         case SDLK_BACKSPACE:
-        case SDLK_ESCAPE:
-        case SDLK_AC_BACK:  // a phone's back key
             return key::Backspace;
+        // Escape and a phone's back key cancel; Backspace edits a text.
+        case SDLK_ESCAPE:
+        case SDLK_AC_BACK:
+            return key::Esc;
         case SDLK_DELETE:
             return key::Del;
         case SDLK_INSERT:

@@ -152,7 +152,8 @@ void GameBase::close_requested() {
 
 void GameBase::key(int32_t platform_key, int32_t scan_code, bool pressed, bool repeat) {
     m_paused = false;
-    const KeyEvent event{translate_key(platform_key), pressed, !(pressed && repeat)};
+    KeyEvent event{translate_key(platform_key), pressed, !(pressed && repeat)};
+    event.ctrl = (SDL_GetModState() & KMOD_CTRL) != 0;
     // The scan code stands for lParam, with bit 30 set for a repeat as the platform's had it.
     const uint32_t parameter = static_cast<uint32_t>(scan_code) | (pressed && repeat ? 1u << 30 : 0u);
     os::log() << (pressed ? u"WM_KEYDOWN = " : u"WM_KEYUP = ") << platform_key << u"(" << key_name(event.code) << u")"

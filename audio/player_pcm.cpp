@@ -48,6 +48,7 @@ void PlayerPCM::play() {
     m_play_requested = true;
     m_pause_requested = false;
     m_finished = false;
+    m_device_failed = false;
     post_user();
 }
 
@@ -102,6 +103,24 @@ double PlayerPCM::volume() {
 double PlayerPCM::level(int channel) {
     std::lock_guard guard(lock());
     return m_levels[std::clamp(channel, 0, 1)];
+}
+
+double PlayerPCM::buffered_seconds() {
+    std::lock_guard guard(lock());
+    double seconds = 0.0;
+    if (!m_pending.is_empty() && m_pending.format().rate > 0) {
+        seconds += static_cast<double>(m_pending.frames()) / m_pending.format().rate;
+    }
+    if (m_handle) {
+        const double per_second = m_handle->format().byte_rate();
+        if (per_second > 0) seconds += static_cast<double>(m_handle->queued_bytes()) / per_second;
+    }
+    return seconds;
+}
+
+bool PlayerPCM::device_failed() {
+    std::lock_guard guard(lock());
+    return m_device_failed;
 }
 
 bool PlayerPCM::is_finished() {
@@ -198,6 +217,7 @@ void PlayerPCM::open_device() {
         m_pending = AudioBlock();
         reset_device_side();
         m_finished = true;
+        m_device_failed = true;
         return;
     }
     const uint32_t size = buffer_size_for(format.channels, format.rate, format.bits);

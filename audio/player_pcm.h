@@ -41,6 +41,10 @@ public:
     // Peak of the last finished buffer, 0.0 .. 1.0; channel clamped to 0..1.
     double level(int channel);
     bool is_finished();
+    // Seconds of audio taken from upstream and not yet heard (pulled, or queued at the device).
+    double buffered_seconds();
+    // The last play() found no output device to open; cleared by the next play().
+    bool device_failed();
 
     // 0 idle, 1 playing, 2 draining; for tests.
     int state();
@@ -79,6 +83,7 @@ private:
     bool m_stop_requested = false;
     bool m_paused = false;
     bool m_finished = false;
+    bool m_device_failed = false;
     double m_volume = 1.0;
     double m_levels[2] = {0.0, 0.0};
 };

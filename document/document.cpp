@@ -354,6 +354,12 @@ bool Document::play(const std::u16string& path) {
     stop();
     m_current = record_entry(path);
     m_reader = FileReader::open(m_current.path);
+    // A reader that found no sound format (an empty or foreign file) has nothing to play: the
+    // screens say so instead of showing an empty playback.
+    if (m_reader && (m_reader->info().rate() <= 0 || m_reader->info().channels() <= 0)) {
+        os::log() << u"play: no sound in " << m_current.path << u"\n";
+        m_reader.reset();
+    }
     if (!m_reader) {
         stop();
         return false;
@@ -371,12 +377,35 @@ bool Document::play(const std::u16string& path) {
     return true;
 }
 
+double Document::play_position() {
+    if (!m_reader) return 0.0;
+    // The player pulls under its lock: the reader's position and what was pulled agree under it.
+    std::lock_guard guard(m_player.lock());
+    // To the microsecond: sums of sample counts must not fall a hair short of a whole second.
+    const double heard = std::round((m_reader->info().time() - m_player.buffered_seconds()) * 1e6) / 1e6;
+    const double duration = m_reader->info().duration();
+    return std::clamp(heard, 0.0, duration > 0 ? duration : std::max(0.0, heard));
+}
+
+bool Document::seek_time(double seconds) {
+    if (!m_reader) return false;
+    const double duration = m_reader->info().duration();
+    if (!std::isfinite(seconds) || !(duration > 0)) return seek(0.0);
+    // Rounded up to the next sample, so that the position shown afterwards is the one asked for.
+    const auto length = static_cast<double>(m_reader->info().length());
+    const double fraction = std::clamp(seconds / duration, 0.0, 1.0);
+    return seek_position(std::min(m_reader->info().length(), static_cast<std::int64_t>(std::ceil(length * fraction))));
+}
+
 bool Document::seek(double fraction) {
     if (!m_reader) return false;
     if (!std::isfinite(fraction)) fraction = 0.0;
     fraction = std::clamp(fraction, 0.0, 1.0);
     const auto length = static_cast<double>(m_reader->info().length());
-    const auto position = static_cast<std::int64_t>(std::floor(length * fraction));
+    return seek_position(static_cast<std::int64_t>(std::floor(length * fraction)));
+}
+
+bool Document::seek_position(std::int64_t position) {
     // With the player's lock held from its drop to the reader's move, no block of the old
     // position can be pulled in between.
     std::lock_guard guard(m_player.lock());
@@ -524,6 +553,9 @@ void Document::poll_playback() {
     } else if (!m_reader->info().is_valid()) {
         os::log() << u"reader no valid\n";
         stop();
+    } else if (m_player.device_failed()) {
+        os::log() << u"player failed: no output device\n";
+        end_with(DocumentEvent::PlayerFailed);
     } else if (m_player.is_finished()) {
         os::log() << u"player finished\n";
         stop();

@@ -12,6 +12,7 @@
 //     document.load_secondary_things();        // settings, launch entry, record scan
 //     document.record(false, u"", u"", 0);     // a voice note
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,6 +87,9 @@ public:
     // Moves the playback to a fraction (0 .. 1) of the stream: the reader goes to the whole length
     // unit nearest below length × fraction. False without a playback.
     bool seek(double fraction);
+    // Moves the playback to a time (seconds, clamped to the stream), at the first sample at or after
+    // it. False without a playback.
+    bool seek_time(double seconds);
     // False, with the record left in the list, when the file cannot be deleted.
     bool remove();
     // False when the file could not be renamed or its tag not written; the file, the list and
@@ -129,6 +133,8 @@ public:
 
     // State for the screens.
     bool is_recording() const { return m_writer != nullptr; }
+    // The recording continues an earlier one (Append): its length so far is the current record's.
+    bool is_appending() const { return is_recording() && !m_recording_new; }
     bool is_playing() const { return m_reader != nullptr; }
     bool is_paused() const { return m_paused; }
     bool is_recording_call() const { return m_recording_call; }
@@ -145,6 +151,9 @@ public:
     PeakKeeper& peaks() { return m_peaks; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }
+    // Seconds of the playing record heard so far: the reader's position less what the player holds
+    // still unheard; 0 without a playback.
+    double play_position();
     const SleepInhibitor& sleep_inhibitor() const { return m_sleep_inhibitor; }
     CallMonitor& call_monitor() { return *m_call_monitor; }
 
@@ -157,6 +166,7 @@ public:
     void set_window_hooks(std::function<bool()> is_window_active, std::function<void()> post_quit);
 
 private:
+    bool seek_position(std::int64_t position);
     void on_timer(Timer& timer) override;
     void on_file(std::u16string_view path) override;
     void on_finished() override;

@@ -101,6 +101,8 @@ constexpr TextKey kKeys[] = {
     {u"About_what", u"about card: one line on what the program does", u""},
     {u"About_licence", u"about card: before the licence's name", u""},
     {u"About_libraries", u"about card: before the list of libraries", u""},
+    {u"Sorry_no_sound_output", u"error overlay: no output device took the playback", u""},
+    {u"Sorry_cannot_open_help", u"main menu: no browser showed the help page", u""},
 };
 
 }  // namespace

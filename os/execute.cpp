@@ -25,22 +25,35 @@ bool is_program(const std::string& path) {
 // Starts words[0] (searched on PATH when it has no separator) with the other words as its
 // arguments. glibc's posix_spawnp reports a program that cannot be executed as its result, so a
 // missing program is a failure here, not a child that dies at once.
-bool spawn_detached(std::vector<std::string> words) {
+std::shared_ptr<const ChildExit> spawn_detached(std::vector<std::string> words) {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
 
     pid_t child = 0;
     const int failed = ::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ);
-    if (failed != 0) return false;
-    // Nobody waits for the program, yet it must not stay a zombie: a small thread reaps it. This
-    // leaves SIGCHLD alone, which other parts of the program may handle.
-    std::thread([child] {
+    if (failed != 0) return nullptr;
+    // Nobody waits for the program, yet it must not stay a zombie: a small thread reaps it and
+    // keeps how it ended for whoever started it. This leaves SIGCHLD alone, which other parts of
+    // the program may handle.
+    auto exit = std::make_shared<ChildExit>();
+    std::thread([child, exit] {
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        pid_t reaped = -1;
+        while ((reaped = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
         }
+        int code = 0;
+        if (reaped < 0) {
+            code = 0;  // reaped elsewhere: how it ended is not known, so no failure is claimed
+        } else if (WIFEXITED(status)) {
+            code = WEXITSTATUS(status);
+        } else if (WIFSIGNALED(status)) {
+            code = 128 + WTERMSIG(status);
+        }
+        exit->exit_code.store(code);
+        exit->ended.store(true, std::memory_order_release);
     }).detach();
-    return true;
+    return exit;
 }
 
 }  // namespace
@@ -68,9 +81,17 @@ std::vector<std::u16string> split_parameters(std::u16string_view parameters) {
 }
 
 bool execute_file(std::u16string_view path, std::u16string_view parameters) {
+    return start_file(path, parameters) != nullptr;
+}
+
+bool execute_program(std::u16string_view program, const std::vector<std::u16string>& arguments) {
+    return start_program(program, arguments) != nullptr;
+}
+
+std::shared_ptr<const ChildExit> start_file(std::u16string_view path, std::u16string_view parameters) {
     log() << u"execute_file(" << path << u"} {" << parameters << u")" << u"\n";
     const std::u16string expanded = expand_path(path);
-    if (expanded.empty()) return false;
+    if (expanded.empty()) return nullptr;
 
     std::vector<std::string> words;
     const bool bare_name = expanded.find(u'/') == std::u16string::npos;
@@ -85,12 +106,13 @@ bool execute_file(std::u16string_view path, std::u16string_view parameters) {
     return spawn_detached(words);
 }
 
-bool execute_program(std::u16string_view program, const std::vector<std::u16string>& arguments) {
+std::shared_ptr<const ChildExit> start_program(std::u16string_view program,
+                                               const std::vector<std::u16string>& arguments) {
     LogStream line = log();
     line << u"execute_program(" << program;
     for (const std::u16string& argument : arguments) line << u"} {" << argument;
     line << u")" << u"\n";
-    if (program.empty()) return false;
+    if (program.empty()) return nullptr;
     std::vector<std::string> words{to_utf8(program)};
     for (const std::u16string& argument : arguments) words.push_back(to_utf8(argument));
     return spawn_detached(words);

@@ -1,5 +1,7 @@
 #pragma once
 // Opening a file with the desktop's program for it, or starting a program, without waiting.
+#include <atomic>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,20 @@ namespace os {
 // The parameters are split into words at white space; double quotes keep a word with spaces
 // together and are removed. False when nothing could be started.
 bool execute_file(std::u16string_view path, std::u16string_view parameters);
+
+// How a started program ended, filled in by the thread that reaps it: `ended` turns true once,
+// after `exit_code` holds the program's exit status (128 + the signal's number when a signal ended
+// it). The starter reads it whenever it likes without waiting.
+struct ChildExit {
+    std::atomic<int> exit_code{0};
+    std::atomic<bool> ended{false};
+    bool failed() const { return ended.load(std::memory_order_acquire) && exit_code.load() != 0; }
+};
+
+// execute_file and execute_program, with the ending reported: null when nothing could be started.
+std::shared_ptr<const ChildExit> start_file(std::u16string_view path, std::u16string_view parameters);
+std::shared_ptr<const ChildExit> start_program(std::u16string_view program,
+                                               const std::vector<std::u16string>& arguments);
 
 // Starts a program from PATH (or by its path) with these arguments exactly as given, each one word
 // whatever quotes or spaces it holds, without a shell and without waiting. Logs "execute_program("

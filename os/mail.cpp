@@ -11,7 +11,9 @@
 
 namespace os {
 
-bool send_by_mail(std::u16string_view path) {
+bool send_by_mail(std::u16string_view path) { return start_mail(path) != nullptr; }
+
+std::shared_ptr<const ChildExit> start_mail(std::u16string_view path) {
     // The document's path is already a real one: expanding it would turn a backslash in a file
     // name into a separator.
     const std::u16string file(path);
@@ -20,11 +22,11 @@ bool send_by_mail(std::u16string_view path) {
     // sooner from us.
     if (file.empty() || ::stat(to_utf8(file).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
         log() << u"send_by_mail: no file " << path << u"\n";
-        return false;
+        return nullptr;
     }
     // The attachment is given as its own argument rather than in a quoted parameter text, which
     // would break at a double quote inside a file name.
-    return execute_program(u"xdg-email", {u"--attach", file});
+    return start_program(u"xdg-email", {u"--attach", file});
 }
 
 }  // namespace os

@@ -1,6 +1,9 @@
 #pragma once
 // Handing a recording to the user's mail program.
+#include <memory>
 #include <string_view>
+
+#include "os/execute.h"
 
 namespace os {
 
@@ -10,5 +13,8 @@ namespace os {
 // quotes, shell characters). False when the file is not there or xdg-email is missing or cannot
 // start, so the caller can say so.
 bool send_by_mail(std::u16string_view path);
+// The same, with the composer's ending reported: a mail program that does not answer makes
+// xdg-email end with a non-zero status. Null when nothing could be started.
+std::shared_ptr<const ChildExit> start_mail(std::u16string_view path);
 
 }  // namespace os

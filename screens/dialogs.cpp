@@ -8,16 +8,25 @@
 namespace {
 bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && event.fresh && event.code == code; }
 
-// The window delivers the keyboard's Escape and a phone's Back key as Backspace; an edit with the
-// focus takes Backspace before its screen sees it.
+// Escape (and a phone's Back key) cancels; so does Backspace where no edit with the focus takes it
+// first.
 bool is_cancel(const KeyEvent& event) { return is_press(event, key::Esc) || is_press(event, key::Backspace); }
 }  // namespace
 
 // Answered dialogs ---------------------------------------------------------------------------------
 
 void AnsweredDialog::attach_buttons() {
+    const bool cancel_had_focus = m_focus && m_focus == m_cancel;
+    const bool ok_had_focus = m_focus && m_focus == m_ok;
     m_ok = &control(u"btnOk");
-    control(u"btnCancel");
+    m_cancel = &control(u"btnCancel");
+    // A rebuilt tree (a skin reload) keeps the ring on the same button.
+    m_focus = cancel_had_focus ? m_cancel : ok_had_focus ? m_ok : nullptr;
+}
+
+void AnsweredDialog::set_key_focus(Widget* button) {
+    m_focus = button;
+    mark_redraw();
 }
 
 void AnsweredDialog::on_click(Widget* widget, const PointerEvent&) {
@@ -30,8 +39,20 @@ void AnsweredDialog::on_click(Widget* widget, const PointerEvent&) {
 
 bool AnsweredDialog::on_key(const KeyEvent& event) {
     if (is_press(event, key::Enter)) {
-        confirm();
+        if (m_focus && m_focus == m_cancel) {
+            cancel();
+        } else {
+            confirm();
+        }
         return true;
+    }
+    if (m_focus) {
+        for (int32_t code : {key::Left, key::Right, key::Up, key::Down, key::Tab}) {
+            if (is_press(event, code)) {
+                set_key_focus(m_focus == m_ok ? m_cancel : m_ok);
+                return true;
+            }
+        }
     }
     if (is_cancel(event)) {
         cancel();
@@ -57,6 +78,8 @@ void ConfirmationDialog::ask(std::u16string_view text, std::function<void()> on_
     m_question = std::u16string(text);
     m_on_ok = std::move(on_ok);
     m_text->set_text(m_question);
+    // What cannot be undone is not done by a stray Enter: the safe answer has the ring.
+    set_key_focus(cancel_button());
     show(true);
 }
 
@@ -130,8 +153,10 @@ void RenameDialog::set_edited_text(std::u16string_view text) {
 }
 
 void RenameDialog::confirm() {
-    auto on_ok = std::exchange(m_on_ok, nullptr);
     std::u16string text = edited_text();
+    // A recording needs a title: an empty one (or only spaces) is not taken, the dialog stays.
+    if (text.find_first_not_of(u" \t\n") == std::u16string::npos) return;
+    auto on_ok = std::exchange(m_on_ok, nullptr);
     close();
     if (on_ok) on_ok(text);
 }

@@ -3,7 +3,9 @@
 // the rename screen. Each removes itself from the screen stack when it closes and reports only to
 // the callback it was opened with, so one dialog object serves every owner in turn.
 //
-// Keys: Enter confirms (OK, or closes the error), Escape (or Back) cancels.
+// Keys: Enter confirms (OK, or closes the error), Escape (or Back) cancels. The delete question
+// starts with "btnCancel" under the keyboard's ring: Enter then cancels, and Left, Right, Up, Down
+// or Tab move the ring to "btnOk" and back.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,13 +23,20 @@ public:
 
     void on_click(Widget* widget, const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
+    Widget* key_focus() const override { return m_focus; }
 
 protected:
     // Attaches "btnOk" and "btnCancel".
     void attach_buttons();
+    // Enter presses this button instead of confirming; null: Enter confirms.
+    void set_key_focus(Widget* button);
+    Widget* ok_button() const { return m_ok; }
+    Widget* cancel_button() const { return m_cancel; }
 
 private:
     Widget* m_ok = nullptr;
+    Widget* m_cancel = nullptr;
+    Widget* m_focus = nullptr;
 };
 
 // "FormConfirmation": "text", "btnOk", "btnCancel"; pushed as an overlay. A question that destroys

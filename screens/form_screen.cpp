@@ -35,6 +35,22 @@ void FormScreen::show(bool overlay) {
 
 void FormScreen::close() { m_context.stack.remove_screen(this); }
 
+void FormScreen::draw(RenderSurface& surface, Point origin) {
+    Screen::draw(surface, origin);
+    const Widget* focus = key_focus();
+    if (!focus || !focus->is_effective_visible()) return;
+    const Point at{origin.x + focus->position().x, origin.y + focus->position().y};
+    const Size size = focus->size();
+    if (size.width <= 2 * focus_ring_width || size.height <= 2 * focus_ring_width) return;
+    const int32_t w = focus_ring_width;
+    const int32_t right = at.x + size.width;
+    const int32_t bottom = at.y + size.height;
+    surface.fill({at.x, at.y, right, at.y + w}, focus_ring_color);
+    surface.fill({at.x, bottom - w, right, bottom}, focus_ring_color);
+    surface.fill({at.x, at.y + w, at.x + w, bottom - w}, focus_ring_color);
+    surface.fill({right - w, at.y + w, right, bottom - w}, focus_ring_color);
+}
+
 bool FormScreen::is_shown() const { return m_context.stack.contains(this); }
 
 Widget& FormScreen::node(std::u16string_view id) { return *attach(id, this); }

@@ -35,6 +35,16 @@ public:
     const std::u16string& element() const { return m_element; }
     ScreenContext& context() const { return m_context; }
 
+    // Draws the screen, then a ring around the control the keyboard acts on, if any.
+    void draw(RenderSurface& surface, Point origin) override;
+    // The control that Enter would press, drawn with a ring; none by default.
+    virtual Widget* key_focus() const { return nullptr; }
+
+    // The ring: light against every surface of the dark skin (at least 3:1 beside it), thick
+    // enough to see at a glance.
+    static constexpr Color focus_ring_color{140, 195, 255, 255};
+    static constexpr int32_t focus_ring_width = 3;
+
 protected:
     // Looks up the nodes after every build. Hidden-at-start nodes are hidden here as well.
     virtual void attach_nodes() = 0;

@@ -79,13 +79,13 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Format") {
-        fill_choices({u"Mp3Low", u"Mp3Middle", u"Mp3High"}, settings.format, true, items);
+        fill_choices({u"Mp3Low", u"Mp3Middle", u"Mp3High"}, settings.format, items);
     } else if (command == u"Mp3Low" || command == u"Mp3Middle" || command == u"Mp3High") {
         settings.format = std::u16string(command);
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Boost") {
-        fill_choices({u"BoostOff", u"Boost1", u"Boost2", u"Boost3"}, settings.boost, false, items);
+        fill_choices({u"BoostOff", u"Boost1", u"Boost2", u"Boost3"}, settings.boost, items);
     } else if (command == u"BoostOff" || command == u"Boost1" || command == u"Boost2" || command == u"Boost3") {
         document.set_boost(command);
         save_settings();
@@ -97,7 +97,7 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
     } else if (command == u"Minimize") {
         m_context.host.minimise();
     } else if (command == u"Help") {
-        if (!os::execute_file(help_path(), u"")) os::log() << u"main menu: no program opens " << help_path() << u"\n";
+        open_help();
     } else if (command == u"About") {
         show_about();
     } else if (command == u"Exit") {
@@ -105,6 +105,30 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         m_context.host.quit();
     }
     // "Cancel" and anything unknown give no items: the menu closes.
+}
+
+std::u16string_view MainMenu::heading_of(std::u16string_view command) const {
+    // A setting chosen, and the submenus' cancel (whose row reads "Cancel"), show the Settings again.
+    for (std::u16string_view shows_settings :
+         {u"Settings", u"AutoRecord", u"Speaker", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"BoostOff", u"Boost1", u"Boost2",
+          u"Boost3"}) {
+        if (command == shows_settings) return u"Settings";
+    }
+    return {};
+}
+
+void MainMenu::open_help() {
+    auto fail = [this] {
+        os::log() << u"main menu: no program opens " << help_path() << u"\n";
+        m_screen.show_error_text(u"Sorry_cannot_open_help");
+    };
+    std::shared_ptr<const os::ChildExit> browser = os::start_file(help_path(), u"");
+    if (!browser) {
+        fail();
+        return;
+    }
+    // xdg-open ends with a failure when no browser takes the page.
+    m_help_watch.watch(std::move(browser), fail);
 }
 
 void MainMenu::fill_file(std::vector<MenuItem>& items) {
@@ -129,13 +153,9 @@ void MainMenu::fill_settings(std::vector<MenuItem>& items) {
 }
 
 void MainMenu::fill_choices(std::initializer_list<std::u16string_view> commands, std::u16string_view current,
-                            bool check_first, std::vector<MenuItem>& items) {
-    bool first = true;
-    for (std::u16string_view command : commands) {
-        // "BoostOff" is the absence of a choice: it carries no mark.
-        items.push_back(item(command, command == current && (check_first || !first)));
-        first = false;
-    }
+                            std::vector<MenuItem>& items) {
+    // The current choice always carries the mark, "No boost" too: the user sees what is set.
+    for (std::u16string_view command : commands) items.push_back(item(command, command == current));
     MenuItem cancel = item(u"Settings");
     cancel.text = m_context.skin.translate(u"Cancel");
     items.push_back(std::move(cancel));

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "screens/child_watch.h"
 #include "screens/menu.h"
 #include "screens/screen_context.h"
 
@@ -21,6 +22,7 @@ public:
     ~MainMenu() override;
 
     void fill(std::u16string_view command, std::vector<MenuItem>& items) override;
+    std::u16string_view heading_of(std::u16string_view command) const override;
 
     // The text of the about overlay: the program's name and version.
     static std::u16string about_text();
@@ -36,12 +38,15 @@ private:
     void fill_file(std::vector<MenuItem>& items);
     void fill_settings(std::vector<MenuItem>& items);
     void fill_choices(std::initializer_list<std::u16string_view> commands, std::u16string_view current,
-                      bool check_first, std::vector<MenuItem>& items);
+                      std::vector<MenuItem>& items);
     void save_settings();
     bool fill_language(std::u16string_view command, std::vector<MenuItem>& items);
+    // Opens the help page with the desktop's browser; says so when none could show it.
+    void open_help();
 
     ScreenContext& m_context;
     MainScreen& m_screen;
     std::unique_ptr<ReloadOverlay> m_reload;
     std::unique_ptr<AboutDialog> m_about;
+    ChildWatch m_help_watch;
 };

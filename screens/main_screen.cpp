@@ -54,7 +54,7 @@ MainScreen::MainScreen(ScreenContext& context, MainScreenHooks hooks)
     context.document.add_observer(this);
     m_recording = std::make_unique<RecordingScreen>(context, *m_menu, *m_rename);
     m_playback = std::make_unique<PlaybackScreen>(context, *m_menu, *m_rename, *m_error);
-    m_playback->set_send_hook([](const std::u16string& path) { return os::send_by_mail(path); });
+    m_playback->set_send_hook([](const std::u16string& path) { return os::start_mail(path); });
     if (!m_hooks.show_recording) {
         m_hooks.show_recording = [this] {
             m_recording->refresh(true);
@@ -406,7 +406,7 @@ bool MainScreen::on_key(const KeyEvent& event) {
         type_key(code == key::Hash ? u'#' : u'*');
         return true;
     }
-    if (code == key::Backspace && m_search_open) {
+    if ((code == key::Backspace || code == key::Esc) && m_search_open) {
         backspace();
         return true;
     }

@@ -69,7 +69,28 @@ void Menu::bind_row(Widget& row, int32_t index) {
     if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(item.checked);
 }
 
-void Menu::on_item_activated(VListWidget&, int32_t index) { choose(static_cast<size_t>(index)); }
+void Menu::on_item_activated(VListWidget&, int32_t index) {
+    // Enter on the four-button row presses the button with the ring; a tap there goes to the
+    // buttons themselves.
+    if (Widget* button = four_button_focus()) {
+        if (m_list && m_list->selection() == index) {
+            open(button->id(), u"", false);
+            return;
+        }
+    }
+    choose(static_cast<size_t>(index));
+}
+
+Widget* Menu::four_button_focus() const {
+    if (!m_list) return nullptr;
+    const int32_t selected = m_list->selection();
+    if (selected < 0 || static_cast<size_t>(selected) >= m_items.size()) return nullptr;
+    if (m_items[static_cast<size_t>(selected)].command != four_buttons_command) return nullptr;
+    Widget* row = m_list->row_for(selected);
+    return row ? row->find_child(four_button_ids[m_button_focus]) : nullptr;
+}
+
+Widget* Menu::key_focus() const { return four_button_focus(); }
 
 void Menu::choose(size_t index) {
     if (index >= m_items.size()) return;
@@ -81,7 +102,8 @@ void Menu::choose(size_t index) {
 
 void Menu::open(std::u16string_view command, std::u16string_view caption, bool force) {
     if (!m_list) build();
-    m_caption = caption.empty() ? text_of(command) : std::u16string(caption);
+    const std::u16string_view heading = m_provider ? m_provider->heading_of(command) : std::u16string_view();
+    m_caption = !heading.empty() ? text_of(heading) : caption.empty() ? text_of(command) : std::u16string(caption);
     std::vector<MenuItem> items;
     if (m_provider) m_provider->fill(command, items);
     if (m_caption_node) m_caption_node->set_text(m_caption);
@@ -119,6 +141,14 @@ void Menu::on_click(Widget* widget, const PointerEvent&) {
 bool Menu::on_key(const KeyEvent& event) {
     if (event.pressed && event.fresh && (event.code == key::Esc || event.code == key::Backspace)) {
         open(u"Cancel", u"", false);
+        return true;
+    }
+    // On the four-button row Left and Right move the ring from button to button.
+    if (event.pressed && (event.code == key::Left || event.code == key::Right) && four_button_focus()) {
+        const size_t count = std::size(four_button_ids);
+        m_button_focus = event.code == key::Left ? std::max<size_t>(m_button_focus, 1) - 1
+                                                 : std::min(m_button_focus + 1, count - 1);
+        mark_redraw();
         return true;
     }
     return FormScreen::on_key(event);

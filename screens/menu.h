@@ -31,6 +31,9 @@ public:
     // Appends the items of the submenu named by command, or carries the command out and appends
     // nothing (which closes the menu), or both by calling fill again with the submenu to show next.
     virtual void fill(std::u16string_view command, std::vector<MenuItem>& items) = 0;
+    // The language key of the heading over what a command shows, when that is another menu's (a
+    // setting chosen shows the Settings again); empty: the chosen row's own text.
+    virtual std::u16string_view heading_of(std::u16string_view /*command*/) const { return {}; }
 };
 
 class Menu final : public FormScreen, private VListAdapter {
@@ -54,8 +57,11 @@ public:
 
     void on_click(Widget* widget, const PointerEvent& event) override;
     bool on_key(const KeyEvent& event) override;
+    // The four-button row's button with the ring, while that row is selected.
+    Widget* key_focus() const override;
 
 private:
+    Widget* four_button_focus() const;
     void attach_nodes() override;
     void on_rebuilt() override;
     int32_t row_type(int32_t index) override;
@@ -73,4 +79,6 @@ private:
     VListWidget* m_list = nullptr;
     // The row node of each row type, in the order the types were first asked for.
     std::vector<std::u16string> m_row_nodes;
+    // Which of About, Help, Minimize and Exit the keyboard is on.
+    size_t m_button_focus = 0;
 };

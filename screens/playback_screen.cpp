@@ -14,6 +14,16 @@
 
 namespace {
 constexpr std::u16string_view menu_command = u"Menu";
+
+// A file without a title (an untagged WAV, a file from elsewhere) is named by its file name, as in
+// the list.
+std::u16string file_name_of(std::u16string_view path) {
+    const size_t cut = path.find_last_of(u"/\\");
+    if (cut != std::u16string_view::npos) path.remove_prefix(cut + 1);
+    const size_t dot = path.rfind(u'.');
+    if (dot != std::u16string_view::npos && dot > 0) path = path.substr(0, dot);
+    return std::u16string(path);
+}
 }  // namespace
 
 PlaybackScreen::PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error)
@@ -28,6 +38,8 @@ void PlaybackScreen::attach_nodes() {
     m_position = &control(u"btnPosition");
     m_volume_bar = &node(u"pbVolume");
     m_position_bar = &node(u"pbPosition");
+    screens::keep_thumb(m_volume_bar);
+    screens::keep_thumb(m_position_bar);
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
     m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
     m_speed = optional_control(u"btnSpeed");
@@ -76,8 +88,13 @@ void PlaybackScreen::toggle_skip_silence() {
 
 void PlaybackScreen::on_rebuilt() {
     refresh(false);
-    m_name->set_text(m_title);
+    show_name();
     update_values();
+}
+
+void PlaybackScreen::show_name() {
+    // Only shown: the file keeps having no title until the user gives it one.
+    m_name->set_text(m_title.empty() ? file_name_of(m_path) : m_title);
 }
 
 bool PlaybackScreen::open(const std::u16string& path) {
@@ -107,6 +124,7 @@ void PlaybackScreen::refresh(bool show_title) {
     screens::show_value(m_volume_bar, document.player().volume());
     show_speed_and_skipping();
     if (show_title) set_title(record.title);
+    show_name();
     if (values_move()) keep_values_live();
 }
 
@@ -115,12 +133,13 @@ void PlaybackScreen::update_values() {
     Document& document = context().document;
     const double duration = document.current_record().duration;
     FileReader* reader = document.is_playing() ? document.reader() : nullptr;
-    const double position = reader ? std::clamp(reader->info().time(), 0.0, std::max(duration, 0.0)) : 0.0;
+    const double position = reader ? std::clamp(document.play_position(), 0.0, std::max(duration, 0.0)) : 0.0;
     m_elapsed->set_text(screens::duration_text(position));
     m_left->set_text(screens::duration_text(duration - position));
     screens::show_value(m_position_bar, duration > 0 ? position / duration : 0.0);
     m_wave.update(document, duration > 0 ? position / duration : 0.0);
-    const double level = reader ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
+    // Paused or stopped, nothing is heard: the meter rests at zero instead of keeping the last peak.
+    const double level = reader && !document.is_paused() ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
     screens::show_value(m_level, level);
 }
 
@@ -175,8 +194,12 @@ void PlaybackScreen::seek_by(double seconds) {
     Document& document = context().document;
     const double duration = document.current_record().duration;
     if (!document.is_playing() || !document.reader() || !(duration > 0)) return;
-    const double target = std::clamp(document.reader()->info().time() + seconds, 0.0, duration);
-    seek_to(target / duration);
+    // From the position heard (and shown), not the reader's, which runs ahead by what the player
+    // holds: so each step is exactly the step.
+    const double target = std::clamp(document.play_position() + seconds, 0.0, duration);
+    screens::show_value(m_position_bar, target / duration);
+    document.seek_time(target);
+    update_values();
 }
 
 void PlaybackScreen::set_volume(double volume) {
@@ -236,7 +259,12 @@ void PlaybackScreen::append() {
 
 void PlaybackScreen::send() {
     const std::u16string path = context().document.current_record().path;
-    if (!m_send || !m_send(path)) show_error(u"Sorry_cannot_send");
+    std::shared_ptr<const os::ChildExit> composer = m_send ? m_send(path) : nullptr;
+    if (!composer) {
+        show_error(u"Sorry_cannot_send");
+        return;
+    }
+    m_send_watch.watch(std::move(composer), [this] { show_error(u"Sorry_cannot_send"); });
 }
 
 // ---- events -----------------------------------------------------------------------------------
@@ -249,6 +277,11 @@ void PlaybackScreen::on_document_event(const DocumentEvent& event) {
             break;
         case DocumentEvent::PausedOrResumed:
             refresh(false);
+            break;
+        case DocumentEvent::PlayerFailed:
+            // The playback ended at once: the screen stays, with Play to try again.
+            refresh(false);
+            show_error(u"Sorry_no_sound_output");
             break;
         case DocumentEvent::RecordRenamed:
             m_path = context().document.current_record().path;

@@ -7,9 +7,12 @@
 // Keys: Space plays and pauses, Escape (or Back) closes as "btnClose" does, Left and Right seek
 // 5 s back and forward, Up and Down change the volume.
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "os/execute.h"
+#include "screens/child_watch.h"
 #include "screens/record_screen.h"
 #include "screens/waveform_views.h"
 
@@ -20,8 +23,9 @@ public:
     static constexpr double seek_step_seconds = 5.0;
     static constexpr double volume_step = 0.1;
 
-    // Hands a recording to the mail program; false when that could not be done.
-    using SendHook = std::function<bool(const std::u16string& path)>;
+    // Hands a recording to the mail program; null when that could not be started. A program that
+    // then ends with a failure (no mail program answered) shows the same error.
+    using SendHook = std::function<std::shared_ptr<const os::ChildExit>(const std::u16string& path)>;
 
     // The menu and the dialogs are shared with the other screens; all outlive this one.
     PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error);
@@ -66,6 +70,8 @@ private:
     void rename_after_close(const std::u16string& title) override;
     // The title on "btnName" becomes the record's when it differs.
     void apply_title();
+    // "btnName" shows the file's name while the record has no title.
+    void show_name();
     void show_error(std::u16string_view key);
     void append();
     void send();
@@ -73,6 +79,7 @@ private:
 
     ErrorDialog& m_error;
     SendHook m_send;
+    ChildWatch m_send_watch;
 
     Widget* m_play = nullptr;
     Widget* m_pause = nullptr;

@@ -33,7 +33,8 @@ void RecordScreen::set_title(std::u16string title) {
 }
 
 void RecordScreen::open_rename() {
-    m_rename.open(m_title, [this](const std::u16string& text) {
+    // A record without a title is renamed from the name it shows.
+    m_rename.open(m_title.empty() ? m_name->text() : m_title, [this](const std::u16string& text) {
         set_title(text);
         if (!is_shown()) rename_after_close(text);
     });

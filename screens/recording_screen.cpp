@@ -49,6 +49,7 @@ void RecordingScreen::attach_nodes() {
     m_speaker_off = &control(u"btnSpeakerOff");
     m_vas = &control(u"btnVAS");
     m_vas_bar = &node(u"pbVAS");
+    screens::keep_thumb(m_vas_bar);
     for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
     m_waves.attach(optional_node(u"wave"), optional_node(u"pbVASMark"), optional_node(u"frmState"),
                    optional_node(u"stateDot"), optional_node(u"stateDotIdle"));
@@ -88,10 +89,13 @@ void RecordingScreen::update_values() {
     Document& document = context().document;
     const RecordEntry& record = document.current_record();
     const double bit_rate = file_bit_rate(record);
-    m_elapsed->set_text(screens::duration_text(document.duration().total()));
+    // An Append shows the whole length, as the size beside it counts the whole file.
+    const double earlier = document.is_appending() ? std::max(0.0, record.duration) : 0.0;
+    m_elapsed->set_text(screens::duration_text(earlier + document.duration().total()));
     const double free_bytes = os::root_free_space(os::folder_of(record.path));
     m_left->set_text(screens::duration_text(seconds_for(free_bytes, bit_rate)));
-    screens::show_value(m_level, document.is_recording() ? document.level().current_level() : 0.0);
+    // Paused, nothing is taken in: the meter rests at zero instead of keeping the last value.
+    screens::show_value(m_level, document.is_recording() && !document.is_paused() ? document.level().current_level() : 0.0);
     uint64_t size = os::FileInfo(record.path).full_size;
     if (document.is_recording()) {
         // What the buffer still holds is PCM; it reaches the file at the file's own rate.

@@ -14,6 +14,10 @@ void show_value(Widget* bar, double value) {
     if (auto* progress = dynamic_cast<ProgressWidget*>(bar)) progress->set_value(value);
 }
 
+void keep_thumb(Widget* bar) {
+    if (auto* progress = dynamic_cast<ProgressWidget*>(bar)) progress->set_keeps_thumb(true);
+}
+
 double slider_fraction(const Widget& slider, int32_t x) {
     const int32_t width = slider.size().width;
     if (width <= 0) return 0.0;

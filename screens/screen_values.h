@@ -21,6 +21,8 @@ inline constexpr double live_values_seconds = 0.1;
 // Sets a progress bar; nothing for a null widget or one of another kind. The bar redraws only
 // when its value changes.
 void show_value(Widget* bar, double value);
+// A slider's bar: its thumb shows whole at every value, 0 and the end included.
+void keep_thumb(Widget* bar);
 // The fraction of a slider's width left of x, clamped to 0 .. 1; 0 when the slider has no width.
 double slider_fraction(const Widget& slider, int32_t x);
 
@@ -32,8 +34,8 @@ MenuItem menu_item(std::u16string_view command, std::u16string_view node = {});
 
 // A key going down for the first time (auto-repeats excluded unless asked for).
 bool is_key_press(const KeyEvent& event, int32_t code, bool repeats = false);
-// The keys that leave a screen: our Escape, and the window's Escape and Back keys (which it
-// delivers as Backspace); neither screen has a text to edit.
+// The keys that leave a screen: Escape (and a phone's Back key) and Backspace; neither screen has a
+// text to edit.
 bool is_leave_key(const KeyEvent& event);
 
 }  // namespace screens

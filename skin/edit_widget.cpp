@@ -193,7 +193,7 @@ void EditWidget::edited(std::u16string text, size_t caret) {
 
 bool EditWidget::on_key(const KeyEvent& event) {
     if (!event.pressed || !has_focus()) return false;
-    const std::u16string& text = shown_text();
+    const std::u16string text = shown_text();
     switch (event.code) {
         case key::Backspace:
             if (is_all_selected()) {
@@ -204,13 +204,40 @@ bool EditWidget::on_key(const KeyEvent& event) {
                 edited(std::move(changed), m_caret - 1);
             }
             return true;
+        case key::Del:
+            if (is_all_selected()) {
+                edited(u"", 0);
+            } else if (m_caret < text.size()) {
+                std::u16string changed = text;
+                changed.erase(m_caret, 1);
+                edited(std::move(changed), m_caret);
+            }
+            return true;
         case key::Enter:
             return on_char(u'\n');
         case key::Left:
-            set_caret(m_caret > 0 ? m_caret - 1 : 0);
+            // A whole selection collapses to its start, as in every text field.
+            set_caret(is_all_selected() ? 0 : (m_caret > 0 ? m_caret - 1 : 0));
             return true;
         case key::Right:
-            set_caret(m_caret + 1);
+            set_caret(is_all_selected() ? text.size() : m_caret + 1);
+            return true;
+        case key::Home:
+        case key::End: {
+            // The start or end of the caret's line; the last line ends at the text's end.
+            const std::vector<TextLine> all = lines(text_box({0, 0}).width());
+            if (all.empty()) {
+                set_caret(0);
+                return true;
+            }
+            const TextLine& line = all[caret_line(all)];
+            const bool last = &line == &all.back();
+            set_caret(event.code == key::Home ? line.begin : (last ? text.size() : line.end));
+            return true;
+        }
+        case key::A:
+            if (!event.ctrl) return false;
+            select_all();
             return true;
         case key::Up:
         case key::Down: {

@@ -1,8 +1,9 @@
 #pragma once
 // An editable text ("edit"): a "text" with a "background_color" behind it and a caret. A press
 // gives it the key focus of its screen and the window's text input; keys act on key-down and only
-// while it has the focus: Backspace, Enter (a line feed, in wrapping edits only), Left / Right
-// (crossing line ends) and, when it wraps, Up / Down. Typed characters come through on_char.
+// while it has the focus: Backspace and Delete, Enter (a line feed, in wrapping edits only), Left /
+// Right (crossing line ends), Home / End (the caret's line), Ctrl+A (selects the whole text) and,
+// when it wraps, Up / Down. Typed characters come through on_char.
 //
 // The caret is kept in view by scrolling the text; a text set by code can be selected whole
 // (typing then replaces it). The controller hears on_click at the press and on_text_changed.

@@ -48,6 +48,8 @@ struct KeyEvent {
     bool pressed = false;
     // False only for an auto-repeated key down.
     bool fresh = true;
+    // A Ctrl key was held when the key went down (Ctrl+A selects a whole text).
+    bool ctrl = false;
 };
 
 // The name of a code as the log and the skins spell it ("SOFT_LEFT"); "None" outside 0..64.

@@ -13,12 +13,15 @@
 #include "skin/widget.h"
 
 namespace {
-// A widget's own visibility animation (a menu's panel sliding in) moves only on ticks, and ticks
-// come with frames: while one runs the screen needs frames, though nothing else asked for one.
-bool has_running_animation(const Widget& widget) {
+// A widget's own visibility animation (a menu's panel sliding in) and a widget in motion (a list
+// gliding after a flick) move only on ticks, and ticks come with frames: while one of them runs the
+// screen needs frames, though nothing else asked for one. Hidden widgets do not count.
+bool has_running_animation(const Widget& widget, bool shown = true) {
     if (widget.animation() && widget.animation()->is_running()) return true;
+    shown = shown && widget.is_visible();
+    if (shown && widget.is_in_motion()) return true;
     for (const auto& child : widget.children()) {
-        if (has_running_animation(*child)) return true;
+        if (has_running_animation(*child, shown)) return true;
     }
     return false;
 }
@@ -225,8 +228,11 @@ void ScreenManager::dump_first_time(Widget& screen) {
 }
 
 void ScreenManager::compose(RenderSurface& frame) {
-    m_redraw_pending = false;
     const Size size = frame.size();
+    // The frame has the window's real size: the screens are laid out for it, whatever size was
+    // announced before (a window that did not get the size it asked for).
+    if (size != m_size) set_screen_size(size);
+    m_redraw_pending = false;
     const Rect whole{0, 0, size.width, size.height};
     bool overlay_on_top = false;
     if (is_transition_running()) {
@@ -239,6 +245,7 @@ void ScreenManager::compose(RenderSurface& frame) {
         lay_out(screen);
         if (m_stack.back().overlay) {
             overlay_on_top = true;
+            refresh_snapshot();
             if (m_has_snapshot && m_surface.bitmap()) {
                 if (m_surface.size() != size) frame.fill(whole, m_background);
                 blit(frame, {0, 0}, m_surface.size(), *m_surface.bitmap(), {0, 0}, opaque_blitter());
@@ -269,9 +276,27 @@ void ScreenManager::compose(RenderSurface& frame) {
     }
 }
 
+Widget* ScreenManager::screen_under_overlays() const {
+    for (auto it = m_stack.rbegin(); it != m_stack.rend(); ++it) {
+        if (!it->overlay) return it == m_stack.rbegin() ? nullptr : it->screen;
+    }
+    return nullptr;
+}
+
+void ScreenManager::refresh_snapshot() {
+    // The screen under a dialog or menu may change while it is covered (a playback that stopped
+    // shows Play): the dimmed picture of it is taken again, so what shows through is true.
+    Widget* under = screen_under_overlays();
+    if (!under || !m_has_snapshot || !under->needs_redraw()) return;
+    snapshot(*under);
+    // Hidden while covered, it draws nothing here; this only clears its wish to be drawn.
+    under->draw_at(m_surface, {0, 0});
+}
+
 bool ScreenManager::needs_frame() {
     if (m_redraw_pending || is_transition_running()) return true;
     if (m_stack.empty()) return m_dim != kNoDimming;
+    if (Widget* under = screen_under_overlays(); under && m_has_snapshot && under->needs_redraw()) return true;
     const Entry& entry = m_stack.back();
     if (entry.screen->needs_redraw() || entry.screen->is_layout_dirty() || has_running_animation(*entry.screen)) {
         return true;

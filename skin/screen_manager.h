@@ -85,6 +85,9 @@ private:
     void lay_out(Widget& screen);
     // Draws a screen alone into the screen surface (the background where it does not draw).
     void snapshot(Widget& screen);
+    // The full screen the overlays on top lie over; none when the top is a full screen.
+    Widget* screen_under_overlays() const;
+    void refresh_snapshot();
     void stop_transition();
     void start_transition(Widget& screen, int direction);
     // The top screen changed: the one left loses its pointer press and text input follows the new one.

@@ -2,12 +2,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "os/log.h"
 #include "skin/visibility_animation.h"
 #include "skin/vlist_widget.h"
 
 namespace {
 constexpr double kMaxFling = 2000.0;     // pixels per second
 constexpr double kReturnSpeed = 400.0;   // pixels per second, back to an end after over-scrolling
+// A list pulled far past its end goes back faster, by this share of the distance per second, so
+// that even half a screen's over-scroll is back within a second.
+constexpr double kReturnRate = 3.0;
 constexpr double kVelocityWindow = 0.1;  // seconds of pointer samples the fling velocity is taken from
 constexpr size_t kMaxSamples = 32;
 }  // namespace
@@ -150,6 +154,13 @@ bool VListWidget::on_pointer_move(const PointerEvent& event) {
 
 void VListWidget::step(double dt) {
     ensure_offsets();
+    const bool was_moving = is_moving();
+    step_motion(dt);
+    // Where a motion ended, once per fling or return: how a user's flick went, read from the log.
+    if (was_moving && !is_moving()) os::log() << u"list rests at " << static_cast<int64_t>(std::lround(m_scroll)) << u"\n";
+}
+
+void VListWidget::step_motion(double dt) {
     if (m_velocity != 0.0) {
         m_scroll += m_velocity * dt;
         double drop = (2.0 * std::abs(m_velocity) + 9.0) * dt;
@@ -162,7 +173,7 @@ void VListWidget::step(double dt) {
     } else if (!m_held) {
         const double over = overshoot();
         if (over <= 0.0) return;
-        const double move = std::min(over, kReturnSpeed * dt);
+        const double move = std::min(over, std::max(kReturnSpeed, over * kReturnRate) * dt);
         m_scroll += m_scroll < 0 ? move : -move;
     } else {
         return;

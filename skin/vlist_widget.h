@@ -66,6 +66,7 @@ public:
     void load(const Properties& properties, SkinElement element) override;
     void dump(int depth) const override;
     void tick(double elapsed_seconds) override;
+    bool is_in_motion() const override { return is_moving(); }
     void draw(RenderSurface& surface, Point origin) override;
     void layout_x() override;
     void layout_y() override;
@@ -138,6 +139,7 @@ private:
     double now() const;
     double estimate_velocity(double at, int32_t y) const;
     void step(double dt);
+    void step_motion(double dt);
 
     VListAdapter* m_adapter = nullptr;
     int32_t m_count = 0;

@@ -43,6 +43,9 @@ public:
     virtual void set_visible(bool visible);
     virtual void on_visibility_changed(bool effective);
     virtual void tick(double elapsed_seconds);
+    // True while the widget's look changes with time on its own (a list gliding or springing back):
+    // the window keeps drawing frames until every such widget is at rest, and no longer.
+    virtual bool is_in_motion() const { return false; }
     // Draws the widget with its top-left corner at `origin` of the surface. The base draws the
     // children in order, each through the widget cache.
     virtual void draw(RenderSurface& surface, Point origin);

@@ -120,12 +120,17 @@ class DefaultSkin:
                    size=(0, 72)),
         ])
 
+    def selected_look(self, fill):
+        """A row the keyboard is on: its fill, and a bright bar at its start that stands out (above 3:1)."""
+        k = self.k
+        return node("node", "#vlist_selected", kids=[k.fill(fill), k.fill(PLAYBACK, ax="MIN_SIDE", size=(4, 0))])
+
     def record_row(self):
         k = self.k
         return node(None, None, size=(0, 72), kids=[
             k.fill(BACKGROUND, "#vlist_normal"),
             k.fill(PRESSED, "#vlist_pressed"),
-            k.fill(RAISED, "#vlist_selected"),
+            self.selected_look(RAISED),
             k.fill(DIVIDER, ay="MAX_SIDE", bmin=(72, 0), size=(0, 1)),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(16, 0), size=(40, 40),
                  props=[picture(self.row_icon_picture("voice_note", False)), ("int", "alpha", "128")]),
@@ -325,7 +330,7 @@ class DefaultSkin:
         return node(None, None, size=(0, 56), kids=[
             k.fill(SHEET, "#vlist_normal"),
             k.fill(PRESSED if pressed else SHEET, "#vlist_pressed"),
-            k.fill(RAISED if pressed else SHEET, "#vlist_selected"),
+            self.selected_look(RAISED) if pressed else k.fill(SHEET, "#vlist_selected"),
             k.fill(DIVIDER, "separator", ay="MIN_SIDE", bmin=(16, 0), bmax=(16, 0), size=(0, 1)),
             k.text("#text", fg, BODY, halign="LEFT", wrap=True, bmin=(20, 0), bmax=(48, 0)),
             k.glyph("check", PLAYBACK, SHEET, id="checked", ax="MAX_SIDE", bmax=(16, 0)),
@@ -447,7 +452,7 @@ class DefaultSkin:
         return node(None, None, size=(0, 64), kids=[
             k.fill(SHEET, "#vlist_normal"),
             k.fill(PRESSED, "#vlist_pressed"),
-            k.fill(RAISED, "#vlist_selected"),
+            self.selected_look(RAISED),
             node("image", "icon", ax="MIN_SIDE", ay="CENTER", bmin=(20, 0), size=(32, 32)),
             k.text("name", TEXT, BODY, halign="LEFT", ay="MIN_SIDE", bmin=(68, 8), bmax=(56, 0), size=(0, 26)),
             k.text("runs", TEXT_SECONDARY, CAPTION, halign="LEFT", ay="MAX_SIDE", bmin=(68, 0), bmax=(56, 8),

@@ -160,6 +160,8 @@ public:
     // Low word left, high word right, 0xFFFF is full volume.
     uint32_t set_volume(uint32_t volume);
     uint32_t volume() const { return m_volume.load(); }
+    // Bytes written and not yet played: what the listener will still hear of the queued buffers.
+    std::size_t queued_bytes();
 
     uint32_t id() const { return m_id; }
     const WaveFormat& format() const { return m_format; }

@@ -96,6 +96,13 @@ uint32_t WaveOut::set_volume(uint32_t volume) {
     return MMSYSERR_NOERROR;
 }
 
+std::size_t WaveOut::queued_bytes() {
+    std::lock_guard lock(m_mutex);
+    std::size_t bytes = 0;
+    for (const WaveHeader* header : m_queue) bytes += header->buffer_length;
+    return bytes - std::min(bytes, m_head_offset);
+}
+
 std::size_t WaveOut::render(uint8_t* out, std::size_t length) {
     std::size_t copied = 0;
     std::deque<WaveHeader*> finished;

@@ -7,6 +7,7 @@
 
 #include "os/log.h"
 #include "os/text.h"
+#include "skin/display/x11_window_manager.h"
 
 namespace {
 
@@ -110,6 +111,14 @@ Rect VideoSession::usable_bounds() const {
     if (SDL_GetDisplayUsableBounds(0, &bounds) != 0 && SDL_GetDisplayBounds(0, &bounds) != 0) return {};
     return {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
 }
+
+Rect VideoSession::display_bounds() const {
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (SDL_GetDisplayBounds(0, &bounds) != 0) return {};
+    return {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+}
+
+bool VideoSession::honours_fullscreen() const { return m_driver != "x11" || x11_has_window_manager(); }
 
 int32_t display_orientation() {
     const char* driver = SDL_GetCurrentVideoDriver();

@@ -25,6 +25,12 @@ public:
     const std::string& driver() const { return m_driver; }
     // The primary display's area for windows, in logical pixels.
     Rect usable_bounds() const;
+    // The whole primary display, in logical pixels.
+    Rect display_bounds() const;
+    // Whether anything will honour a request for full screen. An X server without a window
+    // manager leaves a window at the size it was made, whatever it asked for; Wayland and KMS
+    // always answer.
+    bool honours_fullscreen() const;
 
 private:
     VideoSession() = default;

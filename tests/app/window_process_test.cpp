@@ -73,14 +73,15 @@ int wait_exit(pid_t pid, int seconds) {
 
 class XvfbWindow : public ::testing::Test {
 protected:
+    virtual std::string screen_geometry() const { return "1024x900x24"; }
     void SetUp() override {
         if (::access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed (tools/install-deps.sh)";
         // Xvfb picks a free display number and writes it to the pipe.
         int pipe_fds[2];
         ASSERT_EQ(::pipe(pipe_fds), 0);
         const std::string fd_text = std::to_string(pipe_fds[1]);
-        std::vector<std::string> words = {"Xvfb",        "-displayfd", fd_text, "-screen", "0",
-                                          "1024x900x24", "-nolisten",  "tcp",   "-noreset"};
+        std::vector<std::string> words = {"Xvfb",          "-displayfd", fd_text, "-screen", "0",
+                                          screen_geometry(), "-nolisten",  "tcp",   "-noreset"};
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -192,7 +193,7 @@ TEST_F(XvfbWindow, ShowsTheSplashTakesKeysFollowsAResizeAndClosesWhenIdle) {
     ASSERT_EQ(run({"xdotool", "key", "Escape", "F1"}).status, 0);
     ASSERT_EQ(run({"xdotool", "type", "q"}).status, 0);
     EXPECT_TRUE(watch.wait_until([&] { return log_has("WM_CHAR=q lParam="); })) << log();
-    EXPECT_TRUE(log_has("WM_KEYDOWN = 27(Backspace) lParam="));
+    EXPECT_TRUE(log_has("WM_KEYDOWN = 27(Esc) lParam="));
     EXPECT_TRUE(log_has("(SOFT_LEFT) lParam="));
 
     // A resize: the next frames are composed at the new size.
@@ -323,6 +324,66 @@ TEST_F(XvfbWindow, RecordingScreenSaysWhetherItRecordsPausesOrWaitsForSpeech) {
     const std::string again = start({"record"});
     ASSERT_FALSE(again.empty());
     EXPECT_TRUE(watch.wait_until([&] { return log_has("recording screen: Waiting\n"); })) << log();
+    touch->signal(SIGTERM);
+    EXPECT_EQ(touch->wait(), 0);
+}
+
+// A phone-shaped X server without a window manager: nothing honours full screen there.
+class XvfbPhone : public XvfbWindow {
+protected:
+    std::string screen_geometry() const override { return "720x1440x24"; }
+};
+
+// The window covers the bare 720x1440 screen and the screens are laid out for it, so a click where
+// the record button is drawn records; a flick glides the list on frames of its own to rest, and a
+// list pulled past its top goes back by itself.
+TEST_F(XvfbPhone, TheWindowCoversTheScreenAndTheListGlidesAndComesBack) {
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    fs::create_directories(folder);
+    for (int i = 0; i < 200; ++i) document_test::write_tone(folder + "/Row " + std::to_string(i) + ".wav", 8000, 0.01);
+    const std::string window = start({});
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(log_has("the window covers the display 720x1440")) << log();
+    const RunResult geometry = run({"xdotool", "getwindowgeometry", window});
+    EXPECT_NE(geometry.output.find("Geometry: 720x1440"), std::string::npos) << geometry.output;
+    ASSERT_TRUE(watch.wait_until([&] { return log_has("record scan: 200 records"); })) << log();
+    ASSERT_TRUE(watch.wait_until([&] {
+        const Picture shown = read_png(screenshot);
+        return shown.width == 720 && shown.height == 1440;
+    }));
+
+    // A 300 pixel flick, upward: the list glides on and rests well beyond the drag.
+    auto drag = [&](int from, int to, int steps, bool rest) {
+        ASSERT_EQ(run({"xdotool", "mousemove", "360", std::to_string(from), "mousedown", "1"}).status, 0);
+        for (int i = 1; i <= steps; ++i) {
+            ASSERT_EQ(run({"xdotool", "mousemove", "360", std::to_string(from + (to - from) * i / steps)}).status, 0);
+        }
+        if (rest) ::usleep(300000);  // the finger stops before lifting: no fling
+        ASSERT_EQ(run({"xdotool", "mouseup", "1"}).status, 0);
+    };
+    drag(1200, 900, 6, false);
+    std::string rested;
+    ASSERT_TRUE(watch.wait_until([&] {
+        const std::string text = log();
+        const size_t at = text.rfind("list rests at ");
+        if (at == std::string::npos) return false;
+        rested = text.substr(at + 14, text.find('\n', at) - at - 14);
+        return true;
+    })) << log();
+    EXPECT_GT(std::stoi(rested), 400) << "the list stopped where the finger left it";
+
+    // Pulled far past the top and let go: it goes back to the top by itself.
+    for (int i = 0; i < 4; ++i) drag(300, 1100, 4, true);
+    EXPECT_TRUE(watch.wait_until([&] { return log().rfind("list rests at 0\n") != std::string::npos; })) << log();
+
+    // The record button, clicked where it is drawn at the bottom of the covering window.
+    ASSERT_EQ(run({"xdotool", "mousemove", "360", "1407", "click", "1"}).status, 0);
+    EXPECT_TRUE(watch.wait_until([&] {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.path().extension() == ".mp3" && entry.file_size() > 4096) return true;
+        }
+        return false;
+    })) << log();
     touch->signal(SIGTERM);
     EXPECT_EQ(touch->wait(), 0);
 }

@@ -17,6 +17,7 @@
 #include "app/application_listener.h"
 #include "app/game_base.h"
 #include "app/instance_channel.h"
+#include "app/key_translation.h"
 #include "app/sdl_event_loop.h"
 #include "app/starter.h"
 #include "document/document.h"
@@ -163,7 +164,7 @@ TEST_F(WindowTest, KeysTranslateWithRepeatAndLogLines) {
         int32_t code;
     };
     const std::vector<Case> cases = {
-        {SDLK_ESCAPE, key::Backspace},
+        {SDLK_ESCAPE, key::Esc},
         {SDLK_BACKSPACE, key::Backspace},
         {SDLK_F1, key::SoftLeft},
         {SDLK_F2, key::SoftRight},
@@ -181,7 +182,7 @@ TEST_F(WindowTest, KeysTranslateWithRepeatAndLogLines) {
         {SDLK_9, key::Digit0 + 9},
         {SDLK_RETURN, key::Enter},
         {SDLK_LEFT, key::Left},
-        {SDLK_AC_BACK, key::Backspace},
+        {SDLK_AC_BACK, key::Esc},
         {SDLK_F12, key::None},
     };
     for (const Case& c : cases) {
@@ -196,7 +197,8 @@ TEST_F(WindowTest, KeysTranslateWithRepeatAndLogLines) {
         EXPECT_FALSE(input.keys[2 * i + 1].pressed);
         EXPECT_EQ(input.keys[2 * i + 1].code, cases[i].code);
     }
-    for (const KeyEvent& event : input.keys) EXPECT_NE(event.code, key::Esc);
+    // Escape cancels and Backspace edits: the two keys never arrive as one.
+    EXPECT_NE(translate_key(SDLK_ESCAPE), translate_key(SDLK_BACKSPACE));
 
     // Holding a key: the repeats are not fresh, the release that ends them is.
     input.keys.clear();
@@ -212,7 +214,7 @@ TEST_F(WindowTest, KeysTranslateWithRepeatAndLogLines) {
     EXPECT_FALSE(input.keys[3].pressed);
 
     const std::u16string text = log();
-    EXPECT_NE(text.find(u"WM_KEYDOWN = 27(Backspace) lParam=41 ticks="), std::u16string::npos) << os::to_utf8(text);
+    EXPECT_NE(text.find(u"WM_KEYDOWN = 27(Esc) lParam=41 ticks="), std::u16string::npos) << os::to_utf8(text);
     EXPECT_NE(text.find(u"WM_KEYUP = " + os::to_text(SDLK_F1) + u"(SOFT_LEFT) lParam="), std::u16string::npos);
     // A repeat carries bit 30, as the platform's key messages did.
     EXPECT_NE(text.find(u"(Down) lParam=" + os::to_text((1u << 30) | SDL_SCANCODE_DOWN) + u" ticks="),
@@ -473,3 +475,18 @@ TEST(CloseTest, StartedForACallTheWindowIsMinimised) {
 }
 
 }  // namespace
+
+TEST(WindowPlace, ARememberedPlaceComesBackOnTheDisplay) {
+    const Rect phone{0, 0, 720, 1440};
+    // Saved on a 1280-wide desktop: moved left until the window is whole on the narrow screen.
+    EXPECT_EQ(clamp_window_place({800, 100}, {480, 800}, phone), (Point{240, 100}));
+    // Off the top-left (a second monitor that is gone) and below the bottom.
+    EXPECT_EQ(clamp_window_place({-2000, -50}, {480, 800}, phone), (Point{0, 0}));
+    EXPECT_EQ(clamp_window_place({10, 1400}, {480, 800}, phone), (Point{10, 640}));
+    // A place that is fine stays; a window larger than the display keeps its corner on it.
+    EXPECT_EQ(clamp_window_place({100, 200}, {480, 800}, phone), (Point{100, 200}));
+    EXPECT_EQ(clamp_window_place({300, 300}, {1000, 2000}, phone), (Point{0, 0}));
+    // A usable area below a top panel, and no known display at all.
+    EXPECT_EQ(clamp_window_place({0, 0}, {480, 800}, Rect{0, 32, 1280, 1024}), (Point{0, 32}));
+    EXPECT_EQ(clamp_window_place({5000, 5000}, {480, 800}, Rect{}), (Point{5000, 5000}));
+}

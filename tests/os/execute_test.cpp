@@ -45,3 +45,40 @@ TEST(Execute, StartsAProgramWithoutAShellAndWithoutWaiting) {
         << os::to_utf8(text);
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
 }
+
+TEST(Execute, HowAStartedProgramEndedIsKeptForTheStarter) {
+    TempRoot root;
+    const std::string script = root.path() + "/answer.sh";
+    const std::string fifo = root.path() + "/go";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // The program ends with the status the test writes into the pipe, so it runs until told.
+    write_bytes(script, "#!/bin/sh\nread code < \"" + fifo + "\"\nexit $code\n");
+    ASSERT_EQ(::chmod(script.c_str(), 0755), 0);
+    auto wait_for_end = [](const os::ChildExit& exit) {
+        for (int i = 0; i < 2000 && !exit.ended.load(); ++i) ::usleep(10000);
+        return exit.ended.load();
+    };
+    auto tell = [&](const char* code) {
+        const int out = ::open(fifo.c_str(), O_WRONLY);
+        ASSERT_GE(out, 0);
+        ASSERT_EQ(::write(out, code, 2), 2);
+        ::close(out);
+    };
+
+    std::shared_ptr<const os::ChildExit> failing = os::start_program(os::from_utf8(script), {});
+    ASSERT_NE(failing, nullptr);
+    EXPECT_FALSE(failing->ended.load());  // still waiting for its word: the start did not wait
+    EXPECT_FALSE(failing->failed());
+    tell("3\n");
+    ASSERT_TRUE(wait_for_end(*failing));
+    EXPECT_EQ(failing->exit_code.load(), 3);
+    EXPECT_TRUE(failing->failed());
+
+    std::shared_ptr<const os::ChildExit> fine = os::start_file(os::from_utf8(script), u"");
+    ASSERT_NE(fine, nullptr);
+    tell("0\n");
+    ASSERT_TRUE(wait_for_end(*fine));
+    EXPECT_FALSE(fine->failed());
+
+    EXPECT_EQ(os::start_program(u"quillon-no-such-program-anywhere", {}), nullptr);
+}

@@ -129,14 +129,21 @@ TEST_F(MainMenuTest, SettingsChangeInPlaceAndAreSaved) {
     choose(menu, u"Mp3High");
     EXPECT_EQ(item(menu, u"Format")->text, language.translate(u"Mp3High"));
 
+    // A choice shows the Settings again, under their own heading.
+    EXPECT_EQ(menu.caption(), language.translate(u"Settings"));
+
     choose(menu, u"Boost");
-    EXPECT_FALSE(item(menu, u"BoostOff")->checked);  // the current one, but no boost carries no mark
+    EXPECT_TRUE(item(menu, u"BoostOff")->checked);  // the current one is always marked, no boost too
+    EXPECT_EQ(menu.caption(), language.translate(u"Boost"));
     choose(menu, u"Boost2");
     EXPECT_TRUE(item(menu, u"Boost")->checked);
+    EXPECT_EQ(menu.caption(), language.translate(u"Settings"));
     choose(menu, u"Boost");
     EXPECT_TRUE(item(menu, u"Boost2")->checked);
+    EXPECT_FALSE(item(menu, u"BoostOff")->checked);
     choose(menu, u"Settings");  // the submenu's cancel
     EXPECT_EQ(commands(menu).front(), u"AutoRecord");
+    EXPECT_EQ(menu.caption(), language.translate(u"Settings"));  // not "Cancel"
 
     // What was chosen is in the registry for the next start.
     Settings saved;

@@ -143,6 +143,14 @@ TEST_F(MainScreenTest, DeleteTakesExactlyTheVisibleRecordsAfterOneConfirmation) 
     press_key(key::digit(2));
     screen.ask_delete_visible();
     EXPECT_EQ(screen.confirmation().question(), u"Recordings to delete: 2. Delete them?");
+    // The question starts on Cancel: a stray Enter deletes nothing.
+    EXPECT_EQ(screen.confirmation().key_focus(), screen.confirmation().find_child(u"btnCancel"));
+    press_key(key::Enter);
+    EXPECT_FALSE(screen.confirmation().is_shown());
+    EXPECT_TRUE(fs::exists(path_of("Bob")));
+    screen.ask_delete_visible();
+    press_key(key::Right);
+    EXPECT_EQ(screen.confirmation().key_focus(), screen.confirmation().find_child(u"btnOk"));
     press_key(key::Enter);
     EXPECT_FALSE(fs::exists(path_of("Bob")));
     EXPECT_FALSE(fs::exists(path_of("the cat")));
@@ -170,6 +178,7 @@ TEST_F(MainScreenTest, RecordsThatCannotBeDeletedStayAndAreReported) {
     make_undeletable(card_folder());
 
     screen.ask_delete_visible();
+    press_key(key::Left);
     press_key(key::Enter);
     allow_deleting(card_folder());
     EXPECT_FALSE(fs::exists(path_of("Bob")));

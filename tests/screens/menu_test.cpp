@@ -102,6 +102,23 @@ TEST_F(MenuTest, SubmenusDisabledRowsAndTheFourButtons) {
     EXPECT_EQ(provider.received.back(), u"Exit");
     EXPECT_FALSE(menu->is_shown());
 
+    // By keys: Down reaches the four-button row with the ring on About, Left and Right move it,
+    // Enter presses the button under it.
+    menu->open(u"Root", u"", true);
+    frame();
+    EXPECT_EQ(menu->key_focus(), nullptr);
+    press_key(key::Down);
+    ASSERT_NE(menu->key_focus(), nullptr);
+    EXPECT_EQ(menu->key_focus()->id(), u"About");
+    press_key(key::Left);
+    EXPECT_EQ(menu->key_focus()->id(), u"About");
+    for (int i = 0; i < 5; ++i) press_key(key::Right);
+    EXPECT_EQ(menu->key_focus()->id(), u"Exit");
+    press_key(key::Left);
+    EXPECT_EQ(menu->key_focus()->id(), u"Minimize");
+    press_key(key::Enter);
+    EXPECT_EQ(provider.received.back(), u"Minimize");
+
     // A submenu of another length replaces the rows.
     menu->open(u"Root", u"", true);
     tap(row(1));

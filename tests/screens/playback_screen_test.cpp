@@ -74,13 +74,13 @@ TEST_F(PlaybackScreenTest, ShowsTheRecordAndSeeksByTheSliderAndTheKeys) {
     EXPECT_EQ(text(*playback, u"frmElapsed").substr(0, 6), u"0:00:1");
 
     // Left and Right seek by five seconds, Up and Down change the volume.
-    const double before = position();
+    // The steps go from the position heard, which the reader's runs ahead of.
+    const double before = document->play_position();
     press_key(key::Left);
-    EXPECT_GE(position(), before - 5.0 - 0.01);
-    EXPECT_LT(position(), before);
-    const double then = position();
+    EXPECT_NEAR(document->play_position(), before - 5.0, 0.3);
+    const double then = document->play_position();
     press_key(key::Right);
-    EXPECT_GE(position(), then + 5.0 - 0.01);
+    EXPECT_NEAR(document->play_position(), then + 5.0, 0.3);
     press_key(key::Down);
     EXPECT_NEAR(document->player().volume(), 0.9, 1e-9);
     EXPECT_NEAR(saved_settings().volume, 0.9, 1e-6);
@@ -123,6 +123,54 @@ TEST_F(PlaybackScreenTest, ShowsTheRecordAndSeeksByTheSliderAndTheKeys) {
     press_key(key::Esc);
     EXPECT_FALSE(document->is_playing());
     EXPECT_FALSE(playback->is_shown());
+}
+
+TEST_F(PlaybackScreenTest, KeysSeekExactlyFiveSecondsFromThePositionShown) {
+    play_in_real_time();
+    const std::u16string path = make_tone("Record Forty.wav", 40.0);
+    ASSERT_TRUE(playback->open(path));
+    press_key(key::Space);
+    ASSERT_TRUE(document->is_paused());
+    Widget& slider = node(u"btnPosition");
+    press_at(slider, 0.25);
+    release_at(slider, 0.25);
+    frame();
+    ASSERT_EQ(text(*playback, u"frmElapsed"), u"0:00:10");
+
+    // Paused: each step is exactly five seconds from the shown time, though the player refills.
+    double expected = 10.0;
+    for (const char16_t* shown : {u"0:00:15", u"0:00:20", u"0:00:25", u"0:00:30"}) {
+        press_key(key::Right);
+        expected += 5.0;
+        ASSERT_TRUE(run_until([&] { return document->player().buffered_seconds() > 0.0; }));
+        frame();
+        EXPECT_EQ(text(*playback, u"frmElapsed"), shown);
+        EXPECT_NEAR(document->play_position(), expected, 0.001);
+    }
+    press_key(key::Left);
+    frame();
+    EXPECT_EQ(text(*playback, u"frmElapsed"), u"0:00:25");
+    EXPECT_NEAR(document->play_position(), 25.0, 0.001);
+
+    // Playing: the step is taken from what is heard, not from where the reader got to ahead of it.
+    press_key(key::Space);
+    ASSERT_FALSE(document->is_paused());
+    ASSERT_TRUE(run_until([&] { return document->play_position() >= 25.5; }, 10000));
+    const double heard = document->play_position();
+    press_key(key::Left);
+    EXPECT_NEAR(document->play_position(), heard - 5.0, 0.3);
+    const double back = document->play_position();
+    press_key(key::Right);
+    EXPECT_NEAR(document->play_position(), back + 5.0, 0.3);
+
+    // Clamped to the ends.
+    for (int i = 0; i < 10; ++i) press_key(key::Left);
+    EXPECT_LT(document->play_position(), 0.3);
+    press_key(key::Space);
+    for (int i = 0; i < 10; ++i) press_key(key::Right);
+    frame();
+    EXPECT_EQ(text(*playback, u"frmElapsed"), u"0:00:40");
+    press_key(key::Esc);
 }
 
 TEST_F(PlaybackScreenTest, SeekingDropsWhatWasPulledAndKeepsAPause) {
@@ -194,7 +242,10 @@ TEST_F(PlaybackScreenTest, RecordsOfNoLengthAndFilesThatCannotPlay) {
     // Damaged or unknown: the error shows, the playback screen does not.
     write_bytes(folder + "/Record Noise.mp3", std::string(3000, 'x'));
     write_bytes(folder + "/Record Cut.wav", std::string("RIFF\x10\x00\x00\x00WAVEfmt ", 16));
-    for (const char* name : {"Record Noise.mp3", "Record Cut.wav", "Record Gone.mp3"}) {
+    write_bytes(folder + "/Record Nothing.mp3", "");
+    write_bytes(folder + "/Record Nothing.wav", "");
+    for (const char* name :
+         {"Record Noise.mp3", "Record Cut.wav", "Record Gone.mp3", "Record Nothing.mp3", "Record Nothing.wav"}) {
         EXPECT_FALSE(playback->open(os::from_utf8(folder + "/" + name))) << name;
         EXPECT_FALSE(playback->is_shown());
         ASSERT_TRUE(error->is_shown());
@@ -202,6 +253,26 @@ TEST_F(PlaybackScreenTest, RecordsOfNoLengthAndFilesThatCannotPlay) {
         error->close();
     }
     EXPECT_EQ(stack.top(), main.get());
+}
+
+TEST_F(PlaybackScreenTest, NoSoundOutputShowsTheErrorInsteadOfASilentScreen) {
+    const std::u16string path = make_tone("Record Unheard.wav", 5.0);
+    // The speaker cannot be opened: the device fails on the player's thread after the start.
+    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/no such folder/speaker.wav").c_str(), 1);
+    ASSERT_TRUE(playback->open(path));
+    ASSERT_TRUE(run_until([&] { return error->is_shown(); }));
+    EXPECT_EQ(error->message(),
+              u"Sorry, no sound output could be opened. Check that a speaker or headphones are connected.");
+    EXPECT_FALSE(document->is_playing());
+    frame();
+    EXPECT_TRUE(visible(*playback, u"btnPlay"));
+    error->close();
+    ::setenv("QUILLON_AUDIO_OUT", speaker.c_str(), 1);
+    tap(node(u"btnPlay"));
+    EXPECT_TRUE(document->is_playing());
+    run_for(300);
+    EXPECT_FALSE(error->is_shown());
+    press_key(key::Esc);
 }
 
 TEST_F(PlaybackScreenTest, MenuDeletesOnlyAfterTheConfirmation) {
@@ -227,6 +298,11 @@ TEST_F(PlaybackScreenTest, MenuDeletesOnlyAfterTheConfirmation) {
     EXPECT_FALSE(menu->is_shown());
     EXPECT_TRUE(os::exists(path));
     EXPECT_TRUE(playback->is_shown());
+    // Asking stopped the playback: the screen shows Play, not a Pause that does nothing.
+    frame();
+    EXPECT_FALSE(document->is_playing());
+    EXPECT_TRUE(visible(*playback, u"btnPlay"));
+    EXPECT_FALSE(visible(*playback, u"btnPause"));
 
     tap(node(u"btnMenu"));
     menu->choose(0);
@@ -243,9 +319,11 @@ TEST_F(PlaybackScreenTest, SendHandsTheFileToTheHookAndSaysWhenItFailed) {
     const std::u16string path = make_tone("Record Send me.wav", 20.0);
     std::vector<std::u16string> sent;
     bool works = true;
-    playback->set_send_hook([&](const std::u16string& file) {
+    std::shared_ptr<os::ChildExit> composer;
+    playback->set_send_hook([&](const std::u16string& file) -> std::shared_ptr<const os::ChildExit> {
         sent.push_back(file);
-        return works;
+        composer = works ? std::make_shared<os::ChildExit>() : nullptr;
+        return composer;
     });
     ASSERT_TRUE(playback->open(path));
     tap(node(u"btnMenu"));
@@ -254,11 +332,28 @@ TEST_F(PlaybackScreenTest, SendHandsTheFileToTheHookAndSaysWhenItFailed) {
     EXPECT_FALSE(menu->is_shown());
     EXPECT_FALSE(error->is_shown());
     EXPECT_TRUE(document->is_playing());  // sending neither stops nor pauses
+    // The composer ends well: nothing to say.
+    composer->exit_code = 0;
+    composer->ended = true;
+    run_for(static_cast<uint32_t>(4000 * ChildWatch::poll_seconds));
+    EXPECT_FALSE(error->is_shown());
+
+    // Started, but no mail program answers: xdg-email ends with a failure a moment later, and the
+    // screen says so then, without having waited for it.
+    tap(node(u"btnMenu"));
+    menu->choose(2);
+    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_FALSE(error->is_shown());
+    composer->exit_code = 3;
+    composer->ended = true;
+    ASSERT_TRUE(run_until([&] { return error->is_shown(); }));
+    EXPECT_EQ(error->message(), u"Sorry, no mail program could take the recording.");
+    error->close();
 
     works = false;
     tap(node(u"btnMenu"));
     menu->choose(2);
-    EXPECT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent.size(), 3u);
     EXPECT_FALSE(menu->is_shown());
     ASSERT_TRUE(error->is_shown());
     EXPECT_EQ(error->message(), u"Sorry, no mail program could take the recording.");

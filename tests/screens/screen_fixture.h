@@ -38,6 +38,8 @@ protected:
 
     // Lays out and draws the stack as the window's next frame would (finishing any transition).
     void frame();
+    // The last frame drawn.
+    const RenderSurface& frame_surface() const { return m_frame; }
     // A tap at the middle of a widget of the top screen (drawn first, so it has its place).
     void tap(const Widget& widget);
     void press_key(int32_t code);

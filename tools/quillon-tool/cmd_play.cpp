@@ -14,6 +14,7 @@ int run_play(const std::vector<std::string>& args) {
     if (!document.play(os::from_utf8(args[0]))) return fail(args[0] + ": no reader accepts it");
     session.run(-1, [&] { return document.is_playing(); });
     document.stop();
+    if (session.events.error == DocumentEvent::PlayerFailed) return fail("no sound output could be opened");
     if (session.events.error) return fail("playback ended with error " + std::to_string(session.events.error));
     return 0;
 }

@@ -82,7 +82,7 @@ TEST(EditWidget, FocusCaretAndKeys) {
         EXPECT_FALSE(screen.deliver_key(key_up(key::Backspace)));
         EXPECT_FALSE(screen.deliver_key(key_down(key::Up)));
         EXPECT_FALSE(screen.deliver_key(key_down(key::Enter)));
-        EXPECT_FALSE(screen.deliver_key(key_down(key::Del)));
+        EXPECT_FALSE(screen.deliver_key(key_down(key::Insert)));
         EXPECT_FALSE(screen.deliver_char(u'\t'));
         // Right stops at the end; Backspace at the start does nothing.
         for (int i = 0; i < 10; ++i) screen.deliver_key(key_down(key::Right));

@@ -127,6 +127,25 @@ TEST(ScreenManager, OverlayDimsInEightFramesAndBack) {
     EXPECT_FALSE(s.manager.needs_frame());
 }
 
+TEST(ScreenManager, AScreenThatChangesUnderADialogShowsTheChangeThroughIt) {
+    Stack s;
+    s.manager.push_screen(&s.full, false);
+    s.frames(1);
+    s.manager.push_screen(&s.dialog, true);
+    s.frames(40);
+    ASSERT_FALSE(s.manager.needs_frame());
+    const Pixel dimmed = s.at(2, 40);
+    EXPECT_NE(dimmed, to_pixel(s.manager.background()));
+
+    // Covered, the full screen loses its colour: a frame comes, and the dimmed picture follows.
+    s.full.children().front()->set_visible_now(false);
+    EXPECT_TRUE(s.manager.needs_frame());
+    s.frames(1);
+    EXPECT_EQ(s.at(2, 40), to_pixel(Color{0, 0, 0, 255}));
+    EXPECT_FALSE(s.manager.needs_frame());  // and then all is still again
+    EXPECT_TRUE(s.manager.remove_screen(&s.dialog));
+}
+
 TEST(ScreenManager, RemovingAbsentOrMiddleScreens) {
     Stack s;
     EXPECT_FALSE(s.manager.remove_screen(&s.full));

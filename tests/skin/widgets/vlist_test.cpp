@@ -4,6 +4,7 @@
 #include <string>
 
 #include "skin/button_widget.h"
+#include "skin/screen_manager.h"
 #include "skin/text_widget.h"
 #include "skin/vlist_widget.h"
 #include "tests/skin/widgets/widget_fixture.h"
@@ -306,4 +307,93 @@ TEST(VListWidget, PressWhileMovingPressesNoRow) {
     EXPECT_NEAR(f.list->velocity(), v - 5 * (2 * v + 9) * 0.01, 1e-6);
     f.screen.deliver_pointer_up(release(50, 50));
     EXPECT_TRUE(f.adapter.activated.empty());
+}
+
+namespace {
+// The window's own loop: a frame is ticked and drawn only while the stack asks for one.
+struct WindowLoop {
+    ScreenManager stack;
+    RenderSurface surface;
+    ListFixture& list;
+    WindowLoop(ListFixture& fixture, Size size) : stack(size), surface(size.width, size.height), list(fixture) {
+        stack.push_screen(&list.screen, false);
+        run(1000);
+    }
+    // Frames drawn until the stack rests (at most `limit`), 40 ms apart as in a desktop window.
+    int run(int limit) {
+        int frames = 0;
+        while (stack.needs_frame() && frames < limit) {
+            list.clock += 0.04;
+            stack.tick(0.04);
+            if (!stack.needs_frame()) break;
+            stack.compose(surface);
+            ++frames;
+        }
+        return frames;
+    }
+};
+}  // namespace
+
+TEST(VListWidget, AFlingKeepsTheWindowDrawingUntilItRestsAndNoLonger) {
+    ListFixture f(200, 100);
+    WindowLoop window(f, {100, 100});
+    ASSERT_FALSE(window.stack.needs_frame());
+
+    // A flick upward at 2000 px/s: it glides about v / 2 pixels, ten screens of this list.
+    window.stack.on_pointer_down(50, 95);
+    f.clock += 0.02;
+    window.stack.on_pointer_move(50, 5);
+    f.clock += 0.01;
+    window.stack.on_pointer_up(50, 5, false);
+    ASSERT_DOUBLE_EQ(f.list->velocity(), 2000.0);
+    const int frames = window.run(1000);
+    ::testing::Test::RecordProperty("fling_frames", frames);
+    EXPECT_GT(frames, 20);
+    EXPECT_LT(frames, 1000);
+    EXPECT_FALSE(f.list->is_moving());
+    EXPECT_GT(f.list->scroll_position(), 90 + 900.0);
+    EXPECT_FALSE(window.stack.needs_frame());
+    EXPECT_EQ(window.run(1000), 0);  // at rest nothing is drawn
+
+    // Dragged past the top and let go: it springs back within a second on frames of its own.
+    f.list->set_scroll_position(0);
+    window.run(10);
+    window.stack.on_pointer_down(50, 10);
+    f.clock += 0.02;
+    window.stack.on_pointer_move(50, 60);
+    f.clock += 0.02;
+    window.stack.on_pointer_up(50, 60, false);
+    ASSERT_LT(f.list->scroll_position(), -10.0);
+    const int back = window.run(1000);
+    EXPECT_LE(back, 25);
+    EXPECT_EQ(f.list->scroll_position(), 0.0);
+    EXPECT_FALSE(window.stack.needs_frame());
+
+    // A hidden list in motion asks for nothing.
+    f.list->set_visible_now(true);
+    window.run(1000);
+    window.stack.on_pointer_down(50, 90);
+    f.clock += 0.02;
+    window.stack.on_pointer_move(50, 30);
+    f.clock += 0.02;
+    window.stack.on_pointer_up(50, 30, false);
+    ASSERT_TRUE(f.list->is_moving());
+    f.list->set_visible_now(false);
+    window.run(5);
+    EXPECT_FALSE(window.stack.needs_frame());
+}
+
+TEST(VListWidget, AListPulledFarPastItsTopIsBackWithinASecond) {
+    ListFixture f(200, 1400);
+    WindowLoop window(f, {100, 1400});
+    window.stack.on_pointer_down(50, 10);
+    for (int y = 110; y <= 1310; y += 100) {
+        f.clock += 0.02;
+        window.stack.on_pointer_move(50, y);
+    }
+    f.clock += 0.5;
+    window.stack.on_pointer_up(50, 1310, false);
+    ASSERT_LT(f.list->scroll_position(), -500.0);  // damped, but far past the top
+    EXPECT_LE(window.run(1000), 25);               // 25 frames of 40 ms
+    EXPECT_EQ(f.list->scroll_position(), 0.0);
 }
