@@ -104,7 +104,14 @@ TEST_F(QuickRecordScreenTest, TappingRowsAssignsOneButtonAndRestoresTheOthers) {
     EXPECT_EQ(row(0).find_child(u"runs")->text(), language.translate(u"KeyRecords"));
 
     // Checking the second (after its question) unchecks the first and gives it back its program.
+    // The question opens on its safe answer: Enter alone takes nothing, the arrow then Enter does.
     tap(row(1));
+    press_key(key::Enter);
+    EXPECT_FALSE(screen->confirmation().is_shown());
+    EXPECT_TRUE(checked(0));
+    EXPECT_EQ(command_of(u"40C2"), u"\\windows\\camera.exe");
+    tap(row(1));
+    press_key(key::Right);
     press_key(key::Enter);
     EXPECT_FALSE(checked(0));
     EXPECT_TRUE(checked(1));
