@@ -3,6 +3,7 @@
 #include "document/document.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"
+#include "os/file_system.h"
 #include "os/log.h"
 
 namespace {
@@ -41,6 +42,8 @@ void Document::scan_folder(std::u16string_view folder) {
 }
 
 void Document::on_file(std::u16string_view path) {
+    // What a killed move or rename left goes as the scan meets it; the watcher reports the rest.
+    if (os::tidy_leftover(path)) return;
     if (!is_record_file(path)) return;
     RecordEntry entry = record_cache().entry_of(path);
     if (!entry.valid) return;

@@ -1,6 +1,7 @@
 #include "os/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,6 +125,10 @@ bool sync_folder(std::u16string_view path) {
 }
 
 bool File::truncate(int64_t position) { return seek(position) && ::ftruncate(m_handle, position) == 0; }
+
+bool File::try_lock() { return m_handle >= 0 && ::flock(m_handle, LOCK_EX | LOCK_NB) == 0; }
+
+bool File::make_private() { return m_handle >= 0 && ::fchmod(m_handle, 0600) == 0; }
 
 void File::close() {
     if (m_handle >= 0) ::close(m_handle);

@@ -45,6 +45,11 @@ public:
     bool flush();
     // Cuts (or extends) the file at the position and leaves the position there.
     bool truncate(int64_t position);
+    // Takes the file's exclusive advisory lock without waiting; it goes with the handle (and with a
+    // killed process), so whoever tidies up can tell a working file in use from one left behind.
+    bool try_lock();
+    // Makes the file readable and writable by its owner alone.
+    bool make_private();
     void close();
 
 private:
