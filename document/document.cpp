@@ -12,9 +12,11 @@
 #include "document/never_record.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"
+#include "document/record_repair.h"
 #include "document/recording_writer.h"
 #include "document/sound_player.h"
 #include "document/tag_title.h"
+#include "document/unfinished_recordings.h"
 #include "os/file.h"
 #include "os/file_system.h"
 #include "os/log.h"
@@ -99,6 +101,8 @@ void Document::load_secondary_things() {
     m_player.set_volume(m_settings.volume);
     set_auto_record(m_settings.auto_record != 0);
     if (m_current.path.empty()) m_current.path = read_current_path();
+    // Before the list reads them: the files of recordings a kill cut short tell their real length.
+    heal_unfinished_recordings();
     // Every file the scan meets is noted, so its end can drop the cached files that are gone.
     record_cache().begin_sweep();
     for (const StorageEntry& storage : storages()) {
@@ -192,6 +196,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     m_current = current;
     m_recording_call = call;
     m_recording_new = true;
+    m_unfinished = UnfinishedRecording::begin(path, format.codec, {});
     // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
     m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
     if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
@@ -206,6 +211,8 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
 
 bool Document::record_append() {
     stop();
+    m_unfinished = UnfinishedRecording::begin(m_current.path, m_current.size_text,
+                                              bytes_taken_by_append(m_current.path, m_current.size_text));
     m_writer = RecordingWriter::create(m_current.path, m_current.size_text, m_current.bit_rate, true);
     if (!m_writer || !m_writer->is_valid()) {
         const RecordFormat format = record_format();
@@ -281,6 +288,8 @@ void Document::stop() {
         if (m_settings.speaker) set_speakerphone(false);
         if (empty) remove_empty_recording();
     }
+    // The writer has closed the file (or never opened it): nothing is left to repair.
+    m_unfinished.reset();
     m_sleep_inhibitor.release();
     notify(DocumentEvent::Stopped);
 }
@@ -406,6 +415,7 @@ bool Document::set_title(std::u16string_view title) {
     m_current.title = cleaned;
     m_records.rename_at(static_cast<size_t>(index), new_path);
     m_current.path = new_path;
+    if (m_unfinished) m_unfinished->renamed(new_path);
     write_current_path(new_path);
     notify(DocumentEvent::RecordRenamed, index);
     return true;

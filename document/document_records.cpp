@@ -3,6 +3,7 @@
 #include "document/document.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"
+#include "document/unfinished_recordings.h"
 #include "os/file_system.h"
 #include "os/log.h"
 
@@ -23,6 +24,7 @@ void Document::rescan() {
     const auto began = std::chrono::steady_clock::now();
     RecordCache& cache = record_cache();
     m_files_read_before_scan = cache.misses();
+    heal_unfinished_recordings();
     cache.begin_sweep();
     rescan_records(m_records, &cache);
     cache.end_sweep();
