@@ -34,6 +34,7 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
 
     QuitSignals quit_signals([&application] { application.game_base().post_quit(); });
     quit_signals.start();
+    int status = 0;
     {
         // The document's constructor is the first loading phase; the second (settings, launch
         // entry, record scan) follows at the starter's splash timer.
@@ -45,10 +46,11 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
                                                   std::u16string(desktop_id)));
         Starter starter(application, command_line);
         application.run();
+        status = starter.exit_status();
         // The starter goes first, then the call notification, then the document, whose destructor
         // stops a running recording and finishes its file.
     }
-    return 0;
+    return status;
 }
 
 }  // namespace

@@ -127,17 +127,23 @@ QuickRecordScreen* Starter::quick_record_screen() {
 }
 void Starter::on_timer(Timer&) {
     GameBase& host = m_application.game_base();
+    // A start that cannot show its screen has failed, and the exit status says so.
     if (!load_language()) {
+        os::log() << u"Starter: no language file\n";
         host.show_message(lang::no_language_message());
+        m_failed = true;
         host.quit();
         return;
     }
     if (!load_main_skin()) {
+        os::log() << u"Starter: no main skin\n";
         host.show_message(m_properties.translate(u"NoSkins"));
+        m_failed = true;
         host.quit();
         return;
     }
     if (!open_main_screen()) {
+        m_failed = true;
         host.quit();
         return;
     }

@@ -519,6 +519,13 @@ void Document::poll_recording() {
         end_with(DocumentEvent::CardProblem);
         return;
     }
+    // In main memory a file that another program deleted takes the writes without a complaint, into
+    // a file no one will ever see: the recording has failed, and says so.
+    if (!os::exists(m_current.path)) {
+        os::log() << u"recording file gone: " << m_current.path << u"\n";
+        end_with(DocumentEvent::FileGone);
+        return;
+    }
     if (!m_paused) m_gate.tick();
     // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
     // killed process then loses only the last moments); about once a second it is made durable.

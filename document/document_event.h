@@ -17,6 +17,7 @@ struct DocumentEvent {
         CardProblem = 9,        // "Sorry_card_problem"
         WriterFailed = 10,      // "Sorry_no_memory"
         BufferFailed = 11,      // "Sorry_too_slow_device"
+        FileGone = 12,          // "Sorry_file_gone": another program deleted the file being recorded
     };
     int32_t code = 0;
     int32_t parameter = 0;

@@ -3,6 +3,7 @@
 // meanwhile and hints that access is random.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,10 @@ public:
 private:
     int m_handle = -1;
 };
+
+// Opens a data file (a skin, a picture) for reading with stdio, without waiting and only when it
+// is a regular file: a FIFO or a device in its place is refused at once. Null on failure.
+std::FILE* open_data_file(std::u16string_view path);
 
 // The call that makes a file's data durable: fdatasync for files, fsync for folders. Tests put a
 // counting one in its place; null brings the real ones back.

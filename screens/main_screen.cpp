@@ -397,6 +397,9 @@ void MainScreen::on_document_event(const DocumentEvent& event) {
         case DocumentEvent::BufferFailed:
             show_error_text(u"Sorry_too_slow_device");
             return;
+        case DocumentEvent::FileGone:
+            show_error_text(u"Sorry_file_gone");
+            return;
         case DocumentEvent::AppendStarted:
             if (m_hooks.show_recording) m_hooks.show_recording();
             return;

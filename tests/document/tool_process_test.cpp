@@ -552,4 +552,22 @@ TEST_F(ToolProcessTest, ChunksAfterTheDataSurviveAnAppendAndAKilledOne) {
     }
 }
 
+TEST_F(ToolProcessTest, ARecordingWhoseFileIsDeletedFailsAndSighupFinishesOne) {
+    Child record = start_tool({"record"});
+    const std::string path = read_line(record);
+    ASSERT_FALSE(path.empty());
+    sleep_seconds(1.0);  // the moment another program deletes the file
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_EQ(WEXITSTATUS(wait_for(record)), 1) << "a recording into a deleted file is no success";
+
+    Child hung_up = start_tool({"record"});
+    const std::string kept = read_line(hung_up);
+    sleep_seconds(2.0);  // the moment the terminal closes
+    ::kill(hung_up.pid, SIGHUP);
+    const int status = wait_for(hung_up);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GE(duration_of(kept), 1.5);
+    EXPECT_EQ(notes_left(root.path()), 0u);
+}
+
 }  // namespace
