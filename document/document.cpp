@@ -33,6 +33,13 @@ constexpr std::u16string_view end_beep = u"%app_path%/RecEnd.wav";
 // hanging the GUI for good.
 constexpr double drain_limit_seconds = 60.0;
 
+// The "Incoming" or "Outgoing" folder of call recordings: no one else may list or open them.
+void make_private_folder_of(const std::u16string& folder) {
+    if (os::file_name_of(folder) == u"Incoming" || os::file_name_of(folder) == u"Outgoing") {
+        os::make_folder_private(folder);
+    }
+}
+
 std::u16string extension_for(std::u16string_view codec) { return codec == u"mp3" ? u"mp3" : u"wav"; }
 
 // The contact picture of a caller, for the tag of a call recording; empty when there is none.
@@ -179,9 +186,12 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     current.bit_rate = format.bit_rate;
     m_current = current;
 
+    if (call) make_private_folder_of(folder);
     {
         os::File file(path, os::File::Write);
         if (!file.is_open()) return false;
+        // What was said on a call is the user's alone; a voice note is as private as any document.
+        if (call) file.make_private();
         os::log() << u"Document::record file created:" << path << u"\n";
         if (format.codec == u"mp3") {
             const Stopwatch watch;

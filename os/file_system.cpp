@@ -188,6 +188,13 @@ bool create_directory(std::u16string_view path) {
     return made || (::stat(to_utf8(folder.empty() ? u"/" : folder).c_str(), &info) == 0 && S_ISDIR(info.st_mode));
 }
 
+bool make_folder_private(std::u16string_view path) {
+    const std::string folder = native(path);
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()) return false;
+    return (info.st_mode & 077) == 0 || ::chmod(folder.c_str(), info.st_mode & 07700) == 0;
+}
+
 bool delete_file(std::u16string_view path) { return ::unlink(native(path).c_str()) == 0; }
 
 bool move_by_copy(std::u16string_view from, std::u16string_view to, FileInfo* result) {

@@ -41,6 +41,8 @@ struct FileInfo {
 // Creates the folder and every missing folder above it, from the top down, logging
 // "CreateDirectoryW {path} result=0|1" for each attempt. True when the folder exists afterwards.
 bool create_directory(std::u16string_view path);
+// Takes every permission of the group and of others away from a folder of this user's.
+bool make_folder_private(std::u16string_view path);
 bool delete_file(std::u16string_view path);
 // Renames or moves a file or folder; a file moves across volumes by copy and delete. An existing
 // target is never replaced. The error (errno) is stored in result when given.
