@@ -8,6 +8,7 @@
 #include "app/window_screen_host.h"
 #include "document/document.h"
 #include "os/log.h"
+#include "os/registry.h"
 #include "os/path.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -148,6 +149,8 @@ void Starter::on_timer(Timer&) {
         return;
     }
     if (Document* document = Document::instance()) document->load_secondary_things();
+    // Settings lost to a damaged registry are never lost silently.
+    if (os::reg_take_damage_notice() && m_main_screen) m_main_screen->show_error_text(u"Sorry_settings_damaged");
     m_start_finished = true;
 }
 

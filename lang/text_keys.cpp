@@ -45,6 +45,8 @@ constexpr TextKey kKeys[] = {
     {u"Sorry_no_memory", u"recording stopped: no memory or space left", u""},
     {u"Sorry_too_slow_device", u"recording stopped: the device could not keep up", u""},
     {u"Sorry_file_gone", u"recording stopped: another program deleted its file", u""},
+    {u"Sorry_settings_damaged", u"at start: the settings file was damaged; what could be read was kept", u""},
+    {u"Sorry_settings_not_saved", u"a settings change could not be saved", u""},
     {u"Sorry_cannot_move_files", u"moving recordings to the card failed", u""},
     {u"Sorry_cannot_delete_files", u"some recordings could not be deleted", u""},
     {u"Sorry_cannot_open_file", u"a listed recording cannot be played (moved or deleted)", u""},
