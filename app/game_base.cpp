@@ -433,6 +433,11 @@ void GameBase::deliver_next_command() {
     m_receipts.pop_front();
     // Quitting began after the text arrived: the sender hears nothing and starts after us.
     if (m_quitting) return;
+    // A sender that gave up waiting (this process was stopped, or too busy) has withdrawn it.
+    if (!receipt.claim()) {
+        os::log() << u"GameBase: a command line withdrawn by its sender is not carried out: " << text << u"\n";
+        return;
+    }
     if (m_listener) {
         m_listener->on_command(text);
     } else {

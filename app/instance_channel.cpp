@@ -29,6 +29,15 @@ constexpr size_t max_peers = 64;
 // waits for the GUI thread to come round to it).
 constexpr int send_timeout_seconds = 5;
 constexpr int receipt_timeout_seconds = 30;
+// Once the sender has said "go" it waits this long for the command to be carried out.
+constexpr int carried_out_timeout_seconds = 120;
+// How long the running instance waits for the sender's "go" before it drops the command.
+constexpr int go_timeout_ms = 2000;
+// The bytes of the hand-over after the text: the instance asks before it acts, the sender says go
+// (or has gone, which withdraws the command), the instance confirms when it is done.
+constexpr char about_to_act = 2;
+constexpr char go_ahead = 3;
+constexpr char carried_out = 1;
 // How often a wait for the start-up mutex looks at it again.
 constexpr int lock_poll_ms = 25;
 
@@ -197,9 +206,16 @@ bool send_command_line(int socket, std::u16string_view text) {
         frame[4 + 2 * i] = static_cast<char>(text[i] & 0xFF);
         frame[4 + 2 * i + 1] = static_cast<char>(text[i] >> 8);
     }
-    char receipt = 0;
-    const bool sent = text.size() * 2 <= max_bytes && write_all(socket, frame.data(), frame.size()) &&
-                      read_all(socket, &receipt, 1) && receipt == 1;
+    // A sender that gives up closes the connection, and with it the command: the running instance
+    // acts on it only after this side said go, so it is carried out exactly once or not at all.
+    char asked = 0;
+    bool sent = text.size() * 2 <= max_bytes && write_all(socket, frame.data(), frame.size()) &&
+                read_all(socket, &asked, 1) && asked == about_to_act;
+    if (sent) {
+        set_timeout(socket, SO_RCVTIMEO, carried_out_timeout_seconds);
+        char receipt = 0;
+        sent = write_all(socket, &go_ahead, 1) && read_all(socket, &receipt, 1) && receipt == carried_out;
+    }
     ::close(socket);
     return sent;
 }
@@ -208,15 +224,26 @@ Receipt& Receipt::operator=(Receipt&& other) noexcept {
     if (this != &other) {
         drop();
         m_socket = other.m_socket;
+        m_claimed = other.m_claimed;
         other.m_socket = -1;
     }
     return *this;
 }
 
+bool Receipt::claim() {
+    if (m_socket < 0) return true;
+    pollfd ready{m_socket, POLLIN, 0};
+    char answer = 0;
+    const bool claimed = write_all(m_socket, &about_to_act, 1) && ::poll(&ready, 1, go_timeout_ms) > 0 &&
+                         ::recv(m_socket, &answer, 1, 0) == 1 && answer == go_ahead;
+    if (!claimed) drop();
+    m_claimed = claimed;
+    return claimed;
+}
+
 bool Receipt::confirm() {
-    if (m_socket < 0) return false;
-    const char receipt = 1;
-    const bool sent = write_all(m_socket, &receipt, 1);
+    if (m_socket < 0 || (!m_claimed && !claim())) return false;
+    const bool sent = write_all(m_socket, &carried_out, 1);
     drop();
     return sent;
 }

@@ -79,17 +79,22 @@ class Receipt {
 public:
     Receipt() = default;
     explicit Receipt(int socket) : m_socket(socket) {}
-    Receipt(Receipt&& other) noexcept : m_socket(other.m_socket) { other.m_socket = -1; }
+    Receipt(Receipt&& other) noexcept : m_socket(other.m_socket), m_claimed(other.m_claimed) { other.m_socket = -1; }
     Receipt& operator=(Receipt&& other) noexcept;
     ~Receipt() { drop(); }
 
     bool is_pending() const { return m_socket >= 0; }
-    // Any thread.
+    // Asks the sender whether the command still stands, right before acting on it. False when the
+    // sender gave up meanwhile (it closed the connection): the command must then not run. True
+    // without a sender. Waits at most two seconds for the answer.
+    bool claim();
+    // Any thread. Claims the command first when that was not done.
     bool confirm();
     void drop();
 
 private:
     int m_socket = -1;
+    bool m_claimed = false;
 };
 
 // The running instance's end: a thread serving every connected peer at once, each with a short

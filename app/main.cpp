@@ -38,6 +38,7 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
 
     QuitSignals quit_signals([&application] { application.game_base().post_quit(); });
     quit_signals.start();
+    int status = 0;
     {
         // The document's constructor is the first loading phase; the second (settings, launch
         // entry, record scan) follows at the starter's splash timer.
@@ -69,10 +70,11 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
         }
         Starter starter(application, command_line);
         application.run();
+        status = starter.exit_status();
         // The starter goes first, then the media session and the call notification, then the
         // document, whose destructor stops a running recording and finishes its file.
     }
-    return 0;
+    return status;
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ sigset_t quit_set() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // A closed terminal: the recording is finished as on any other request to quit.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 }  // namespace
@@ -48,7 +50,7 @@ void die_of_quit_signal(int fd) {
     sigaddset(&set, number);
     ::raise(number);
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    // Not reached: the default action of SIGINT and SIGTERM ends the process.
+    // Not reached: the default action of SIGINT, SIGTERM and SIGHUP ends the process.
     ::_exit(128 + number);
 }
 

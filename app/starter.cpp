@@ -9,6 +9,7 @@
 #include "app/window_screen_host.h"
 #include "document/document.h"
 #include "os/log.h"
+#include "os/registry.h"
 #include "os/path.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -129,21 +130,29 @@ QuickRecordScreen* Starter::quick_record_screen() {
 }
 void Starter::on_timer(Timer&) {
     GameBase& host = m_application.game_base();
+    // A start that cannot show its screen has failed, and the exit status says so.
     if (!load_language()) {
+        os::log() << u"Starter: no language file\n";
         host.show_message(lang::no_language_message());
+        m_failed = true;
         host.quit();
         return;
     }
     if (!load_main_skin()) {
+        os::log() << u"Starter: no main skin\n";
         host.show_message(m_properties.translate(u"NoSkins"));
+        m_failed = true;
         host.quit();
         return;
     }
     if (!open_main_screen()) {
+        m_failed = true;
         host.quit();
         return;
     }
     if (Document* document = Document::instance()) document->load_secondary_things();
+    // Settings lost to a damaged registry are never lost silently.
+    if (os::reg_take_damage_notice() && m_main_screen) m_main_screen->show_error_text(u"Sorry_settings_damaged");
     m_start_finished = true;
 }
 

@@ -39,6 +39,8 @@ public:
 
     bool splash_is_shown() const { return m_splash != nullptr; }
     bool start_finished() const { return m_start_finished; }
+    // Non-zero when the start failed (no language, no main skin or an incomplete one).
+    int exit_status() const { return m_failed ? 1 : 0; }
     // The main screen once the main skin is loaded (none before, or when the skin lacks it).
     MainScreen* main_screen() const { return m_main_screen.get(); }
     ScreenManager* screen_stack() const { return m_stack.get(); }
@@ -78,4 +80,5 @@ private:
     std::unique_ptr<MainScreen> m_main_screen;
     std::unique_ptr<QuickRecordScreen> m_quick_record;
     bool m_start_finished = false;
+    bool m_failed = false;
 };

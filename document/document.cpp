@@ -12,10 +12,12 @@
 #include "document/never_record.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"
+#include "document/record_repair.h"
 #include "document/recording_writer.h"
 #include "document/sound_player.h"
 #include "audio/tags/file_tags.h"
 #include "document/tag_title.h"
+#include "document/unfinished_recordings.h"
 #include "os/file.h"
 #include "os/file_system.h"
 #include "os/log.h"
@@ -31,6 +33,13 @@ constexpr std::u16string_view end_beep = u"%app_path%/RecEnd.wav";
 // The drain after capture ends is short in practice; the limit only keeps a wedged writer from
 // hanging the GUI for good.
 constexpr double drain_limit_seconds = 60.0;
+
+// The "Incoming" or "Outgoing" folder of call recordings: no one else may list or open them.
+void make_private_folder_of(const std::u16string& folder) {
+    if (os::file_name_of(folder) == u"Incoming" || os::file_name_of(folder) == u"Outgoing") {
+        os::make_folder_private(folder);
+    }
+}
 
 std::u16string extension_for(std::u16string_view codec) { return codec == u"mp3" ? u"mp3" : u"wav"; }
 
@@ -106,6 +115,8 @@ void Document::load_secondary_things() {
     m_shaper.set_skip_silence(m_settings.skip_silence != 0, m_level.vas_level());
     set_auto_record(m_settings.auto_record != 0);
     if (m_current.path.empty()) m_current.path = read_current_path();
+    // Before the list reads them: the files of recordings a kill cut short tell their real length.
+    heal_unfinished_recordings();
     // Every file the scan meets is noted, so its end can drop the cached files that are gone.
     record_cache().begin_sweep();
     for (const StorageEntry& storage : storages()) {
@@ -182,9 +193,12 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     current.bit_rate = format.bit_rate;
     m_current = current;
 
+    if (call) make_private_folder_of(folder);
     {
         os::File file(path, os::File::Write);
         if (!file.is_open()) return false;
+        // What was said on a call is the user's alone; a voice note is as private as any document.
+        if (call) file.make_private();
         os::log() << u"Document::record file created:" << path << u"\n";
         if (format.codec == u"mp3") {
             const Stopwatch watch;
@@ -199,6 +213,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     m_current = current;
     m_recording_call = call;
     m_recording_new = true;
+    m_unfinished = UnfinishedRecording::begin(path, format.codec, {});
     // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
     m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
     if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
@@ -214,6 +229,8 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
 
 bool Document::record_append() {
     stop();
+    m_unfinished = UnfinishedRecording::begin(m_current.path, m_current.size_text,
+                                              bytes_taken_by_append(m_current.path, m_current.size_text));
     m_writer = RecordingWriter::create(m_current.path, m_current.size_text, m_current.bit_rate, true);
     if (!m_writer || !m_writer->is_valid()) {
         const RecordFormat format = record_format();
@@ -301,6 +318,8 @@ void Document::stop() {
             update_listed_length();
         }
     }
+    // The writer has closed the file (or never opened it): nothing is left to repair.
+    m_unfinished.reset();
     m_sleep_inhibitor.release();
     notify(DocumentEvent::Stopped);
 }
@@ -463,6 +482,7 @@ bool Document::set_title(std::u16string_view title) {
     m_records.rename_at(static_cast<size_t>(index), new_path);
     m_peaks.renamed(old_path, new_path);
     m_current.path = new_path;
+    if (m_unfinished) m_unfinished->renamed(new_path);
     write_current_path(new_path);
     notify(DocumentEvent::RecordRenamed, index);
     return true;
@@ -583,6 +603,13 @@ void Document::poll_recording() {
     if (has_card_problem()) {
         os::log() << u"card_problem\n";
         end_with(DocumentEvent::CardProblem);
+        return;
+    }
+    // In main memory a file that another program deleted takes the writes without a complaint, into
+    // a file no one will ever see: the recording has failed, and says so.
+    if (!os::exists(m_current.path)) {
+        os::log() << u"recording file gone: " << m_current.path << u"\n";
+        end_with(DocumentEvent::FileGone);
         return;
     }
     if (!m_paused) m_gate.tick();

@@ -46,6 +46,8 @@ class RecorderPCM;
 class RecordingWriter;
 class SpeakerPhone;
 
+class UnfinishedRecording;
+
 class Document final : public Singleton<Document>,
                        public CallMonitorObserver,
                        private TimerObserver,
@@ -212,6 +214,8 @@ private:
 
     // Created before the writer and destroyed first, so capture ends before the file does.
     std::unique_ptr<RecordingWriter> m_writer;
+    // The note that lets the next start repair this recording's file if the process is killed.
+    std::unique_ptr<UnfinishedRecording> m_unfinished;
     std::unique_ptr<RecorderPCM> m_recorder;
     std::unique_ptr<FileReader> m_reader;
     // Held while a recording or playback runs, so a phone does not suspend under it.

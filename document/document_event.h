@@ -18,6 +18,7 @@ struct DocumentEvent {
         WriterFailed = 10,      // "Sorry_no_memory"
         BufferFailed = 11,      // "Sorry_too_slow_device"
         PlayerFailed = 12,      // "Sorry_no_sound_output": no output device took the playback
+        FileGone = 13,          // "Sorry_file_gone": another program deleted the file being recorded
     };
     int32_t code = 0;
     int32_t parameter = 0;

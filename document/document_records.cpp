@@ -3,6 +3,8 @@
 #include "document/document.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"
+#include "document/unfinished_recordings.h"
+#include "os/file_system.h"
 #include "os/log.h"
 
 namespace {
@@ -22,6 +24,7 @@ void Document::rescan() {
     const auto began = std::chrono::steady_clock::now();
     RecordCache& cache = record_cache();
     m_files_read_before_scan = cache.misses();
+    heal_unfinished_recordings();
     cache.begin_sweep();
     rescan_records(m_records, &cache);
     cache.end_sweep();
@@ -41,6 +44,8 @@ void Document::scan_folder(std::u16string_view folder) {
 }
 
 void Document::on_file(std::u16string_view path) {
+    // What a killed move or rename left goes as the scan meets it; the watcher reports the rest.
+    if (os::tidy_leftover(path)) return;
     if (!is_record_file(path)) return;
     RecordEntry entry = record_cache().entry_of(path);
     if (!entry.valid) return;

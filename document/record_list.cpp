@@ -5,6 +5,7 @@
 #include "document/record_cache.h"
 #include "document/record_files.h"
 #include "document/storages.h"
+#include "os/file_system.h"
 #include "os/walk.h"
 
 int RecordList::insert(RecordEntry entry, bool* inserted) {
@@ -66,11 +67,14 @@ void rescan_records(RecordList& list, RecordCache* cache) {
     list.clear();
     list.reserve(20);
     std::vector<RecordEntry> found;
+    bool tidied = false;
     for (const StorageEntry& storage : storages()) {
         os::walk(
             storage.path, u"*", u"*", true,
             [&](const std::u16string& path) {
-                if (is_record_file(path)) {
+                if (os::tidy_leftover(path)) {
+                    tidied = true;
+                } else if (is_record_file(path)) {
                     RecordEntry entry = cache ? cache->entry_of(path) : record_entry(path, true, true);
                     if (entry.valid) found.push_back(std::move(entry));
                 }
@@ -78,5 +82,7 @@ void rescan_records(RecordList& list, RecordCache* cache) {
             },
             [](const std::u16string&) { return true; });
     }
+    // A move finished by the tidying may have taken away an original the walk had already met.
+    if (tidied) std::erase_if(found, [](const RecordEntry& entry) { return !os::exists(entry.path); });
     list.insert_all(std::move(found));
 }

@@ -128,6 +128,8 @@ bool rewrite_whole(const std::u16string& path, os::File& old_file, const std::ve
     const std::u16string temporary = os::join(os::folder_of(path), u"." + os::file_name_of(path) + u".retitle");
     os::File out(temporary, os::File::Write);
     if (!out.is_open()) return false;
+    // Held while it is written: a scan meanwhile (ours or another instance's) leaves it alone.
+    out.try_lock();
     bool ok = out.write(tag.data(), tag.size()) == tag.size() && old_file.seek(audio_from);
     std::vector<uint8_t> chunk(copy_chunk);
     for (int64_t left = old_file.size() - audio_from; ok && left > 0;) {

@@ -1,6 +1,7 @@
 #include "os/file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,16 +43,20 @@ bool File::open(std::u16string_view path, int mode) {
             return false;
     }
     const std::string name = to_utf8(expand_path(path));
+    // Without waiting: a FIFO put where a file should be would block the open until someone
+    // writes to it.
     do {
-        m_handle = ::open(name.c_str(), flags, 0644);
+        m_handle = ::open(name.c_str(), flags | O_NONBLOCK, 0644);
     } while (m_handle < 0 && errno == EINTR);
     if (m_handle < 0) return false;
     struct stat info {};
-    // A folder opens for reading on Linux but is no file to the program.
-    if (::fstat(m_handle, &info) != 0 || S_ISDIR(info.st_mode)) {
+    // A folder opens for reading on Linux but is no file to the program, and neither is a FIFO,
+    // a socket or a device.
+    if (::fstat(m_handle, &info) != 0 || !S_ISREG(info.st_mode)) {
         close();
         return false;
     }
+    ::fcntl(m_handle, F_SETFL, ::fcntl(m_handle, F_GETFL) & ~O_NONBLOCK);
     (void)::posix_fadvise(m_handle, 0, 0, POSIX_FADV_RANDOM);
     if (mode == Append && ::lseek(m_handle, 0, SEEK_END) < 0) {
         close();
@@ -124,6 +129,29 @@ bool sync_folder(std::u16string_view path) {
 }
 
 bool File::truncate(int64_t position) { return seek(position) && ::ftruncate(m_handle, position) == 0; }
+
+std::FILE* open_data_file(std::u16string_view path) {
+    const std::string name = to_utf8(expand_path(path));
+    int handle;
+    do {
+        handle = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(handle);
+        errno = EINVAL;
+        return nullptr;
+    }
+    ::fcntl(handle, F_SETFL, ::fcntl(handle, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(handle, "rb");
+    if (!file) ::close(handle);
+    return file;
+}
+
+bool File::try_lock() { return m_handle >= 0 && ::flock(m_handle, LOCK_EX | LOCK_NB) == 0; }
+
+bool File::make_private() { return m_handle >= 0 && ::fchmod(m_handle, 0600) == 0; }
 
 void File::close() {
     if (m_handle >= 0) ::close(m_handle);

@@ -3,6 +3,7 @@
 // meanwhile and hints that access is random.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -45,11 +46,20 @@ public:
     bool flush();
     // Cuts (or extends) the file at the position and leaves the position there.
     bool truncate(int64_t position);
+    // Takes the file's exclusive advisory lock without waiting; it goes with the handle (and with a
+    // killed process), so whoever tidies up can tell a working file in use from one left behind.
+    bool try_lock();
+    // Makes the file readable and writable by its owner alone.
+    bool make_private();
     void close();
 
 private:
     int m_handle = -1;
 };
+
+// Opens a data file (a skin, a picture) for reading with stdio, without waiting and only when it
+// is a regular file: a FIFO or a device in its place is refused at once. Null on failure.
+std::FILE* open_data_file(std::u16string_view path);
 
 // The call that makes a file's data durable: fdatasync for files, fsync for folders. Tests put a
 // counting one in its place; null brings the real ones back.

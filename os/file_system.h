@@ -41,15 +41,29 @@ struct FileInfo {
 // Creates the folder and every missing folder above it, from the top down, logging
 // "CreateDirectoryW {path} result=0|1" for each attempt. True when the folder exists afterwards.
 bool create_directory(std::u16string_view path);
+// Takes every permission of the group and of others away from a folder of this user's.
+bool make_folder_private(std::u16string_view path);
 bool delete_file(std::u16string_view path);
 // Renames or moves a file or folder; a file moves across volumes by copy and delete. An existing
 // target is never replaced. The error (errno) is stored in result when given.
 bool move_file(std::u16string_view from, std::u16string_view to, FileInfo* result = nullptr);
+// The move across volumes that move_file falls back to, on any two paths: copy under a hidden
+// name, made durable, then the name, then the original goes.
+bool move_by_copy(std::u16string_view from, std::u16string_view to, FileInfo* result = nullptr);
 // Puts a finished file in place of another in one step, keeping the old file's permissions: at any
 // moment the target is either the old file or the new one, whole. Both lie in one folder, whose
 // entry is made durable before this returns. False (the target untouched) on failure.
 bool replace_file(std::u16string_view from, std::u16string_view to);
 bool exists(std::u16string_view path);
+
+// The hidden working files our file operations keep beside a file NAME while they run:
+// ".NAME.moving" (a copy on its way to another volume), ".NAME.move" (the journal beside a file
+// whose copy is taking its name) and ".NAME.retitle" (a file with a new tag on its way).
+bool is_leftover(std::u16string_view path);
+// Clears what a killed operation left of that kind: a copy that never got its name is removed, and
+// a move whose copy got its name whole loses its original. What a running process still holds is
+// left alone. True when the path names such a working file, whatever was done with it.
+bool tidy_leftover(std::u16string_view path);
 // Total bytes of the volume holding the path; 0 on failure.
 double volume_size(std::u16string_view path);
 // Bytes available to this user on the volume that holds the path (or, while the path does not

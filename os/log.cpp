@@ -34,7 +34,9 @@ public:
 class LockedFileSink final : public LogSink {
 public:
     explicit LockedFileSink(const std::string& path) : m_path(path) {
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        // The log names callers and their numbers: it is the user's alone, whatever it was before.
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (m_fd >= 0) (void)::fchmod(m_fd, 0600);
         // The file is ours alone while we write it, as an unshared open would make it: a second
         // instance started only to hand over its command line must not empty the running
         // instance's log, so it gets a sink that writes nothing instead.
@@ -75,9 +77,15 @@ private:
     int m_fd = -1;
 };
 
+// The folders above the log's own as any folder of the user's; the log's own folder is private.
 void make_folders(const std::string& folder) {
     for (size_t i = 1; i <= folder.size(); ++i) {
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0755);
+        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), i == folder.size() ? 0700 : 0755);
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+        (info.st_mode & 077) != 0) {
+        (void)::chmod(folder.c_str(), info.st_mode & 07700);
     }
 }
 

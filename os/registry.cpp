@@ -135,4 +135,6 @@ std::u16string reg_database_path() { return registry_database::path(); }
 
 std::u16string reg_last_error() { return registry_database::last_error(); }
 
+bool reg_take_damage_notice() { return registry_database::take_damage_notice(); }
+
 }  // namespace os

@@ -36,5 +36,8 @@ std::u16string reg_database_path();
 // that failed only because the value is absent or of another type: a caller that falls back to a
 // default does so only when this is empty.
 std::u16string reg_last_error();
+// True once after the registry database was found damaged this run and replaced by what could be
+// saved from it.
+bool reg_take_damage_notice();
 
 }  // namespace os

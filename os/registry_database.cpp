@@ -56,6 +56,9 @@ bool permission_denied(const std::string& file) {
     return errno == EACCES || errno == EPERM || errno == EROFS;
 }
 
+// A damaged database was replaced this run; the screens say so once.
+std::atomic<bool> g_damage_noticed{false};
+
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
     "  hive INTEGER NOT NULL, path TEXT NOT NULL COLLATE NOCASE,"
@@ -144,7 +147,10 @@ public:
         m_pid = ::getpid();
         std::u16string reason;
         if (open(reason)) return true;
-        if (set_aside(reason) && open(reason)) return true;
+        if (set_aside(reason) && open(reason)) {
+            salvage();
+            return true;
+        }
         if (t_last_error.empty()) t_last_error = u"the registry database " + m_path + u" cannot be opened";
         return false;
     }
@@ -157,7 +163,11 @@ public:
         std::u16string ignored;
         // Another process may have set the damaged file aside already and started a fresh one,
         // which must not be taken for the damaged one.
-        if (!still_the_opened_file() || set_aside(reason)) open(ignored);
+        if (!still_the_opened_file()) {
+            open(ignored);
+        } else if (set_aside(reason) && open(ignored)) {
+            salvage();
+        }
     }
 
     void close() {
@@ -225,8 +235,12 @@ private:
         // mode now; it is still read and written in its own mode, and changed at the next open.
         if (rc != SQLITE_OK && !is_busy(rc)) return fail(reason, rc);
         if (!quick_check_passes(rc)) {
-            if (rc == SQLITE_OK) rc = SQLITE_CORRUPT;
-            return fail(reason, rc);
+            if (rc != SQLITE_OK) return fail(reason, rc);
+            // The file opened but its structure check failed: that, not the last call's "not an
+            // error", is the reason.
+            fail(reason, SQLITE_CORRUPT);
+            reason = u"its structure check failed";
+            return false;
         }
         rc = sqlite3_exec(m_db, kSchema, nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) return fail(reason, rc);
@@ -294,15 +308,71 @@ private:
         for (const char* suffix : {"-wal", "-shm"}) {
             (void)::rename((file + suffix).c_str(), (aside + suffix).c_str());
         }
-        const std::string line = "registry: " + file + " could not be read (" + to_utf8(reason) + "); it was kept as " +
-                                 aside + " and a new one was started with the defaults\n";
+        m_aside = aside;
+        m_aside_reason = reason;
+        return true;
+    }
+
+    // Copies every setting that can still be read from the damaged file set aside into the new
+    // one, and says what happened: on standard error, in the log, and to the screens.
+    void salvage() {
+        const std::string aside = std::exchange(m_aside, std::string());
+        if (aside.empty() || !m_db) return;
+        int saved = 0;
+        bool whole = true;
+        sqlite3* old = nullptr;
+        if (sqlite3_open_v2(aside.c_str(), &old, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+            // Forwards until a damaged page stops the walk, then backwards to reach what lies
+            // beyond it.
+            for (const char* order : {"ASC", "DESC"}) {
+                const std::string keys = std::string("SELECT hive, path FROM keys ORDER BY hive ") + order + ", path " + order;
+                const std::string values = std::string("SELECT hive, path, name, type, data FROM key_values ORDER BY hive ") +
+                                           order + ", path " + order + ", name " + order;
+                whole = copy_rows(old, keys.c_str(), "INSERT OR IGNORE INTO keys(hive, path) VALUES(?1, ?2)", 2, nullptr) && whole;
+                whole = copy_rows(old, values.c_str(),
+                                  "INSERT OR IGNORE INTO key_values(hive, path, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
+                                  5, &saved) && whole;
+                if (whole) break;
+            }
+        } else {
+            whole = false;
+        }
+        if (old) sqlite3_close_v2(old);
+        const std::string line =
+            "registry: " + to_utf8(m_path) + " was damaged (" + to_utf8(m_aside_reason) + "); " + std::to_string(saved) +
+            (saved == 1 ? " setting was" : " settings were") + " saved from it into a new one" +
+            (whole ? "" : ", settings that could not be read are back at their defaults") + "; the damaged file was kept as " +
+            aside + "\n";
         (void)!::write(STDERR_FILENO, line.data(), line.size());
         m_notice = from_utf8(line);
-        return true;
+        g_damage_noticed.store(true);
+    }
+
+    // Copies the rows a query reads into the new database; false when a damaged page cut it short.
+    bool copy_rows(sqlite3* from, const char* query, const char* insert, int columns, int* counted) {
+        sqlite3_stmt* read = nullptr;
+        sqlite3_stmt* write = nullptr;
+        if (sqlite3_prepare_v2(from, query, -1, &read, nullptr) != SQLITE_OK ||
+            sqlite3_prepare_v2(m_db, insert, -1, &write, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(read);
+            sqlite3_finalize(write);
+            return false;
+        }
+        int rc;
+        while ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+            for (int i = 0; i < columns; ++i) sqlite3_bind_value(write, i + 1, sqlite3_column_value(read, i));
+            if (sqlite3_step(write) == SQLITE_DONE && counted && sqlite3_changes(m_db) > 0) ++*counted;
+            sqlite3_reset(write);
+        }
+        sqlite3_finalize(read);
+        sqlite3_finalize(write);
+        return rc == SQLITE_DONE;
     }
 
     pid_t m_pid = 0;
     bool m_refusal_reported = false;
+    std::string m_aside;  // the damaged file just set aside, until its settings are saved
+    std::u16string m_aside_reason;
     std::pair<dev_t, ino_t> m_identity{};  // of the file opened, to notice it was replaced
     std::u16string m_notice;
 };
@@ -519,5 +589,7 @@ uint64_t write_generation() { return g_write_generation.load(); }
 const std::u16string& last_error() { return t_last_error; }
 
 void set_last_error(std::u16string text) { t_last_error = std::move(text); }
+
+bool take_damage_notice() { return g_damage_noticed.exchange(false); }
 
 }  // namespace os::registry_database

@@ -36,6 +36,9 @@ bool flush();
 
 // Full path of the database file in use now.
 std::u16string path();
+// True once after a damaged database was replaced this run (what could be read saved into the new
+// one): the user is to be told.
+bool take_damage_notice();
 
 // Counts the writes and removals this process made, and changes of the database in use, so a
 // cache of a value (the log switch) knows when to read it again.

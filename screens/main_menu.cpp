@@ -162,7 +162,10 @@ void MainMenu::fill_choices(std::initializer_list<std::u16string_view> commands,
 }
 
 void MainMenu::save_settings() {
-    if (!m_context.document.save_settings()) os::log() << u"main menu: the settings were not saved\n";
+    if (m_context.document.save_settings()) return;
+    os::log() << u"main menu: the settings were not saved\n";
+    // A choice that did not stick must not look as if it did.
+    m_screen.show_error_text(u"Sorry_settings_not_saved");
 }
 
 bool MainMenu::fill_language(std::u16string_view command, std::vector<MenuItem>& items) {

@@ -472,6 +472,9 @@ void MainScreen::on_document_event(const DocumentEvent& event) {
         case DocumentEvent::BufferFailed:
             show_error_text(u"Sorry_too_slow_device");
             return;
+        case DocumentEvent::FileGone:
+            show_error_text(u"Sorry_file_gone");
+            return;
         case DocumentEvent::AppendStarted:
             // The appended-to row says that it is being recorded.
             if (m_list) m_list->refresh_all();

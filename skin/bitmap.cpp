@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "os/file.h"
 #include "os/text.h"
 
 Bitmap::Bitmap(int32_t width, int32_t height)
@@ -64,7 +65,7 @@ BitmapLoad load_565_bytes(const uint8_t* data, size_t size) {
 
 BitmapLoad load_565_file(const std::u16string& path) {
     BitmapLoad result;
-    std::FILE* file = std::fopen(os::to_utf8(path).c_str(), "rb");
+    std::FILE* file = os::open_data_file(path);
     if (!file) return result;
     std::vector<uint8_t> bytes;
     uint8_t buffer[65536];

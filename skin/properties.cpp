@@ -7,6 +7,7 @@
 #include "app/core/event.h"
 #include "os/log.h"
 #include "os/path.h"
+#include "os/file.h"
 #include "os/text.h"
 #include "skin/properties_impl.h"
 
@@ -18,7 +19,7 @@ constexpr uint32_t kNone = 0xFFFFFFFF;
 // Reads the whole file; a short read is logged and loading goes on with what arrived.
 std::vector<uint8_t> read_skin_file(const std::u16string& path) {
     std::vector<uint8_t> bytes;
-    std::FILE* file = std::fopen(os::to_utf8(path).c_str(), "rb");
+    std::FILE* file = os::open_data_file(path);
     if (!file) {
         os::log() << u"Error: skin [" << path << u"] failed to load\n";
         return bytes;

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "audio/wav/adpcm_codec.h"
+#include "audio/wav/wav_data_extent.h"
 #include "os/file_system.h"
 #include "os/log.h"
 
@@ -18,6 +19,17 @@ WavFileWriter::WavFileWriter(std::u16string path, bool continue_file, WavCodec c
 WavFileWriter::~WavFileWriter() {
     if (!m_file.is_open()) return;
     m_header.write_header(m_file, m_codec);
+    if (!m_chunks_after.empty()) {
+        // The chunks that followed the data follow it again, on an even position, inside the RIFF size.
+        const int64_t end = int64_t(m_header.data_start) + m_header.data_size;
+        const uint8_t pad = 0;
+        bool ok = m_file.seek(end) && ((m_header.data_size & 1) == 0 || m_file.write(&pad, 1) == 1) &&
+                  m_file.write(m_chunks_after.data(), m_chunks_after.size()) == m_chunks_after.size();
+        const auto riff = static_cast<uint32_t>(m_file.size() - 8);
+        const uint8_t bytes[4] = {uint8_t(riff), uint8_t(riff >> 8), uint8_t(riff >> 16), uint8_t(riff >> 24)};
+        ok = ok && m_file.seek(4) && m_file.write(bytes, 4) == 4;
+        if (!ok) os::log() << u"WavFileWriter: the chunks after the data could not be put back in " << m_path << u"\n";
+    }
     m_file.close();
 }
 
@@ -39,6 +51,14 @@ bool WavFileWriter::open_existing() {
     }
     if (block_align <= 0) return false;
 
+    // Chunks after the data (a title in a LIST chunk) are kept aside while the data grows.
+    const int64_t after = chunks_after_data(m_file, m_header.data_start, m_header.data_size);
+    if (after >= 0) {
+        m_chunks_after.resize(static_cast<size_t>(m_file.size() - after));
+        if (!m_file.seek(after) || m_file.read(m_chunks_after.data(), m_chunks_after.size()) != m_chunks_after.size()) {
+            return false;
+        }
+    }
     // A file cut short (a crash before the header was final) holds less than its header says:
     // continue after the last whole frame or block that is really there.
     const int64_t file_size = m_file.size();

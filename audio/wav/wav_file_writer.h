@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audio/audio_node.h"
 #include "audio/wav/wav_header.h"
@@ -54,4 +55,6 @@ private:
     std::atomic<bool> m_valid{true};
     std::atomic<int32_t> m_bit_rate{0};
     std::atomic<int64_t> m_frames_written{0};
+    // The chunks that followed the data of a file being continued: they go back after it at the end.
+    std::vector<uint8_t> m_chunks_after;
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "audio/wav/adpcm_codec.h"
+#include "audio/wav/wav_data_extent.h"
 #include "audio/wav/gsm_codec.h"
 #include "os/file.h"
 
@@ -179,8 +180,8 @@ bool WavHeader::read_header(os::File& file, WavCodec codec) {
     }
     uint32_t size = 0;
     if (!in.find_chunk("data", size)) return false;
-    data_size = size;
     data_start = static_cast<uint32_t>(file.tell());
+    data_size = data_size_in_file(file, data_start, size);
 
     switch (codec) {
         case WavCodec::Pcm:

@@ -114,6 +114,55 @@ TEST_F(SingleInstanceTest, SecondStartWaitsForTheMutexThenHandsOver) {
     EXPECT_FALSE(log_has(u"WinMain1:"));
 }
 
+// A sender that gave up before the running instance came round to its command (the instance was
+// stopped, or busy) has withdrawn it: the command never runs later. One that waits gets it run once.
+TEST_F(SingleInstanceTest, ACommandWhoseSenderGaveUpNeverRuns) {
+    std::mutex lock;
+    std::vector<instance_channel::Receipt> held;
+    instance_channel::InstanceServer server([&](std::u16string, instance_channel::Receipt receipt) {
+        std::lock_guard guard(lock);
+        held.push_back(std::move(receipt));
+    });
+    ASSERT_TRUE(server.start(kClassName));
+
+    long long peer = 0;
+    const int gave_up = instance_channel::connect_to_running_instance(kClassName, peer);
+    ASSERT_GE(gave_up, 0);
+    // "record" as the sender frames it, then the sender is gone.
+    const char frame[] = {12, 0, 0, 0, 'r', 0, 'e', 0, 'c', 0, 'o', 0, 'r', 0, 'd', 0};
+    ASSERT_EQ(::send(gave_up, frame, sizeof frame, MSG_NOSIGNAL), static_cast<ssize_t>(sizeof frame));
+    const Stopwatch watch;
+    while (watch.elapsed() < 10.0) {
+        {
+            std::lock_guard guard(lock);
+            if (!held.empty()) break;
+        }
+        sleep_seconds(0.01);
+    }
+    ::close(gave_up);
+    std::unique_lock guard(lock);
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_FALSE(held.front().claim()) << "the command was withdrawn";
+    held.clear();
+    guard.unlock();
+
+    // A sender that waits: asked, it says go, and hears that the command was carried out.
+    std::thread instance([&] {
+        for (const Stopwatch wait; wait.elapsed() < 10.0; sleep_seconds(0.01)) {
+            std::lock_guard inner(lock);
+            if (held.empty()) continue;
+            EXPECT_TRUE(held.front().claim());
+            EXPECT_TRUE(held.front().confirm());
+            return;
+        }
+    });
+    const int waits = instance_channel::connect_to_running_instance(kClassName, peer);
+    ASSERT_GE(waits, 0);
+    EXPECT_TRUE(instance_channel::send_command_line(waits, u"record"));
+    instance.join();
+    server.stop();
+}
+
 TEST_F(SingleInstanceTest, EmptyCommandLineTravelsAsPlaceholder) {
     std::vector<std::u16string> received;
     instance_channel::InstanceServer server([&](std::u16string text, instance_channel::Receipt receipt) {

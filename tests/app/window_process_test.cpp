@@ -408,7 +408,8 @@ TEST(BrokenSkin, AMainSkinWithoutTheMainScreenEndsTheProgramWithAMessage) {
 
     Program touch({"--headless"});
     ASSERT_TRUE(touch.started());
-    EXPECT_EQ(wait_exit(touch.pid(), 20), 0);
+    // A start that could not show its screen has failed: the exit status says so.
+    EXPECT_EQ(wait_exit(touch.pid(), 20), 1);
     touch.forget();
     const std::string log = os::to_utf8(read_log_text(root.path() + "/Temp/quillon-touch.txt"));
     EXPECT_NE(log.find("Starter: the main skin is incomplete: element not found in skin: FormMain"), std::string::npos)

@@ -2,6 +2,7 @@
 // voice activation keeps the first syllable, a recording without audio leaves nothing behind,
 // checkpoints reach the disk from the writer's thread, and long caller names still record.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -168,6 +169,27 @@ TEST_F(RecordingPathTest, ACallerWithALongCjkNameIsRecorded) {
     run_for(600);
     document->stop();
     EXPECT_GT(file_duration(path), 0.2);
+}
+
+TEST_F(RecordingPathTest, CallRecordingsAreTheUsersAloneAndVoiceNotesFollowTheUmask) {
+    ASSERT_TRUE(document->record(true, u"Alice", u"+49301234567", call_direction_incoming));
+    const std::string call = os::to_utf8(document->current_record().path);
+    run_for(400);
+    document->stop();
+    struct stat info {};
+    ASSERT_EQ(::stat(call.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(os::to_utf8(os::folder_of(os::from_utf8(call))).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    const mode_t old_mask = ::umask(022);
+    ASSERT_TRUE(document->record(false, u"", u"", call_direction_none));
+    const std::string note = os::to_utf8(document->current_record().path);
+    run_for(400);
+    document->stop();
+    ::umask(old_mask);
+    ASSERT_EQ(::stat(note.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
 }
 
 }  // namespace

@@ -228,6 +228,8 @@ TEST_F(ToolProcessTest, ARecordingKilledAtOnceIsNotListed) {
     Child list = start_tool({"list"});
     EXPECT_EQ(read_all(list).find(path), std::string::npos);
     wait_for(list);
+    // The next start took it away: nothing anyone could play stays behind.
+    EXPECT_NE(::access(path.c_str(), F_OK), 0);
 }
 
 // The title `list` shows for a path after its rescan; "?" when the path is not listed.
@@ -406,6 +408,169 @@ TEST_F(ToolProcessTest, ListsRunAtOnceAgreeWithAndWithoutTheRecordCache) {
     Child cold = start_tool({"list"});
     EXPECT_EQ(read_all(cold), outputs[0]);
     wait_for(cold);
+}
+
+// ---- what a kill leaves, put right at the next start --------------------------------------------
+
+std::string file_bytes(const std::string& path) {
+    std::string bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void put_bytes(const std::string& path, const std::string& bytes) {
+    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+}
+
+void put_u32(std::string& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+size_t notes_left(const std::string& root) {
+    std::error_code code;
+    const std::filesystem::path folder(root + "/unfinished");
+    if (!std::filesystem::exists(folder, code)) return 0;
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder, code), {}));
+}
+
+TEST_F(ToolProcessTest, KilledRecordingsTellTheirWholeLengthAfterTheNextStart) {
+    for (const char* format : {"Mp3Low", "Mp3Middle", "PCM", "GSM"}) {
+        SCOPED_TRACE(format);
+        Child record = start_tool({"record", "--format", format});
+        const std::string path = read_line(record);
+        ASSERT_FALSE(path.empty());
+        sleep_seconds(2.5);  // the moment of the kill
+        ::kill(record.pid, SIGKILL);
+        wait_for(record);
+        const uintmax_t killed_size = std::filesystem::file_size(path);
+        EXPECT_EQ(notes_left(root.path()), 1u);
+
+        Child list = start_tool({"list"});
+        EXPECT_NE(read_all(list).find(path), std::string::npos);
+        EXPECT_EQ(WEXITSTATUS(wait_for(list)), 0);
+        EXPECT_EQ(notes_left(root.path()), 0u) << "repaired once";
+        // At most a frame or a block cut by the kill goes.
+        EXPECT_GE(std::filesystem::file_size(path) + 2048, killed_size);
+        const double ours = duration_of(path);
+        EXPECT_GE(ours, 1.8);
+        if (has_ffprobe()) {
+            EXPECT_NEAR(ffmpeg_seconds(path), ours, 0.1);
+        }
+    }
+}
+
+TEST_F(ToolProcessTest, AKilledAppendGivesTheId3v1TagBack) {
+    Child record = start_tool({"record", "--seconds", "1"});
+    const std::string path = read_line(record);
+    ASSERT_EQ(WEXITSTATUS(wait_for(record)), 0);
+    std::string v1 = "TAG" + std::string("Kept through a kill") + std::string(11, '\0');
+    v1.resize(128, '\0');
+    put_bytes(path, file_bytes(path) + v1);
+
+    Child append = start_tool({"append", path});
+    sleep_seconds(2.0);  // the moment of the kill
+    ::kill(append.pid, SIGKILL);
+    wait_for(append);
+    const std::string killed = file_bytes(path);
+    ASSERT_GT(killed.size(), 128u);
+
+    Child list = start_tool({"list"});
+    read_all(list);
+    wait_for(list);
+    const std::string healed = file_bytes(path);
+    ASSERT_GT(healed.size(), 128u);
+    EXPECT_EQ(healed.substr(healed.size() - 128), v1);
+    EXPECT_GT(healed.size(), killed.size() - 128) << "the appended audio stays";
+    EXPECT_GE(duration_of(path), 2.0);
+    if (has_ffprobe()) {
+        EXPECT_NEAR(ffmpeg_seconds(path), duration_of(path), 0.1);
+    }
+}
+
+TEST_F(ToolProcessTest, AnUnderCountedWavKeepsItsAudioThroughAnAppend) {
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/under.wav";
+    document_test::write_tone(path, 16000, 3.0);
+    // As our writer leaves it when killed before its first header update: sizes of nothing.
+    std::string bytes = file_bytes(path);
+    put_u32(bytes, 4, 36);
+    put_u32(bytes, 40, 0);
+    put_bytes(path, bytes);
+    EXPECT_NEAR(duration_of(path), 3.0, 0.01) << "the audio runs to the end of the file";
+    Child list = start_tool({"list"});
+    EXPECT_NE(read_all(list).find(path), std::string::npos);
+    wait_for(list);
+
+    Child append = start_tool({"append", path, "--seconds", "1"});
+    EXPECT_EQ(WEXITSTATUS(wait_for(append)), 0);
+    EXPECT_GE(duration_of(path), 3.8);
+    EXPECT_LE(duration_of(path), 4.3);
+    if (has_ffprobe()) {
+        EXPECT_NEAR(ffmpeg_seconds(path), duration_of(path), 0.05);
+    }
+}
+
+TEST_F(ToolProcessTest, ChunksAfterTheDataSurviveAnAppendAndAKilledOne) {
+    const std::string folder = root.path() + "/Documents/My Quillon";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/titled.wav";
+    document_test::write_tone(path, 16000, 2.0);
+    const std::string info = std::string("INFOINAM") + std::string("\x0c\0\0\0", 4) + "Kept title\0\0";
+    std::string list_chunk = "LIST" + std::string(4, '\0') + info;
+    put_u32(list_chunk, 4, static_cast<uint32_t>(info.size()));
+    std::string bytes = file_bytes(path) + list_chunk;
+    put_u32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
+    put_bytes(path, bytes);
+    EXPECT_NEAR(duration_of(path), 2.0, 0.01);
+
+    Child append = start_tool({"append", path, "--seconds", "1"});
+    EXPECT_EQ(WEXITSTATUS(wait_for(append)), 0);
+    std::string after = file_bytes(path);
+    EXPECT_EQ(after.substr(after.size() - list_chunk.size()), list_chunk);
+    EXPECT_EQ(static_cast<uint8_t>(after[4]) | (static_cast<uint8_t>(after[5]) << 8) |
+                  (static_cast<uint8_t>(after[6]) << 16),
+              after.size() - 8);
+    EXPECT_GE(duration_of(path), 2.8);
+
+    Child killed = start_tool({"append", path});
+    sleep_seconds(1.5);  // the moment of the kill
+    ::kill(killed.pid, SIGKILL);
+    wait_for(killed);
+    Child list = start_tool({"list"});
+    read_all(list);
+    wait_for(list);
+    after = file_bytes(path);
+    EXPECT_EQ(after.substr(after.size() - list_chunk.size()), list_chunk);
+    EXPECT_GE(duration_of(path), 3.5);
+    if (has_ffprobe()) {
+        EXPECT_NEAR(ffmpeg_seconds(path), duration_of(path), 0.05);
+    }
+}
+
+TEST_F(ToolProcessTest, ARecordingWhoseFileIsDeletedFailsAndSighupFinishesOne) {
+    Child record = start_tool({"record"});
+    const std::string path = read_line(record);
+    ASSERT_FALSE(path.empty());
+    sleep_seconds(1.0);  // the moment another program deletes the file
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_EQ(WEXITSTATUS(wait_for(record)), 1) << "a recording into a deleted file is no success";
+
+    Child hung_up = start_tool({"record"});
+    const std::string kept = read_line(hung_up);
+    sleep_seconds(2.0);  // the moment the terminal closes
+    ::kill(hung_up.pid, SIGHUP);
+    const int status = wait_for(hung_up);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_GE(duration_of(kept), 1.5);
+    EXPECT_EQ(notes_left(root.path()), 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "os/log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "os/path.h"
 #include "os/registry.h"
@@ -19,6 +20,12 @@ TEST(Log, SwitchesOnAndOffWhileRunning) {
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
     os::log() << u"WinMain:" << 42 << u" " << -7 << u" " << true << u" Zoë\n";
     EXPECT_EQ(read_log_text(file), u"WinMain:42 -7 1 Zoë\n");
+    // It names callers and their numbers: no one else may read it or look into its folder.
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat((root.path() + "/Temp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
     const std::string before = read_bytes(file);

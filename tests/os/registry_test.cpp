@@ -190,6 +190,42 @@ TEST(Registry, ADamagedDatabaseIsKeptAsideAndReplaced) {
     ::setenv("QUILLON_ROOT", elsewhere.path().c_str(), 1);
 }
 
+TEST(Registry, WhatADamagedDatabaseStillHoldsIsSavedAndTheUserIsTold) {
+    TempRoot root;
+    const std::string database = root.path() + "/registry.db";
+    ASSERT_TRUE(os::reg_write_dword(kSettings, u"AutoRecord", 1));
+    ASSERT_TRUE(os::reg_write_string(kSettings, u"NeverRecord", u"0800 123 456"));
+    ASSERT_TRUE(os::reg_flush(kSettings));
+    {
+        TempRoot elsewhere;  // the connection follows QUILLON_ROOT, so this closes the first one
+        EXPECT_TRUE(os::reg_write_dword(kKorvel, u"Other", 1));
+    }
+    ::setenv("QUILLON_ROOT", root.path().c_str(), 1);
+    std::filesystem::remove(database + "-wal");
+    std::filesystem::remove(database + "-shm");
+    // 200 bytes overwritten at the start of the second page.
+    std::string bytes = read_bytes(database);
+    ASSERT_GT(bytes.size(), 4096u + 200u);
+    for (size_t i = 4096; i < 4096 + 200; ++i) bytes[i] = static_cast<char>(0xA5 ^ (i * 7));
+    write_bytes(database, bytes);
+
+    testing::internal::CaptureStderr();
+    uint32_t auto_record = 0;
+    EXPECT_TRUE(os::reg_read_dword(kSettings, u"AutoRecord", auto_record));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(auto_record, 1u) << said;
+    std::u16string never;
+    EXPECT_TRUE(os::reg_read_string(kSettings, u"NeverRecord", never));
+    EXPECT_EQ(never, u"0800 123 456");
+    EXPECT_NE(said.find("was damaged"), std::string::npos) << said;
+    EXPECT_NE(said.find("saved from it"), std::string::npos) << said;
+    EXPECT_EQ(said.find("not an error"), std::string::npos) << said;
+    EXPECT_EQ(damaged_copies(root.path()).size(), 1u);
+    // The screens are told once.
+    EXPECT_TRUE(os::reg_take_damage_notice());
+    EXPECT_FALSE(os::reg_take_damage_notice());
+}
+
 TEST(Registry, ThreadsShareTheDatabaseSafely) {
     TempRoot root;
     std::vector<std::thread> threads;

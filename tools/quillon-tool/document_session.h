@@ -1,6 +1,6 @@
 #pragma once
 // What the document commands of quillon-tool share: a scheduler on a plain event loop, the
-// Document, and a run loop that stops on a condition, a time limit, or Ctrl-C / SIGTERM (after
+// Document, and a run loop that stops on a condition, a time limit, or Ctrl-C / SIGTERM / SIGHUP (after
 // which the command still stops the recording properly, so the file is complete).
 #include <csignal>
 #include <cstdio>
@@ -34,6 +34,7 @@ public:
     DocumentSession() {
         std::signal(SIGINT, on_signal);
         std::signal(SIGTERM, on_signal);
+        std::signal(SIGHUP, on_signal);
         document = std::make_unique<Document>();
         document->add_observer(&events);
     }
