@@ -1,7 +1,9 @@
 #include "audio/wav/wav_stream_format.h"
 
+#include <cstdint>
 #include <cstring>
 
+#include "audio/wav/wav_data_extent.h"
 #include "os/file.h"
 
 namespace {
@@ -91,8 +93,12 @@ bool read_wav_stream_format(os::File& file, WavStreamFormat& out) {
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!have_fmt) return false;
             out.data_start = body;
-            out.data_size = out.rf64 && size == kRf64SizeFollows ? static_cast<std::int64_t>(rf64_data_size & INT64_MAX)
-                                                                   : static_cast<std::int64_t>(size);
+            // A data chunk that is the file's last runs to the end of the file, whatever its size
+            // field says (a writer killed before it wrote its sizes leaves 0 there).
+            out.data_size = out.rf64 && size == kRf64SizeFollows
+                                ? static_cast<std::int64_t>(rf64_data_size & INT64_MAX)
+                                : body <= UINT32_MAX ? static_cast<std::int64_t>(data_size_in_file(file, static_cast<std::uint32_t>(body), size))
+                                                       : static_cast<std::int64_t>(size);
             return true;
         }
         // Chunk bodies are padded to an even length.
