@@ -1,5 +1,7 @@
 #include "app/call_notification.h"
 
+#include <cmath>
+
 #include "app/core/event_loop.h"
 #include "document/document.h"
 #include "os/file_system.h"
@@ -39,7 +41,8 @@ CallNotification::~CallNotification() {
 }
 
 std::u16string CallNotification::text_for(std::u16string_view caller, double seconds) {
-    const long long total = seconds > 0 ? static_cast<long long>(seconds) : 0;
+    // Rounded: a call of 7.94 s is one of 0:08.
+    const long long total = seconds > 0 ? std::llround(seconds) : 0;
     const long long hours = total / 3600;
     const long long minutes = total / 60 % 60;
     std::u16string length = hours > 0 ? os::to_text(hours) + u":" + two_digits(minutes) : os::to_text(minutes);

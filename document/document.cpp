@@ -21,6 +21,7 @@
 #include "os/path.h"
 #include "os/registry.h"
 #include "os/tick.h"
+#include "telephony/call_monitor_impl.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/speaker_phone.h"
 
@@ -179,25 +180,43 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
         os::File file(path, os::File::Write);
         if (!file.is_open()) return false;
         os::log() << u"Document::record file created:" << path << u"\n";
-        if (format.codec == u"mp3") {
-            const Stopwatch watch;
-            Id3Tag tag;
-            fill_new_record_tag(tag, current.artist, current.title, current.album, moment, caller_picture(number));
-            tag.write(file);
-            os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
-        }
     }
 
     stop();
     m_current = current;
     m_recording_call = call;
+    // Whatever is recorded while a call is connected is that call: both of its sides.
+    m_recording_both_sides = call || direction != call_direction_none;
     m_recording_new = true;
-    // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
-    m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
-    if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
+    m_call_started_at = os::tick_count();
+    // Capture begins before anything else that takes time (the address book, the tag, the file
+    // writer, a beep): the buffer keeps the audio until the file can take it.
+    m_buffer.hold(true);
+    if (!open_recorder()) {
+        os::log() << u"record: the recorder could not start\n";
         fail_recording();
         return false;
     }
+    if (format.codec == u"mp3") {
+        const Stopwatch watch;
+        os::File file(path, os::File::Write);
+        Id3Tag tag;
+        fill_new_record_tag(tag, current.artist, current.title, current.album, moment, caller_picture(number));
+        if (file.is_open()) tag.write(file);
+        os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+    }
+    // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
+    m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
+    if (!m_writer || !m_writer->is_valid()) {
+        os::log() << u"record: the file writer could not start\n";
+        fail_recording();
+        return false;
+    }
+    connect(m_buffer, &m_writer->input());
+    m_buffer.hold(false);
+    // A call's far side would hear nothing of it, but the recording would start with it over the
+    // caller's first words: calls begin silently.
+    if (!call) m_beeps.play(start_beep);
     write_current_path(path);
     const int index = m_records.insert(record_entry(path, false));
     notify(DocumentEvent::RecordingStarted, index);
@@ -218,40 +237,58 @@ bool Document::record_append() {
         stop();
         return false;
     }
-    if (!start_recorder()) {
+    m_recording_both_sides = m_call_monitor->is_talking();
+    connect(m_buffer, &m_writer->input());
+    if (!open_recorder()) {
         stop();
         return false;
     }
+    m_beeps.play(start_beep);
     write_current_path(m_current.path);
     notify(DocumentEvent::AppendStarted);
     return true;
 }
 
-bool Document::start_recorder() {
+bool Document::open_recorder() {
     m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits,
-                                     m_recording_call ? CaptureSource::call_both_sides : CaptureSource::microphone);
+                                     m_recording_both_sides ? CaptureSource::call_both_sides : CaptureSource::microphone);
     if (!m_recorder) return false;
     m_duration.reset();
     connect(*m_recorder, &m_boost);
     m_gate.link();
-    connect(m_buffer, &m_writer->input());
     m_ticks_since_checkpoint = 0;
-    play_sound_sync(start_beep);
     if (!m_recorder->start()) return false;
     m_sleep_inhibitor.hold();
     return true;
 }
 
 void Document::fail_recording() {
+    // Capture may have begun before the file writer failed: it ends here, and nothing of it is kept.
+    close_recorder(false);
+    m_buffer.start();
+    m_gate.unlink();
+    m_writer.reset();
+    m_recording_new = false;
     stop();
     os::log() << u"os::delete_file 2\n";
     os::delete_file(m_current.path);
+}
+
+void Document::close_recorder(bool keep_audio) {
+    if (!m_recorder) return;
+    // What the device captured up to this moment goes down the chain first, and what the boost
+    // node still holds back follows it: a recording ends where the stop came.
+    if (keep_audio) m_recorder->finish();
+    connect(*m_recorder, nullptr);
+    m_recorder.reset();
+    if (keep_audio) m_boost.flush();
 }
 
 void Document::stop() {
     os::log() << u"Document::stop\n";
     m_paused = false;
     m_recording_call = false;
+    m_recording_both_sides = false;
     if (m_reader) {
         m_player.stop();
         connect(m_reader->output(), nullptr);
@@ -259,15 +296,12 @@ void Document::stop() {
     }
     if (m_writer) {
         if (m_recorder) {
-            // What the device captured up to this moment goes down the chain first, and what the
-            // boost node still holds back follows it: a recording ends where the stop came.
-            m_recorder->finish();
-            connect(*m_recorder, nullptr);
-            m_recorder.reset();
-            m_boost.flush();
-            play_sound_sync(end_beep);
+            close_recorder(true);
+            // The beep plays on while the file is finished and the GUI goes on.
+            m_beeps.play(end_beep);
         }
         // Every block captured so far goes into the file before the writer closes it.
+        m_buffer.hold(false);
         const Stopwatch watch;
         while (m_buffer.queued_blocks() > 0 && watch.elapsed() < drain_limit_seconds) sleep_seconds(0.01);
         // Nothing reached the writer: the file holds at most a tag, which nothing can play.
@@ -432,9 +466,24 @@ void Document::on_call_start(const std::u16string& name, const std::u16string& n
     if (is_recording() && m_settings.speaker) set_speakerphone(true);
 }
 
-void Document::on_call_stop() {
+void Document::on_call_stop() { end_call(true); }
+
+void Document::end_call(bool seen_by_monitor) {
     os::log() << u"on_call_stop\n";
-    if (m_recording_call) stop();
+    if (m_recording_call) {
+        // A call connected for less than a moment is a stack flapping between states, not a
+        // conversation: its piece of a recording is not kept. The monitor tells an end only once
+        // the call has been gone for its hold, which the recording ran on through.
+        const double seconds = static_cast<int32_t>(os::tick_count() - m_call_started_at) / 1000.0 -
+                               (seen_by_monitor ? CallMonitorImpl::end_hold_seconds : 0.0);
+        const bool fragment = seen_by_monitor && m_recording_new && seconds < shortest_call_seconds;
+        stop();
+        if (fragment && os::exists(m_current.path)) {
+            os::log() << u"on_call_stop: a call of " << static_cast<long long>(seconds * 1000)
+                      << u" ms is no conversation; its recording is not kept\n";
+            remove_empty_recording();
+        }
+    }
     if (m_started_for_call) {
         m_started_for_call = false;
         const bool active = m_is_window_active && m_is_window_active();
@@ -526,7 +575,8 @@ void Document::poll_phone() {
     // The call monitor reports only the calls it saw begin. A call that ended while the program
     // started for it was still starting up (or before it started) is never reported, and its
     // recording and the program would run on for good: with no call in progress, that call is over.
-    if (!talking && m_started_for_call) on_call_stop();
+    // A call the monitor did see begin is ended by the monitor, once it has surely ended.
+    if (!talking && m_started_for_call && !m_call_monitor->in_call()) end_call(false);
     const bool speaker = m_call_monitor->is_speaker_on();
     if (speaker != m_speaker_state) {
         m_speaker_state = speaker;

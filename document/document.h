@@ -31,6 +31,7 @@
 #include "document/record_entry.h"
 #include "document/record_list.h"
 #include "document/settings.h"
+#include "document/sound_player.h"
 #include "document/storages.h"
 #include "os/power/sleep_inhibitor.h"
 #include "os/scanner/folder_scanner.h"
@@ -53,6 +54,8 @@ public:
     // How often buffered audio is made durable in the file while recording (it is pushed into
     // the file on every poll).
     static constexpr double checkpoint_seconds = 1.0;
+    // A call recording of a call connected for less than this is a flapping stack's, and dropped.
+    static constexpr double shortest_call_seconds = 0.5;
 
     // Runs the first loading phase.
     Document();
@@ -165,14 +168,20 @@ private:
     void notify(int32_t code, int32_t parameter = 0);
     void end_with(int32_t code);
     bool has_card_problem() const;
-    // Links a new recorder into the chain and starts it after the beep; false when it cannot start.
-    bool start_recorder();
+    // Creates the recorder for the current record, links it into the chain and starts capture;
+    // false when it cannot start.
+    bool open_recorder();
+    // Ends capture; with keep_audio what was captured up to now still goes down the chain.
+    void close_recorder(bool keep_audio);
+    // Ends a recording that could not start and deletes its file.
     void fail_recording();
     // Deletes the file of a new recording that never got audio and takes it off the list.
     void remove_empty_recording();
     void poll_playback();
     void poll_recording();
     void poll_phone();
+    // The call ended; seen_by_monitor when the call monitor told it (it saw the call begin too).
+    void end_call(bool seen_by_monitor);
 
     Settings m_settings;
     std::optional<RecordFormat> m_format_override;
@@ -190,6 +199,7 @@ private:
     std::unique_ptr<RecordingWriter> m_writer;
     std::unique_ptr<RecorderPCM> m_recorder;
     std::unique_ptr<FileReader> m_reader;
+    BeepPlayer m_beeps;
     // Held while a recording or playback runs, so a phone does not suspend under it.
     SleepInhibitor m_sleep_inhibitor;
 
@@ -206,6 +216,10 @@ private:
 
     bool m_paused = false;
     bool m_recording_call = false;
+    // Capture takes the call's mix (a recording made while a call is connected), not the microphone.
+    bool m_recording_both_sides = false;
+    // The tick (os/tick.h) at which the running recording started.
+    uint32_t m_call_started_at = 0;
     // The recording runs into a file of its own (not appended to an earlier one).
     bool m_recording_new = false;
     bool m_started_for_call = false;

@@ -121,6 +121,9 @@ public:
 protected:
     explicit WaveIn(const WaveFormat& format);
     virtual void backend_start() = 0;
+    // Called by stop() and reset() while capture still runs: a backend that holds audio back (to line up two
+    // sources) delivers it now, so a recording ends where it was stopped.
+    virtual void backend_drain() {}
     virtual void backend_stop() = 0;
     virtual void backend_close() = 0;
     // Called by the backend's thread with captured bytes in the asked format; bytes arriving while

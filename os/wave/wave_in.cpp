@@ -58,6 +58,10 @@ uint32_t WaveIn::stop() {
     {
         std::lock_guard lock(m_mutex);
         if (m_closed) return MMSYSERR_INVALHANDLE;
+    }
+    backend_drain();
+    {
+        std::lock_guard lock(m_mutex);
         m_started = false;
     }
     backend_stop();
@@ -70,6 +74,10 @@ uint32_t WaveIn::reset() {
     {
         std::lock_guard lock(m_mutex);
         if (m_closed) return MMSYSERR_INVALHANDLE;
+    }
+    backend_drain();
+    {
+        std::lock_guard lock(m_mutex);
         m_started = false;
     }
     backend_stop();

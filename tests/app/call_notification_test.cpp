@@ -36,9 +36,11 @@ std::string notify_calls() {
 }
 
 TEST(CallNotificationText, NameAndLengthInMinutesAndSecondsOrHours) {
-    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 151.7), u"Call with Alice Walker recorded, 2:31");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 151.7), u"Call with Alice Walker recorded, 2:32");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 7.94), u"Call with Alice Walker recorded, 0:08");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 7.4), u"Call with Alice Walker recorded, 0:07");
     EXPECT_EQ(CallNotification::text_for(u"+44 20 7946 0958", 0.4), u"Call with +44 20 7946 0958 recorded, 0:00");
-    EXPECT_EQ(CallNotification::text_for(u"Bob", 599.99), u"Call with Bob recorded, 9:59");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 599.99), u"Call with Bob recorded, 10:00");
     EXPECT_EQ(CallNotification::text_for(u"Bob", 3723), u"Call with Bob recorded, 1:02:03");
     EXPECT_EQ(CallNotification::text_for(u"Bob", -1), u"Call with Bob recorded, 0:00");
 }
