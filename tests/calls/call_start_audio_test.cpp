@@ -1,6 +1,6 @@
-// The first words of a call against a real sound server that this test starts: a PulseAudio null
-// sink is the phone's output, where the far side talks all along, and a null source the silent
-// microphone. What the file lacks of the time from the connection to the end of capture was lost at
+// Calls against a real sound server that this test starts: a PulseAudio null sink is the phone's
+// output, where the far side talks all along (a 400 Hz tone), and a null source the microphone (a
+// sine source of 600 Hz where the near side must be heard). What the file lacks of the time from the connection to the end of capture was lost at
 // the start. Skipped where pulseaudio is not installed.
 #include <fcntl.h>
 #include <signal.h>
@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "audio/readers/file_reader.h"
+#include "audio/mp3/id3_reader.h"
 #include "os/text.h"
 #include "os/tick.h"
 #include "telephony/phone_publisher.h"
@@ -27,6 +28,7 @@ using namespace calls_test;
 
 constexpr int tone_rate = 16000;
 constexpr double far_hz = 400.0;
+constexpr double near_hz = 600.0;
 // module-sine's level, about a fifth of full scale after the server's volume.
 constexpr double far_level = 2000.0;
 constexpr double amplitude = 8000.0;
@@ -169,6 +171,37 @@ TEST_F(CallStartAudio, FirstMomentsOfTheCallAreInTheFile) {
     // Both sides from the first tenth of a second of the file on.
     const double far_at_start = amplitude_at(samples, rate, 0, static_cast<size_t>(rate / 10), far_hz);
     EXPECT_GT(far_at_start, far_level / 2) << "the far side is missing from the first 0.1 s";
+}
+
+TEST_F(CallStartAudio, ARecordingStartedByHandDuringACallHoldsBothSides) {
+    ASSERT_EQ(settings({"AutoRecord", "0"}).status, 0);
+    start_far_side();
+    ASSERT_TRUE(run_shell("pactl load-module module-sine-source source_name=voice frequency=600 >/dev/null && "
+                          "pactl set-default-source voice"));
+    start_touch();
+    ASSERT_TRUE(publish_incoming({os::from_utf8(caller_number), std::nullopt, true}).ok);
+    ASSERT_TRUE(publish_answer().ok);
+    EXPECT_TRUE(await([&] { return touch_log().find("CallMonitorImpl call=1 ") != std::string::npos; }, 20.0));
+    // Automatic recording is off: the user records by hand.
+    ASSERT_EQ(run("quillon-touch", {"record"}).status, 0);
+    std::vector<std::string> found;
+    ASSERT_TRUE(await([&] { return !(found = recordings(documents() + "/Incoming")).empty(); }, 20.0));
+    EXPECT_TRUE(await([&] { return tag_written(found.front()) && duration_of(found.front()) > 1.5; }, 20.0));
+    ASSERT_EQ(run("quillon-touch", {"record"}).status, 0);  // pauses
+    ASSERT_TRUE(publish_hangup().ok);
+    sync_touch();
+    EXPECT_EQ(stop_touch(), 0);
+
+    int rate = 0;
+    const std::vector<int16_t> samples = decoded(found.front(), rate);
+    ASSERT_GT(samples.size(), static_cast<size_t>(rate));
+    const size_t second = static_cast<size_t>(rate / 2);
+    const double far = amplitude_at(samples, rate, second, second, far_hz);
+    const double near = amplitude_at(samples, rate, second, second, near_hz);
+    std::printf("[ figure ] recording by hand during a call: far side %.0f, near side %.0f\n", far, near);
+    EXPECT_GT(far, far_level / 2);
+    EXPECT_GT(near, far_level / 2);
+    EXPECT_EQ(read_record_tags(os::from_utf8(found.front())).artist, os::from_utf8(caller_name));
 }
 
 }  // namespace
