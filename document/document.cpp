@@ -462,7 +462,10 @@ void Document::handle_command_line(std::u16string_view text) {
 
 void Document::on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) {
     os::log() << u"on_call_start " << name << u" " << number << u" " << direction << u" " << os::tick_count() << u"\n";
-    if (m_settings.auto_record) record(true, name, number, direction);
+    if (m_settings.auto_record && !record(true, name, number, direction) && !is_recording()) {
+        // Never silently: a call that goes unrecorded is in the log, with the reason just above.
+        os::log() << u"on_call_start: the call with " << (name.empty() ? number : name) << u" is not recorded\n";
+    }
     if (is_recording() && m_settings.speaker) set_speakerphone(true);
 }
 
