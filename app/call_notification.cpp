@@ -40,7 +40,7 @@ CallNotification::~CallNotification() {
     m_notifier.reset();
 }
 
-std::u16string CallNotification::text_for(std::u16string_view caller, double seconds, int32_t failure) {
+std::u16string CallNotification::text_for(std::u16string_view caller, double seconds, int32_t failure, bool gap) {
     // Rounded: a call of 7.94 s is one of 0:08.
     const long long total = seconds > 0 ? std::llround(seconds) : 0;
     const long long hours = total / 3600;
@@ -59,6 +59,10 @@ std::u16string CallNotification::text_for(std::u16string_view caller, double sec
             why = u"the device was too slow";
             break;
         default:
+            if (gap) {
+                return u"Call with " + std::u16string(caller) + u" recorded with a gap: the sound server went away; " +
+                       length;
+            }
             return u"Call with " + std::u16string(caller) + u" recorded, " + length;
     }
     // Nothing is told as a whole recording that is not one.
@@ -81,7 +85,8 @@ void CallNotification::on_document_event(const DocumentEvent& event) {
         return;
     }
     if (event.code != DocumentEvent::Stopped || m_call_path.empty() || m_document.is_recording()) return;
-    Pending pending{std::move(m_call_path), m_caller, m_document.duration().total(), 0};
+    Pending pending{std::move(m_call_path), m_caller, m_document.duration().total(), 0,
+                    m_document.had_capture_gap()};
     m_call_path.clear();
     // A call that never got audio leaves no recording to tell of.
     if (!os::exists(pending.path)) return;
@@ -108,7 +113,7 @@ void CallNotification::show(const Pending& pending) {
     if (!m_notifier) return;
     const uint64_t tag = m_next_tag++;
     m_paths[tag] = pending.path;
-    m_notifier->show({text_for(pending.caller, pending.seconds, pending.failure), u"", u"Open"}, tag);
+    m_notifier->show({text_for(pending.caller, pending.seconds, pending.failure, pending.gap), u"", u"Open"}, tag);
 }
 
 void CallNotification::open(uint64_t tag) {

@@ -40,7 +40,9 @@ public:
     // "Call with NAME recorded, M:SS" (H:MM:SS from an hour on, rounded to the second); for a
     // recording that a failure (a DocumentEvent code 9, 10 or 11) ended early, "Call with NAME
     // stopped early: WHY; M:SS recorded".
-    static std::u16string text_for(std::u16string_view caller, double seconds, int32_t failure = 0);
+    // A recording whose capture was lost for a while: "Call with NAME recorded with a gap: the sound
+    // server went away; M:SS".
+    static std::u16string text_for(std::u16string_view caller, double seconds, int32_t failure = 0, bool gap = false);
 
 private:
     struct Pending {
@@ -48,6 +50,7 @@ private:
         std::u16string caller;
         double seconds = 0;
         int32_t failure = 0;
+        bool gap = false;
     };
     // A notification's action was chosen; on the GUI thread.
     void open(uint64_t tag);

@@ -20,6 +20,7 @@
 #include "os/log.h"
 #include "os/path.h"
 #include "os/registry.h"
+#include "os/text.h"
 #include "os/tick.h"
 #include "telephony/call_monitor_impl.h"
 #include "telephony/contacts/contacts_session.h"
@@ -192,7 +193,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     // Capture begins before anything else that takes time (the address book, the tag, the file
     // writer, a beep): the buffer keeps the audio until the file can take it.
     m_buffer.hold(true);
-    if (!open_recorder()) {
+    if (!open_recorder(true)) {
         os::log() << u"record: the recorder could not start\n";
         fail_recording();
         return false;
@@ -239,7 +240,7 @@ bool Document::record_append() {
     }
     m_recording_both_sides = m_call_monitor->is_talking();
     connect(m_buffer, &m_writer->input());
-    if (!open_recorder()) {
+    if (!open_recorder(true)) {
         stop();
         return false;
     }
@@ -249,11 +250,18 @@ bool Document::record_append() {
     return true;
 }
 
-bool Document::open_recorder() {
-    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits,
-                                     m_recording_both_sides ? CaptureSource::call_both_sides : CaptureSource::microphone);
+bool Document::open_recorder(bool fresh) {
+    // Taken up again after its server went away, a call capture waits for the server: the
+    // microphone alone would lose the far side for the rest of the call.
+    const CaptureSource source = !m_recording_both_sides ? CaptureSource::microphone
+                                 : fresh                 ? CaptureSource::call_both_sides
+                                                         : CaptureSource::call_both_sides_only;
+    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits, source);
     if (!m_recorder) return false;
-    m_duration.reset();
+    if (fresh) {
+        m_duration.reset();
+        m_capture_gap = false;
+    }
     connect(*m_recorder, &m_boost);
     m_gate.link();
     m_ticks_since_checkpoint = 0;
@@ -561,12 +569,31 @@ void Document::poll_recording() {
         end_with(DocumentEvent::CardProblem);
         return;
     }
+    poll_capture();
     if (!m_paused) m_gate.tick();
     // Every tick pushes what is buffered into the file (cheap: it lands in the page cache, and a
     // killed process then loses only the last moments); about once a second it is made durable.
     const bool durable = ++m_ticks_since_checkpoint * poll_seconds >= checkpoint_seconds - 1e-9;
     if (durable) m_ticks_since_checkpoint = 0;
     m_writer->checkpoint(durable);
+}
+
+void Document::poll_capture() {
+    if (m_recorder && !m_recorder->is_ok()) {
+        // Lost mid-recording (the sound server died): what it captured stays in the file, and a
+        // new capture goes on in the same file as soon as one opens.
+        os::log() << u"recorder lost: " << os::from_utf8(m_recorder->failure()) << u"\n";
+        close_recorder(true);
+        m_capture_gap = true;
+        m_capture_lost_at = os::tick_count();
+    }
+    if (m_recorder) return;
+    if (!open_recorder(false)) {
+        m_recorder.reset();
+        return;
+    }
+    os::log() << u"recorder back after " << static_cast<int32_t>(os::tick_count() - m_capture_lost_at)
+              << u" ms; the recording goes on\n";
 }
 
 void Document::poll_phone() {

@@ -128,6 +128,8 @@ public:
     bool is_playing() const { return m_reader != nullptr; }
     bool is_paused() const { return m_paused; }
     bool is_recording_call() const { return m_recording_call; }
+    // The last recording lost its capture for a while (the sound server went away).
+    bool had_capture_gap() const { return m_capture_gap; }
     bool is_talking() const { return m_talking; }
     bool is_speaker_on() const { return m_speaker_state; }
     const RecordEntry& current_record() const { return m_current; }
@@ -170,7 +172,7 @@ private:
     bool has_card_problem() const;
     // Creates the recorder for the current record, links it into the chain and starts capture;
     // false when it cannot start.
-    bool open_recorder();
+    bool open_recorder(bool fresh);
     // Ends capture; with keep_audio what was captured up to now still goes down the chain.
     void close_recorder(bool keep_audio);
     // Ends a recording that could not start and deletes its file.
@@ -180,6 +182,8 @@ private:
     void poll_playback();
     void poll_recording();
     void poll_phone();
+    // A capture that failed mid-recording is ended, and a new one tried on every poll.
+    void poll_capture();
     // The call ended; seen_by_monitor when the call monitor told it (it saw the call begin too).
     void end_call(bool seen_by_monitor);
 
@@ -220,6 +224,8 @@ private:
     bool m_recording_both_sides = false;
     // The tick (os/tick.h) at which the running recording started.
     uint32_t m_call_started_at = 0;
+    bool m_capture_gap = false;
+    uint32_t m_capture_lost_at = 0;
     // The recording runs into a file of its own (not appended to an earlier one).
     bool m_recording_new = false;
     bool m_started_for_call = false;

@@ -25,6 +25,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace os {
 
@@ -57,6 +58,9 @@ constexpr int WAVE_MAPPER = -1;
 // so a call recording on a phone holds the far side too. Without a sound server that can give the
 // monitor it is the default microphone alone (logged); with QUILLON_AUDIO_IN the file is both.
 constexpr int WAVE_CALL_BOTH_SIDES = -2;
+// The same, but never the microphone alone: for a call capture taken up again after its sound
+// server went away, which must wait for the server rather than go on with half the call.
+constexpr int WAVE_CALL_BOTH_SIDES_ONLY = -3;
 
 struct WaveFormat {
     int channels = 0;
@@ -117,9 +121,13 @@ public:
     // A number naming this device in log lines.
     uint32_t id() const { return m_id; }
     const WaveFormat& format() const { return m_format; }
+    // Why the device stopped delivering for good (its sound server went away); empty while it works.
+    std::string failure();
 
 protected:
     explicit WaveIn(const WaveFormat& format);
+    // From any thread: the device is lost and delivers nothing more.
+    void set_failure(const std::string& reason);
     virtual void backend_start() = 0;
     // Called by stop() and reset() while capture still runs: a backend that holds audio back (to line up two
     // sources) delivers it now, so a recording ends where it was stopped.
@@ -143,6 +151,7 @@ private:
     std::deque<WaveHeader*> m_queue;
     bool m_started = false;
     bool m_closed = false;
+    std::string m_failure;
 };
 
 class WaveOut {

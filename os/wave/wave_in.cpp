@@ -132,4 +132,14 @@ bool WaveIn::is_started() {
     return m_started;
 }
 
+std::string WaveIn::failure() {
+    std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
+void WaveIn::set_failure(const std::string& reason) {
+    std::lock_guard lock(m_mutex);
+    if (m_failure.empty()) m_failure = reason;
+}
+
 }  // namespace os

@@ -207,11 +207,22 @@ private:
 
     // ---- callbacks, on the main loop's thread ----
 
-    static void on_context_state(pa_context*, void* user) {
-        pa_threaded_mainloop_signal(static_cast<PulseCallWaveIn*>(user)->m_loop, 0);
+    static void on_context_state(pa_context* context, void* user) {
+        auto* self = static_cast<PulseCallWaveIn*>(user);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if ((state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) && self->m_near && self->m_far) {
+            self->set_failure(std::string("the sound server went away (") + pa_strerror(pa_context_errno(context)) +
+                              ")");
+        }
+        pa_threaded_mainloop_signal(self->m_loop, 0);
     }
-    static void on_stream_state(pa_stream*, void* user) {
-        pa_threaded_mainloop_signal(static_cast<PulseCallWaveIn*>(user)->m_loop, 0);
+    static void on_stream_state(pa_stream* stream, void* user) {
+        auto* self = static_cast<PulseCallWaveIn*>(user);
+        if (pa_stream_get_state(stream) == PA_STREAM_FAILED && self->m_near && self->m_far) {
+            self->set_failure(std::string("the sound server ended the ") +
+                              (stream == self->m_near ? "microphone" : "far side's") + " stream");
+        }
+        pa_threaded_mainloop_signal(self->m_loop, 0);
     }
 
     static void on_server_info(pa_context*, const pa_server_info* info, void* user) {

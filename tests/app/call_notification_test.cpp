@@ -48,6 +48,8 @@ TEST(CallNotificationText, NameAndLengthInMinutesAndSecondsOrHours) {
               u"Call with Alice Walker stopped early: the storage is full or cannot be written; 0:12 recorded");
     EXPECT_EQ(CallNotification::text_for(u"Bob", 2.9, DocumentEvent::CardProblem),
               u"Call with Bob stopped early: the storage card is gone; 0:03 recorded");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 12.2, 0, true),
+              u"Call with Bob recorded with a gap: the sound server went away; 0:12");
     EXPECT_EQ(CallNotification::text_for(u"Bob", 2.9, DocumentEvent::BufferFailed),
               u"Call with Bob stopped early: the device was too slow; 0:03 recorded");
 }

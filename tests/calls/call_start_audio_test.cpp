@@ -71,13 +71,26 @@ public:
                              ">/dev/null && pactl set-default-sink qsink && pactl set-default-source near");
             return;
         }
+        start_pulseaudio();
+    }
+    // PulseAudio dies at once, as a crashed server does.
+    void kill_pulseaudio() {
+        if (m_pulse > 0) ::kill(m_pulse, SIGKILL);
+        for (int i = 0; i < 200 && m_pulse > 0 && ::kill(m_pulse, 0) == 0; ++i) sleep_seconds(0.05);
+        std::erase(m_pids, m_pulse);
+        m_pulse = 0;
+        // What a killed server leaves behind would keep the next one from starting.
+        std::error_code error;
+        std::filesystem::remove(m_folder + "/pulse/pid", error);
+        std::filesystem::remove(m_folder + "/pulse/native", error);
+    }
+    void start_pulseaudio() {
         m_ok = run_shell("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
                          "--load='module-null-sink sink_name=qsink' --load='module-null-source source_name=near' "
                          ">/dev/null 2>&1") &&
                run_shell("pactl set-default-sink qsink && pactl set-default-source near");
-        pid_t pid = 0;
-        std::ifstream(folder + "/pulse/pid") >> pid;
-        if (pid > 0) m_pids.push_back(pid);
+        std::ifstream(m_folder + "/pulse/pid") >> m_pulse;
+        if (m_pulse > 0) m_pids.push_back(m_pulse);
     }
     ~SoundServer() {
         for (auto it = m_pids.rbegin(); it != m_pids.rend(); ++it) {
@@ -124,6 +137,7 @@ private:
 
     std::string m_folder;
     std::vector<pid_t> m_pids;
+    pid_t m_pulse = 0;
     bool m_ok = false;
 };
 
@@ -271,6 +285,48 @@ TEST_F(CallStartAudio, ARecordingStartedByHandDuringACallHoldsBothSides) {
     EXPECT_GT(far, far_level / 2);
     EXPECT_GT(near, far_level / 2);
     EXPECT_EQ(read_record_tags(os::from_utf8(found.front())).artist, os::from_utf8(caller_name));
+}
+
+TEST_F(CallStartAudio, ASoundServerThatDiesMidCallIsToldAndTheRecordingGoesOnWhenItIsBack) {
+    if (SoundServer::pipewire()) GTEST_SKIP() << "restarts PulseAudio itself";
+    start_far_side();
+    start_touch();
+    ASSERT_TRUE(publish_incoming({os::from_utf8(caller_number), std::nullopt, true}).ok);
+    ASSERT_TRUE(publish_answer().ok);
+    std::vector<std::string> found;
+    ASSERT_TRUE(await([&] { return !(found = recordings(documents() + "/Incoming")).empty(); }, 20.0));
+    const std::string path = found.front();
+    ASSERT_TRUE(await([&] { return tag_written(path) && duration_of(path) > 1.0; }, 20.0));
+
+    server->kill_pulseaudio();
+    EXPECT_TRUE(await([&] { return touch_log().find("recorder lost: the sound server went away") != std::string::npos; },
+                      20.0))
+        << touch_log();
+    sleep_seconds(1.0);
+    server->start_pulseaudio();
+    ASSERT_TRUE(server->ok());
+    start_far_side();
+    EXPECT_TRUE(await([&] { return touch_log().find("recorder back after ") != std::string::npos; }, 20.0));
+    sync_touch();
+    // The same file goes on with the call's audio.
+    const double at_return = duration_of(path);
+    EXPECT_TRUE(await([&] { return duration_of(path) > at_return + 1.0; }, 20.0)) << at_return;
+    ASSERT_TRUE(publish_hangup().ok);
+    EXPECT_TRUE(await([&] { return touch_log().find("on_call_stop\n") != std::string::npos; }, 20.0));
+    sync_touch();
+    EXPECT_EQ(stop_touch(), 0);
+    EXPECT_EQ(recordings(documents(), true).size(), 1u);
+    int rate = 0;
+    const std::vector<int16_t> samples = decoded(path, rate);
+    ASSERT_GT(rate, 0);
+    // The far side is heard again in the file after the server came back.
+    const size_t tenth = static_cast<size_t>(rate / 10);
+    double heard_again = 0;
+    for (size_t at = static_cast<size_t>(at_return * rate); at + 3 * tenth < samples.size(); at += tenth) {
+        heard_again = std::max(heard_again, amplitude_at(samples, rate, at, 3 * tenth, far_hz));
+    }
+    std::printf("[ figure ] far side after the sound server came back: %.0f\n", heard_again);
+    EXPECT_GT(heard_again, far_level / 2);
 }
 
 }  // namespace
