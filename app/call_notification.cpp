@@ -31,9 +31,15 @@ CallNotification::CallNotification(Document& document, EventLoop& loop, WindowHo
         });
     }
     m_document.add_observer(this);
+    m_document.set_call_not_recorded_hook([this](const std::u16string& caller) {
+        if (!m_notifier) return;
+        // No recording to open: the notification only tells.
+        m_notifier->show({u"Call with " + caller + u" could not be recorded", u"", u""}, m_next_tag++);
+    });
 }
 
 CallNotification::~CallNotification() {
+    m_document.set_call_not_recorded_hook(nullptr);
     m_document.remove_observer(this);
     m_alive.reset();
     // The notifier's thread ends here, after the notifications given to it went out.

@@ -149,6 +149,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     if (direction == call_direction_none && call) return false;
     if (call && is_never_recorded(number)) {
         os::log() << u"record: never recorded automatically: " << number << u"\n";
+        m_refused_by_choice = true;
         return false;
     }
     os::log() << u"record prefix:" << prefix << u" subfolder:" << subfolder << u"\n";
@@ -470,9 +471,13 @@ void Document::handle_command_line(std::u16string_view text) {
 
 void Document::on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) {
     os::log() << u"on_call_start " << name << u" " << number << u" " << direction << u" " << os::tick_count() << u"\n";
+    m_refused_by_choice = false;
     if (m_settings.auto_record && !record(true, name, number, direction) && !is_recording()) {
-        // Never silently: a call that goes unrecorded is in the log, with the reason just above.
-        os::log() << u"on_call_start: the call with " << (name.empty() ? number : name) << u" is not recorded\n";
+        // Never silently: a call that goes unrecorded is in the log, with the reason just above,
+        // and one that should have been recorded is told to the user too.
+        const std::u16string caller = name.empty() ? number : name;
+        os::log() << u"on_call_start: the call with " << caller << u" is not recorded\n";
+        if (!m_refused_by_choice && m_call_not_recorded) m_call_not_recorded(caller);
     }
     if (is_recording() && m_settings.speaker) set_speakerphone(true);
 }

@@ -149,6 +149,11 @@ public:
     // How the document asks whether the main window is active and posts the quit message. Without
     // them the window counts as inactive and quitting ends the scheduler's loop.
     void set_window_hooks(std::function<bool()> is_window_active, std::function<void()> post_quit);
+    // Called with the caller's name (else number) when a call that automatic recording applies to
+    // could not be recorded (not for a "NeverRecord" number).
+    void set_call_not_recorded_hook(std::function<void(const std::u16string& caller)> hook) {
+        m_call_not_recorded = std::move(hook);
+    }
 
 private:
     void on_timer(Timer& timer) override;
@@ -233,4 +238,7 @@ private:
     bool m_speaker_state = false;
     std::function<bool()> m_is_window_active;
     std::function<void()> m_post_quit;
+    std::function<void(const std::u16string&)> m_call_not_recorded;
+    // The last refusal of record() was the user's choice ("NeverRecord"), not a failure.
+    bool m_refused_by_choice = false;
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "document/never_record.h"
 #include "os/notify/desktop_notifier.h"
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
@@ -127,6 +128,24 @@ TEST_F(CallNotificationTest, ACallRecordedBehindTheWindowIsToldAndChoosingItOpen
     ASSERT_TRUE(run_until([&] { return !opened.empty(); }, 10000));
     EXPECT_EQ(opened, first);
     EXPECT_EQ(raised, 1);
+}
+
+TEST_F(CallNotificationTest, ACallThatCouldNotBeRecordedIsToldButANeverRecordCallIsNot) {
+    document->settings().auto_record = 1;
+    ASSERT_TRUE(set_never_record_numbers(u"0800 123 456"));
+    document->on_call_start(u"", u"0800 123 456", call_direction_incoming);
+    EXPECT_FALSE(document->is_recording());
+    // No microphone can be opened: the recording cannot start.
+    ::setenv("QUILLON_AUDIO_IN", (root.path() + "/no such microphone.wav").c_str(), 1);
+    document->on_call_start(u"Alice Walker", u"+44 20 7946 0958", call_direction_incoming);
+    EXPECT_FALSE(document->is_recording());
+    ASSERT_TRUE(notifier->wait_idle(10));
+    EXPECT_EQ(notifier->shown_count(), 1);
+    const std::string calls = notify_calls();
+    EXPECT_NE(calls.find("<'Call with Alice Walker could not be recorded'>, <''>, <@as []>"), std::string::npos)
+        << calls;
+    EXPECT_EQ(calls.find("0800"), std::string::npos) << calls;
+    ASSERT_TRUE(set_never_record_numbers(u""));
 }
 
 }  // namespace
