@@ -178,12 +178,6 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     current.bit_rate = format.bit_rate;
     m_current = current;
 
-    {
-        os::File file(path, os::File::Write);
-        if (!file.is_open()) return false;
-        os::log() << u"Document::record file created:" << path << u"\n";
-    }
-
     stop();
     m_current = current;
     m_recording_call = call;
@@ -191,21 +185,30 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     m_recording_both_sides = call || direction != call_direction_none;
     m_recording_new = true;
     m_call_started_at = os::tick_count();
-    // Capture begins before anything else that takes time (the address book, the tag, the file
-    // writer, a beep): the buffer keeps the audio until the file can take it.
+    // Capture begins before anything else that takes time (the file, the address book, the tag,
+    // the file writer, a beep): the buffer keeps the audio until the file can take it.
     m_buffer.hold(true);
     if (!open_recorder(true)) {
         os::log() << u"record: the recorder could not start\n";
         fail_recording();
         return false;
     }
-    if (format.codec == u"mp3") {
-        const Stopwatch watch;
+    {
+        // The file appears with its tag whole: whoever sees it can read who the call was with.
         os::File file(path, os::File::Write);
-        Id3Tag tag;
-        fill_new_record_tag(tag, current.artist, current.title, current.album, moment, caller_picture(number));
-        if (file.is_open()) tag.write(file);
-        os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+        if (!file.is_open()) {
+            os::log() << u"record: cannot create " << path << u"\n";
+            fail_recording();
+            return false;
+        }
+        os::log() << u"Document::record file created:" << path << u"\n";
+        if (format.codec == u"mp3") {
+            const Stopwatch watch;
+            Id3Tag tag;
+            fill_new_record_tag(tag, current.artist, current.title, current.album, moment, caller_picture(number));
+            tag.write(file);
+            os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
+        }
     }
     // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
     m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");

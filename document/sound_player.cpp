@@ -83,7 +83,10 @@ void BeepPlayer::run() {
     std::unique_lock guard(m_mutex);
     for (;;) {
         m_wake.wait(guard, [this] { return m_closing || !m_queue.empty(); });
-        if (m_closing) return;
+        if (m_closing) {
+            os::wave_thread_done();
+            return;
+        }
         const std::u16string path = std::move(m_queue.front());
         m_queue.pop_front();
         m_playing = true;

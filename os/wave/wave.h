@@ -209,4 +209,8 @@ uint32_t wave_in_open(std::unique_ptr<WaveIn>& handle, int device, const WaveFor
 // Opens the default output. On success posts MM_WOM_OPEN to notify.
 uint32_t wave_out_open(std::unique_ptr<WaveOut>& handle, int device, const WaveFormat& format, MessageQueue& notify);
 
+// A thread of the program's own (not the audio engine's) that opened devices calls this before it
+// ends: the sound library keeps some state per thread, which would otherwise outlive it.
+void wave_thread_done();
+
 }  // namespace os
