@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,12 +37,24 @@ public:
     void set_open_hook(OpenHook hook) { m_open = std::move(hook); }
     void on_document_event(const DocumentEvent& event) override;
 
-    // "Call with NAME recorded, M:SS" (H:MM:SS from an hour on).
-    static std::u16string text_for(std::u16string_view caller, double seconds);
+    // "Call with NAME recorded, M:SS" (H:MM:SS from an hour on, rounded to the second); for a
+    // recording that a failure (a DocumentEvent code 9, 10 or 11) ended early, "Call with NAME
+    // stopped early: WHY; M:SS recorded".
+    // A recording whose capture was lost for a while: "Call with NAME recorded with a gap: the sound
+    // server went away; M:SS".
+    static std::u16string text_for(std::u16string_view caller, double seconds, int32_t failure = 0, bool gap = false);
 
 private:
+    struct Pending {
+        std::u16string path;
+        std::u16string caller;
+        double seconds = 0;
+        int32_t failure = 0;
+        bool gap = false;
+    };
     // A notification's action was chosen; on the GUI thread.
     void open(uint64_t tag);
+    void show(const Pending& pending);
 
     Document& m_document;
     EventLoop& m_loop;
@@ -55,6 +68,8 @@ private:
     // before it reports the stop.
     std::u16string m_call_path;
     std::u16string m_caller;
+    // A stopped call recording, shown from the loop once the document has said why it stopped.
+    std::optional<Pending> m_pending;
     uint64_t m_next_tag = 1;
     std::map<uint64_t, std::u16string> m_paths;
 };

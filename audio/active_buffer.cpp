@@ -53,8 +53,17 @@ AudioBlock ActiveBuffer::get_data(int) { return AudioBlock(); }
 void ActiveBuffer::start() {
     std::lock_guard guard(lock());
     m_valid = true;
+    m_held = false;
     m_fifo.clear();
     m_queued_bytes = 0;
+}
+
+void ActiveBuffer::hold(bool held) {
+    {
+        std::lock_guard guard(lock());
+        m_held = held;
+    }
+    m_wake.set();
 }
 
 bool ActiveBuffer::is_valid() {
@@ -79,7 +88,7 @@ void ActiveBuffer::run_loop(Thread& thread) {
         bool taken = false;
         {
             std::lock_guard guard(lock());
-            if (!m_fifo.empty()) {
+            if (!m_fifo.empty() && !m_held) {
                 block = std::move(m_fifo.front());
                 m_fifo.pop_front();
                 m_queued_bytes -= block.length();

@@ -29,8 +29,11 @@ public:
     // The buffer pushes; pulling from it yields the empty block.
     AudioBlock get_data(int requested_frames) override;
 
-    // Valid again with an empty queue.
+    // Valid again with an empty queue (and no longer holding).
     void start();
+    // While held, blocks are queued but not handed on: capture can begin before the file that
+    // takes its audio is ready. Releasing hands on everything queued meanwhile, in order.
+    void hold(bool held);
     bool is_valid();
     std::size_t queued_bytes();
     // Blocks not yet handed to the writer, counting the one being handed over right now, so a
@@ -45,6 +48,7 @@ private:
     std::size_t m_queued_bytes = 0;
     std::size_t m_in_flight = 0;
     bool m_valid = true;
+    bool m_held = false;
     Event m_wake;
     std::unique_ptr<Worker> m_worker;
 };

@@ -7,12 +7,15 @@
 // start / pause and the accessors come from the Document's (GUI) thread and take the recorder's
 // lock, the same lock the harvest holds while it feeds.
 #include <memory>
+#include <string>
 
 #include "audio/audio_node.h"
 
 // What a recorder captures: the microphone, or for a call both sides of it (the microphone mixed
 // with what the phone plays; the microphone alone where that cannot be had, os/wave/wave.h).
-enum class CaptureSource { microphone, call_both_sides };
+// call_both_sides_only never falls back to the microphone (a capture taken up again once its sound
+// server is back).
+enum class CaptureSource { microphone, call_both_sides, call_both_sides_only };
 
 class RecorderPCM : public AudioPort {
 public:
@@ -34,6 +37,8 @@ public:
     virtual void finish() = 0;
     // The device is open and has not failed.
     virtual bool is_ok() = 0;
+    // Why the device failed (its sound server went away); empty while it works.
+    virtual std::string failure() { return {}; }
     virtual int channels() = 0;
     virtual int bits() = 0;
     virtual int rate() = 0;

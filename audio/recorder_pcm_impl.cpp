@@ -33,7 +33,9 @@ RecorderPCMImpl::RecorderPCMImpl(int channels, int rate, int bits, CaptureSource
 
     std::lock_guard guard(m_lock);
     const os::WaveFormat format{channels, bits, rate};
-    const int device = source == CaptureSource::call_both_sides ? os::WAVE_CALL_BOTH_SIDES : os::WAVE_MAPPER;
+    const int device = source == CaptureSource::call_both_sides        ? os::WAVE_CALL_BOTH_SIDES
+                       : source == CaptureSource::call_both_sides_only ? os::WAVE_CALL_BOTH_SIDES_ONLY
+                                                                       : os::WAVE_MAPPER;
     const uint32_t result = os::wave_in_open(m_handle, device, format, m_messages);
     os::log() << u"waveInOpen handle=" << handle_id() << u"\n";
     if (result != os::MMSYSERR_NOERROR) {
@@ -172,7 +174,7 @@ bool RecorderPCMImpl::is_paused() {
 
 bool RecorderPCMImpl::is_ok() {
     std::lock_guard guard(m_lock);
-    return m_handle != nullptr && m_state < 3;
+    return m_handle != nullptr && m_state < 3 && m_handle->failure().empty();
 }
 
 int RecorderPCMImpl::channels() {
@@ -198,4 +200,10 @@ int RecorderPCMImpl::bit_rate() {
 int RecorderPCMImpl::state() {
     std::lock_guard guard(m_lock);
     return m_state;
+}
+
+std::string RecorderPCMImpl::failure() {
+    std::lock_guard guard(m_lock);
+    if (!m_handle) return "no device";
+    return m_handle->failure();
 }

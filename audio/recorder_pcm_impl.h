@@ -22,6 +22,7 @@ public:
     bool is_paused() override;
     void finish() override;
     bool is_ok() override;
+    std::string failure() override;
     int channels() override;
     int bits() override;
     int rate() override;

@@ -23,7 +23,9 @@
 #include "os/log.h"
 #include "os/path.h"
 #include "os/registry.h"
+#include "os/text.h"
 #include "os/tick.h"
+#include "telephony/call_monitor_impl.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/speaker_phone.h"
 
@@ -165,6 +167,7 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     if (direction == call_direction_none && call) return false;
     if (call && is_never_recorded(number)) {
         os::log() << u"record: never recorded automatically: " << number << u"\n";
+        m_refused_by_choice = true;
         return false;
     }
     os::log() << u"record prefix:" << prefix << u" subfolder:" << subfolder << u"\n";
@@ -194,9 +197,29 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
     m_current = current;
 
     if (call) make_private_folder_of(folder);
+    stop();
+    m_current = current;
+    m_recording_call = call;
+    // Whatever is recorded while a call is connected is that call: both of its sides.
+    m_recording_both_sides = call || direction != call_direction_none;
+    m_recording_new = true;
+    m_call_started_at = os::tick_count();
+    // Capture begins before anything else that takes time (the file, the address book, the tag,
+    // the file writer, a beep): the buffer keeps the audio until the file can take it.
+    m_buffer.hold(true);
+    if (!open_recorder(true)) {
+        os::log() << u"record: the recorder could not start\n";
+        fail_recording();
+        return false;
+    }
     {
+        // The file appears with its tag whole: whoever sees it can read who the call was with.
         os::File file(path, os::File::Write);
-        if (!file.is_open()) return false;
+        if (!file.is_open()) {
+            os::log() << u"record: cannot create " << path << u"\n";
+            fail_recording();
+            return false;
+        }
         // What was said on a call is the user's alone; a voice note is as private as any document.
         if (call) file.make_private();
         os::log() << u"Document::record file created:" << path << u"\n";
@@ -208,18 +231,19 @@ bool Document::record(bool call, std::u16string name, std::u16string number, Cal
             os::log() << u"id3:" << static_cast<long long>(watch.elapsed() * 1000) << u"\n";
         }
     }
-
-    stop();
-    m_current = current;
-    m_recording_call = call;
-    m_recording_new = true;
     m_unfinished = UnfinishedRecording::begin(path, format.codec, {});
     // A WAV recording writes its own header when the first audio arrives; MP3 goes after the tag.
     m_writer = RecordingWriter::create(path, format.codec, format.bit_rate, format.codec == u"mp3");
-    if (!m_writer || !m_writer->is_valid() || !start_recorder()) {
+    if (!m_writer || !m_writer->is_valid()) {
+        os::log() << u"record: the file writer could not start\n";
         fail_recording();
         return false;
     }
+    connect(m_buffer, &m_writer->input());
+    m_buffer.hold(false);
+    // A call's far side would hear nothing of it, but the recording would start with it over the
+    // caller's first words: calls begin silently.
+    if (!call) m_beeps.play(start_beep);
     write_current_path(path);
     m_peaks.begin_recording(path, false);
     const int index = m_records.insert(record_entry(path, false));
@@ -245,40 +269,65 @@ bool Document::record_append() {
     }
     // Before the recorder starts, while the file is as the cache knows it.
     m_peaks.begin_recording(m_current.path, true);
-    if (!start_recorder()) {
+    m_recording_both_sides = m_call_monitor->is_talking();
+    connect(m_buffer, &m_writer->input());
+    if (!open_recorder(true)) {
         stop();
         return false;
     }
+    m_beeps.play(start_beep);
     write_current_path(m_current.path);
     notify(DocumentEvent::AppendStarted);
     return true;
 }
 
-bool Document::start_recorder() {
-    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits,
-                                     m_recording_call ? CaptureSource::call_both_sides : CaptureSource::microphone);
+bool Document::open_recorder(bool fresh) {
+    // Taken up again after its server went away, a call capture waits for the server: the
+    // microphone alone would lose the far side for the rest of the call.
+    const CaptureSource source = !m_recording_both_sides ? CaptureSource::microphone
+                                 : fresh                 ? CaptureSource::call_both_sides
+                                                         : CaptureSource::call_both_sides_only;
+    m_recorder = RecorderPCM::create(m_current.channels, m_current.rate, m_current.bits, source);
     if (!m_recorder) return false;
-    m_duration.reset();
+    if (fresh) {
+        m_duration.reset();
+        m_capture_gap = false;
+    }
     connect(*m_recorder, &m_boost);
     m_gate.link();
-    connect(m_buffer, &m_writer->input());
     m_ticks_since_checkpoint = 0;
-    play_sound_sync(start_beep);
     if (!m_recorder->start()) return false;
     m_sleep_inhibitor.hold();
     return true;
 }
 
 void Document::fail_recording() {
+    // Capture may have begun before the file writer failed: it ends here, and nothing of it is kept.
+    close_recorder(false);
+    m_buffer.start();
+    m_gate.unlink();
+    m_writer.reset();
+    m_recording_new = false;
     stop();
     os::log() << u"os::delete_file 2\n";
     os::delete_file(m_current.path);
+}
+
+void Document::close_recorder(bool keep_audio) {
+    if (!m_recorder) return;
+    // What the device captured up to this moment goes down the chain first, and what the boost
+    // node still holds back follows it: a recording ends where the stop came.
+    if (keep_audio) m_recorder->finish();
+    connect(*m_recorder, nullptr);
+    m_recorder.reset();
+    if (keep_audio) m_boost.flush();
 }
 
 void Document::stop() {
     os::log() << u"Document::stop\n";
     m_paused = false;
     m_recording_call = false;
+    m_recording_both_sides = false;
     if (m_reader) {
         m_player.stop();
         connect(m_reader->output(), nullptr);
@@ -287,15 +336,12 @@ void Document::stop() {
     }
     if (m_writer) {
         if (m_recorder) {
-            // What the device captured up to this moment goes down the chain first, and what the
-            // boost node still holds back follows it: a recording ends where the stop came.
-            m_recorder->finish();
-            connect(*m_recorder, nullptr);
-            m_recorder.reset();
-            m_boost.flush();
-            play_sound_sync(end_beep);
+            close_recorder(true);
+            // The beep plays on while the file is finished and the GUI goes on.
+            m_beeps.play(end_beep);
         }
         // Every block captured so far goes into the file before the writer closes it.
+        m_buffer.hold(false);
         const Stopwatch watch;
         while (m_buffer.queued_blocks() > 0 && watch.elapsed() < drain_limit_seconds) sleep_seconds(0.01);
         // Nothing reached the writer: the file holds at most a tag, which nothing can play.
@@ -505,13 +551,35 @@ void Document::handle_command_line(std::u16string_view text) {
 
 void Document::on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) {
     os::log() << u"on_call_start " << name << u" " << number << u" " << direction << u" " << os::tick_count() << u"\n";
-    if (m_settings.auto_record) record(true, name, number, direction);
+    m_refused_by_choice = false;
+    if (m_settings.auto_record && !record(true, name, number, direction) && !is_recording()) {
+        // Never silently: a call that goes unrecorded is in the log, with the reason just above,
+        // and one that should have been recorded is told to the user too.
+        const std::u16string caller = name.empty() ? number : name;
+        os::log() << u"on_call_start: the call with " << caller << u" is not recorded\n";
+        if (!m_refused_by_choice && m_call_not_recorded) m_call_not_recorded(caller);
+    }
     if (is_recording() && m_settings.speaker) set_speakerphone(true);
 }
 
-void Document::on_call_stop() {
+void Document::on_call_stop() { end_call(true); }
+
+void Document::end_call(bool seen_by_monitor) {
     os::log() << u"on_call_stop\n";
-    if (m_recording_call) stop();
+    if (m_recording_call) {
+        // A call connected for less than a moment is a stack flapping between states, not a
+        // conversation: its piece of a recording is not kept. The monitor tells an end only once
+        // the call has been gone for its hold, which the recording ran on through.
+        const double seconds = static_cast<int32_t>(os::tick_count() - m_call_started_at) / 1000.0 -
+                               (seen_by_monitor ? CallMonitorImpl::end_hold_seconds : 0.0);
+        const bool fragment = seen_by_monitor && m_recording_new && seconds < shortest_call_seconds;
+        stop();
+        if (fragment && os::exists(m_current.path)) {
+            os::log() << u"on_call_stop: a call of " << static_cast<long long>(seconds * 1000)
+                      << u" ms is no conversation; its recording is not kept\n";
+            remove_empty_recording();
+        }
+    }
     if (m_started_for_call) {
         m_started_for_call = false;
         const bool active = m_is_window_active && m_is_window_active();
@@ -612,6 +680,7 @@ void Document::poll_recording() {
         end_with(DocumentEvent::FileGone);
         return;
     }
+    poll_capture();
     if (!m_paused) m_gate.tick();
     m_peak_scratch.clear();
     m_duration.take_peaks(m_peak_scratch);
@@ -623,6 +692,24 @@ void Document::poll_recording() {
     m_writer->checkpoint(durable);
 }
 
+void Document::poll_capture() {
+    if (m_recorder && !m_recorder->is_ok()) {
+        // Lost mid-recording (the sound server died): what it captured stays in the file, and a
+        // new capture goes on in the same file as soon as one opens.
+        os::log() << u"recorder lost: " << os::from_utf8(m_recorder->failure()) << u"\n";
+        close_recorder(true);
+        m_capture_gap = true;
+        m_capture_lost_at = os::tick_count();
+    }
+    if (m_recorder) return;
+    if (!open_recorder(false)) {
+        m_recorder.reset();
+        return;
+    }
+    os::log() << u"recorder back after " << static_cast<int32_t>(os::tick_count() - m_capture_lost_at)
+              << u" ms; the recording goes on\n";
+}
+
 void Document::poll_phone() {
     const bool talking = m_call_monitor->is_talking();
     if (talking != m_talking) {
@@ -632,7 +719,8 @@ void Document::poll_phone() {
     // The call monitor reports only the calls it saw begin. A call that ended while the program
     // started for it was still starting up (or before it started) is never reported, and its
     // recording and the program would run on for good: with no call in progress, that call is over.
-    if (!talking && m_started_for_call) on_call_stop();
+    // A call the monitor did see begin is ended by the monitor, once it has surely ended.
+    if (!talking && m_started_for_call && !m_call_monitor->in_call()) end_call(false);
     const bool speaker = m_call_monitor->is_speaker_on();
     if (speaker != m_speaker_state) {
         m_speaker_state = speaker;

@@ -34,6 +34,7 @@
 #include "document/record_entry.h"
 #include "document/record_list.h"
 #include "document/settings.h"
+#include "document/sound_player.h"
 #include "document/storages.h"
 #include "os/power/sleep_inhibitor.h"
 #include "os/scanner/folder_scanner.h"
@@ -58,6 +59,8 @@ public:
     // How often buffered audio is made durable in the file while recording (it is pushed into
     // the file on every poll).
     static constexpr double checkpoint_seconds = 1.0;
+    // A call recording of a call connected for less than this is a flapping stack's, and dropped.
+    static constexpr double shortest_call_seconds = 0.5;
 
     // Runs the first loading phase.
     Document();
@@ -140,6 +143,8 @@ public:
     bool is_playing() const { return m_reader != nullptr; }
     bool is_paused() const { return m_paused; }
     bool is_recording_call() const { return m_recording_call; }
+    // The last recording lost its capture for a while (the sound server went away).
+    bool had_capture_gap() const { return m_capture_gap; }
     bool is_talking() const { return m_talking; }
     bool is_speaker_on() const { return m_speaker_state; }
     const RecordEntry& current_record() const { return m_current; }
@@ -166,6 +171,11 @@ public:
     // How the document asks whether the main window is active and posts the quit message. Without
     // them the window counts as inactive and quitting ends the scheduler's loop.
     void set_window_hooks(std::function<bool()> is_window_active, std::function<void()> post_quit);
+    // Called with the caller's name (else number) when a call that automatic recording applies to
+    // could not be recorded (not for a "NeverRecord" number).
+    void set_call_not_recorded_hook(std::function<void(const std::u16string& caller)> hook) {
+        m_call_not_recorded = std::move(hook);
+    }
 
 private:
     bool seek_position(std::int64_t position);
@@ -188,8 +198,12 @@ private:
     void notify(int32_t code, int32_t parameter = 0);
     void end_with(int32_t code);
     bool has_card_problem() const;
-    // Links a new recorder into the chain and starts it after the beep; false when it cannot start.
-    bool start_recorder();
+    // Creates the recorder for the current record, links it into the chain and starts capture;
+    // false when it cannot start.
+    bool open_recorder(bool fresh);
+    // Ends capture; with keep_audio what was captured up to now still goes down the chain.
+    void close_recorder(bool keep_audio);
+    // Ends a recording that could not start and deletes its file.
     void fail_recording();
     // Deletes the file of a new recording that never got audio and takes it off the list.
     void remove_empty_recording();
@@ -198,6 +212,10 @@ private:
     void poll_playback();
     void poll_recording();
     void poll_phone();
+    // A capture that failed mid-recording is ended, and a new one tried on every poll.
+    void poll_capture();
+    // The call ended; seen_by_monitor when the call monitor told it (it saw the call begin too).
+    void end_call(bool seen_by_monitor);
 
     Settings m_settings;
     std::optional<RecordFormat> m_format_override;
@@ -218,6 +236,7 @@ private:
     std::unique_ptr<UnfinishedRecording> m_unfinished;
     std::unique_ptr<RecorderPCM> m_recorder;
     std::unique_ptr<FileReader> m_reader;
+    BeepPlayer m_beeps;
     // Held while a recording or playback runs, so a phone does not suspend under it.
     SleepInhibitor m_sleep_inhibitor;
 
@@ -236,6 +255,12 @@ private:
 
     bool m_paused = false;
     bool m_recording_call = false;
+    // Capture takes the call's mix (a recording made while a call is connected), not the microphone.
+    bool m_recording_both_sides = false;
+    // The tick (os/tick.h) at which the running recording started.
+    uint32_t m_call_started_at = 0;
+    bool m_capture_gap = false;
+    uint32_t m_capture_lost_at = 0;
     // The recording runs into a file of its own (not appended to an earlier one).
     bool m_recording_new = false;
     bool m_started_for_call = false;
@@ -243,4 +268,7 @@ private:
     bool m_speaker_state = false;
     std::function<bool()> m_is_window_active;
     std::function<void()> m_post_quit;
+    std::function<void(const std::u16string&)> m_call_not_recorded;
+    // The last refusal of record() was the user's choice ("NeverRecord"), not a failure.
+    bool m_refused_by_choice = false;
 };

@@ -52,3 +52,47 @@ bool play_sound_sync(std::u16string_view path) {
     out->close();
     return played;
 }
+
+BeepPlayer::~BeepPlayer() {
+    {
+        std::lock_guard guard(m_mutex);
+        m_closing = true;
+        m_queue.clear();
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void BeepPlayer::play(std::u16string_view path) {
+    {
+        std::lock_guard guard(m_mutex);
+        // A beep that has not begun by the time the next one is asked for is stale.
+        m_queue.clear();
+        m_queue.emplace_back(path);
+        if (!m_thread.joinable()) m_thread = std::thread([this] { run(); });
+    }
+    m_wake.notify_all();
+}
+
+bool BeepPlayer::busy() {
+    std::lock_guard guard(m_mutex);
+    return m_playing || !m_queue.empty();
+}
+
+void BeepPlayer::run() {
+    std::unique_lock guard(m_mutex);
+    for (;;) {
+        m_wake.wait(guard, [this] { return m_closing || !m_queue.empty(); });
+        if (m_closing) {
+            os::wave_thread_done();
+            return;
+        }
+        const std::u16string path = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_playing = true;
+        guard.unlock();
+        play_sound_sync(path);
+        guard.lock();
+        m_playing = false;
+    }
+}

@@ -6,8 +6,12 @@
 //
 // A call is "in progress" while the call-state query answers non-zero, i.e. while "Active Call
 // Count" is non-zero and "Status" has the connected bit: a ringing or dialling call is not one
-// yet. A call connected before the monitor exists is reported by its first poll. A call that ends
-// and another that starts between two polls are seen as one call.
+// yet. A call connected before the monitor exists is reported by its first poll. Its start is told
+// at the first poll that sees it (no word of it may be lost); its end only once the call has
+// stayed gone for end_hold_seconds, so a flapping stack does not cut one call into pieces (a
+// publisher silent past its patience ends it at once). A change of the party on the line (a
+// waiting call taken, a held call resumed; by the publisher's "Active Call", else by the number)
+// is the end of one call and the start of another.
 //
 // The monitor needs the process's CActiveScheduler (CActiveScheduler::instance()) from
 // construction to destruction.
@@ -49,6 +53,11 @@ public:
     bool is_speaker_on() const;
     // Registers (true) or removes (false) the launch-on-call entry (call_launch.h).
     bool set_call_launch(bool enabled);
+    // How long the call told last was seen in progress, in seconds: from its start to the last poll
+    // that saw it (the hold before its end not counted).
+    double call_seconds() const;
+    // Whether the last thing told to the observer was the start of a call.
+    bool in_call() const;
 
 private:
     std::unique_ptr<CallMonitorImpl> m_impl;

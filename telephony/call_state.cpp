@@ -28,7 +28,9 @@ int line_current_call(TelephonyPlatform& platform, std::u16string& name, std::u1
 bool is_talking() {
     using namespace phone_state;
     if (read_dword(phone_key, active_call_count) == 0) return false;
-    return (read_dword(phone_key, status) & status_connected) != 0;
+    if ((read_dword(phone_key, status) & status_connected) == 0) return false;
+    // What a bridge that is gone left behind is no call.
+    return !publisher_gone();
 }
 
 bool is_speaker_on() { return phone_state::read_dword(phone_state::hardware_key, phone_state::speaker) != 0; }

@@ -23,7 +23,8 @@ int line_current_call(TelephonyPlatform& platform, std::u16string& name, std::u1
 CallDirection query_call_state(std::u16string& name, std::u16string& number);
 CallDirection query_call_state(TelephonyPlatform& platform, std::u16string& name, std::u16string& number);
 
-// Steps one and two of the query alone.
+// Steps one and two of the query alone; false too while the phone state's publisher is gone
+// (phone_state.h).
 bool is_talking();
 // "Speaker" under "HKEY_LOCAL_MACHINE\System\State\Hardware" was read and is non-zero.
 bool is_speaker_on();

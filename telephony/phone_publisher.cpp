@@ -63,6 +63,8 @@ PublishResult publish_call(const PublishedCall& call, bool outgoing) {
     write.text(line_key, u"Called Name", outgoing ? std::u16string_view(name) : u"");
     write.text(line_key, u"Called Number", outgoing ? std::u16string_view(call.number) : u"");
     write.text(phone_key, caller_number, call.number);
+    // One call at a time: the number tells the parties apart, not an identity another publisher left.
+    os::reg_delete_value(phone_key, active_call);
     write.text(phone_key, caller_name, name);
     write.dword(phone_key, active_call_count, 1);
     if (!write.ok) return failure("the registry refused the call");

@@ -32,7 +32,26 @@ uint32_t read_dword(std::u16string_view key, std::u16string_view name);
 std::u16string read_text(std::u16string_view key, std::u16string_view name);
 
 // At most `units` UTF-16 units of text, stopping at an embedded terminator, never ending on half
-// of a surrogate pair.
+// of a surrogate pair. Control characters a network may send in a name (line breaks, ESC, the C1
+// range) never reach file names, tags or log lines: a line break or tab becomes a space, the
+// others are dropped, and spaces at either end are trimmed.
 std::u16string bounded_text(std::u16string_view text, size_t units = text_bound);
+
+// The publisher's identity of the call the line describes ("Active Call", a DWORD under the phone
+// key): a change of it while a call is connected is a change of the party talked to. 0 when the
+// publisher does not say.
+inline constexpr std::u16string_view active_call = u"Active Call";
+uint32_t read_active_call();
+
+// The phone bridge marks the phone state as its own ("Bridge" under the simulated phone's key) and
+// beats ("Bridge Beat", its millisecond tick) every heartbeat_seconds while it runs. A bridge
+// silent for longer than publisher_patience_seconds is gone (killed, hung): the calls it published
+// are over.
+inline constexpr std::u16string_view bridge_beat = u"Bridge Beat";
+inline constexpr double heartbeat_seconds = 1.0;
+inline constexpr double publisher_patience_seconds = 5.0;
+// Seconds since the bridge's last beat; 0 when no bridge publishes (the simulated phone).
+double publisher_silence_seconds();
+bool publisher_gone();
 
 }  // namespace phone_state

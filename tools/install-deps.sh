@@ -18,7 +18,7 @@ BUILD_PACKAGES=(
   dpkg-dev file
 )
 # Peers the tests compare against, and the fuzzing toolchain.
-TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio
+TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools musepack-tools xvfb pulseaudio pipewire pipewire-pulse wireplumber
   id3v2 python3-mutagen dbus python3-dbusmock xdotool imagemagick
   libglib2.0-bin desktop-file-utils appstream man-db systemd
   playerctl)

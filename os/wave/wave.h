@@ -25,6 +25,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace os {
 
@@ -57,6 +58,9 @@ constexpr int WAVE_MAPPER = -1;
 // so a call recording on a phone holds the far side too. Without a sound server that can give the
 // monitor it is the default microphone alone (logged); with QUILLON_AUDIO_IN the file is both.
 constexpr int WAVE_CALL_BOTH_SIDES = -2;
+// The same, but never the microphone alone: for a call capture taken up again after its sound
+// server went away, which must wait for the server rather than go on with half the call.
+constexpr int WAVE_CALL_BOTH_SIDES_ONLY = -3;
 
 struct WaveFormat {
     int channels = 0;
@@ -117,10 +121,17 @@ public:
     // A number naming this device in log lines.
     uint32_t id() const { return m_id; }
     const WaveFormat& format() const { return m_format; }
+    // Why the device stopped delivering for good (its sound server went away); empty while it works.
+    std::string failure();
 
 protected:
     explicit WaveIn(const WaveFormat& format);
+    // From any thread: the device is lost and delivers nothing more.
+    void set_failure(const std::string& reason);
     virtual void backend_start() = 0;
+    // Called by stop() and reset() while capture still runs: a backend that holds audio back (to line up two
+    // sources) delivers it now, so a recording ends where it was stopped.
+    virtual void backend_drain() {}
     virtual void backend_stop() = 0;
     virtual void backend_close() = 0;
     // Called by the backend's thread with captured bytes in the asked format; bytes arriving while
@@ -140,6 +151,7 @@ private:
     std::deque<WaveHeader*> m_queue;
     bool m_started = false;
     bool m_closed = false;
+    std::string m_failure;
 };
 
 class WaveOut {
@@ -198,5 +210,9 @@ private:
 uint32_t wave_in_open(std::unique_ptr<WaveIn>& handle, int device, const WaveFormat& format, MessageQueue& notify);
 // Opens the default output. On success posts MM_WOM_OPEN to notify.
 uint32_t wave_out_open(std::unique_ptr<WaveOut>& handle, int device, const WaveFormat& format, MessageQueue& notify);
+
+// A thread of the program's own (not the audio engine's) that opened devices calls this before it
+// ends: the sound library keeps some state per thread, which would otherwise outlive it.
+void wave_thread_done();
 
 }  // namespace os

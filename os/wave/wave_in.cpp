@@ -58,6 +58,10 @@ uint32_t WaveIn::stop() {
     {
         std::lock_guard lock(m_mutex);
         if (m_closed) return MMSYSERR_INVALHANDLE;
+    }
+    backend_drain();
+    {
+        std::lock_guard lock(m_mutex);
         m_started = false;
     }
     backend_stop();
@@ -70,6 +74,10 @@ uint32_t WaveIn::reset() {
     {
         std::lock_guard lock(m_mutex);
         if (m_closed) return MMSYSERR_INVALHANDLE;
+    }
+    backend_drain();
+    {
+        std::lock_guard lock(m_mutex);
         m_started = false;
     }
     backend_stop();
@@ -122,6 +130,16 @@ bool WaveIn::wait_until_wanted() {
 bool WaveIn::is_started() {
     std::lock_guard lock(m_mutex);
     return m_started;
+}
+
+std::string WaveIn::failure() {
+    std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
+void WaveIn::set_failure(const std::string& reason) {
+    std::lock_guard lock(m_mutex);
+    if (m_failure.empty()) m_failure = reason;
 }
 
 }  // namespace os

@@ -23,14 +23,17 @@ const char* file_for(const char* variable) {
 
 uint32_t wave_in_open(std::unique_ptr<WaveIn>& handle, int device, const WaveFormat& format, MessageQueue& notify) {
     handle.reset();
-    if (device != WAVE_MAPPER && device != 0 && device != WAVE_CALL_BOTH_SIDES) return MMSYSERR_BADDEVICEID;
+    if (device != WAVE_MAPPER && device != 0 && device != WAVE_CALL_BOTH_SIDES && device != WAVE_CALL_BOTH_SIDES_ONLY) {
+        return MMSYSERR_BADDEVICEID;
+    }
     std::string reason;
-    if (device == WAVE_CALL_BOTH_SIDES && !file_for("QUILLON_AUDIO_IN")) {
+    if ((device == WAVE_CALL_BOTH_SIDES || device == WAVE_CALL_BOTH_SIDES_ONLY) && !file_for("QUILLON_AUDIO_IN")) {
         handle = wave_detail::open_pulse_call_in(format, reason);
         if (handle) {
             notify.post(WaveMessage{MM_WIM_OPEN, handle.get(), nullptr});
             return MMSYSERR_NOERROR;
         }
+        if (device == WAVE_CALL_BOTH_SIDES_ONLY) return MMSYSERR_NODRIVER;
         log() << u"wave in call: " << from_utf8(reason) << u"; recording the microphone alone\n";
     }
     if (const char* path = file_for("QUILLON_AUDIO_IN")) {

@@ -13,6 +13,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <deque>
 #include <string>
@@ -24,9 +25,15 @@ namespace os::wave_detail {
 
 namespace {
 
-// One side may run ahead of the other (a monitor starts late, a source stalls): beyond this many
-// seconds of lead the missing side counts as silence.
-constexpr double max_lead_seconds = 0.25;
+// One side may run ahead of the other: servers hand audio over in blocks of their own size (a
+// monitor or a quiet source up to two seconds at once, far more than a microphone's), so a lead in
+// samples alone says nothing. A side is missing only when it has delivered nothing for this long
+// (a source that stalled, a monitor that never starts); then it counts as silence up to the other.
+constexpr double stall_seconds = 0.5;
+// Until a side's first block: a sound server may take up to two seconds to render it.
+constexpr double first_block_seconds = 2.5;
+// Beyond this lead the laggard counts as silence whatever it delivers (clocks that drift apart).
+constexpr double max_lead_seconds = 3.0;
 // How fast the limiter's gain returns to 1 after a peak: per sample, at any rate near 44.1 kHz.
 constexpr float gain_recovery = 0.0005f;
 
@@ -53,6 +60,19 @@ public:
 protected:
     void backend_start() override { cork(false); }
     void backend_stop() override { cork(true); }
+    void backend_drain() override {
+        if (!m_loop) return;
+        pa_threaded_mainloop_lock(m_loop);
+        for (pa_stream* stream : {m_near, m_far}) {
+            if (stream) take(stream, stream == m_near ? m_near_samples : m_far_samples);
+        }
+        // What one side said last has no partner from the other yet: it is not lost for that.
+        const size_t longest = std::max(m_near_samples.size(), m_far_samples.size());
+        m_near_samples.resize(longest, 0);
+        m_far_samples.resize(longest, 0);
+        mix();
+        pa_threaded_mainloop_unlock(m_loop);
+    }
     void backend_close() override { teardown(); }
 
 private:
@@ -156,6 +176,8 @@ private:
         }
         m_near_samples.clear();
         m_far_samples.clear();
+        m_near_heard = m_far_heard = false;
+        m_near_last = m_far_last = std::chrono::steady_clock::now();
         pa_threaded_mainloop_unlock(m_loop);
     }
 
@@ -185,11 +207,22 @@ private:
 
     // ---- callbacks, on the main loop's thread ----
 
-    static void on_context_state(pa_context*, void* user) {
-        pa_threaded_mainloop_signal(static_cast<PulseCallWaveIn*>(user)->m_loop, 0);
+    static void on_context_state(pa_context* context, void* user) {
+        auto* self = static_cast<PulseCallWaveIn*>(user);
+        const pa_context_state_t state = pa_context_get_state(context);
+        if ((state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) && self->m_near && self->m_far) {
+            self->set_failure(std::string("the sound server went away (") + pa_strerror(pa_context_errno(context)) +
+                              ")");
+        }
+        pa_threaded_mainloop_signal(self->m_loop, 0);
     }
-    static void on_stream_state(pa_stream*, void* user) {
-        pa_threaded_mainloop_signal(static_cast<PulseCallWaveIn*>(user)->m_loop, 0);
+    static void on_stream_state(pa_stream* stream, void* user) {
+        auto* self = static_cast<PulseCallWaveIn*>(user);
+        if (pa_stream_get_state(stream) == PA_STREAM_FAILED && self->m_near && self->m_far) {
+            self->set_failure(std::string("the sound server ended the ") +
+                              (stream == self->m_near ? "microphone" : "far side's") + " stream");
+        }
+        pa_threaded_mainloop_signal(self->m_loop, 0);
     }
 
     static void on_server_info(pa_context*, const pa_server_info* info, void* user) {
@@ -209,7 +242,10 @@ private:
 
     static void on_read(pa_stream* stream, size_t, void* user) {
         auto* self = static_cast<PulseCallWaveIn*>(user);
-        self->take(stream, stream == self->m_near ? self->m_near_samples : self->m_far_samples);
+        const bool near = stream == self->m_near;
+        self->take(stream, near ? self->m_near_samples : self->m_far_samples);
+        (near ? self->m_near_heard : self->m_far_heard) = true;
+        (near ? self->m_near_last : self->m_far_last) = std::chrono::steady_clock::now();
         self->mix();
     }
 
@@ -229,11 +265,19 @@ private:
     }
 
     void mix() {
+        const auto now = std::chrono::steady_clock::now();
         const size_t lead = static_cast<size_t>(max_lead_seconds * format().rate);
-        // A side that fell too far behind is filled with silence up to the other.
-        if (m_near_samples.size() > m_far_samples.size() + lead) {
+        auto missing = [&](bool heard, std::chrono::steady_clock::time_point last) {
+            const double waited = heard ? stall_seconds : first_block_seconds;
+            return std::chrono::duration<double>(now - last).count() > waited;
+        };
+        // A side that fell behind and is missing, or too far behind, is filled with silence up to
+        // the other.
+        if (m_near_samples.size() > m_far_samples.size() &&
+            (missing(m_far_heard, m_far_last) || m_near_samples.size() > m_far_samples.size() + lead)) {
             m_far_samples.resize(m_near_samples.size(), 0);
-        } else if (m_far_samples.size() > m_near_samples.size() + lead) {
+        } else if (m_far_samples.size() > m_near_samples.size() &&
+                   (missing(m_near_heard, m_near_last) || m_far_samples.size() > m_near_samples.size() + lead)) {
             m_near_samples.resize(m_far_samples.size(), 0);
         }
         const size_t count = std::min(m_near_samples.size(), m_far_samples.size());
@@ -267,6 +311,11 @@ private:
     std::deque<int16_t> m_far_samples;
     std::vector<int16_t> m_mixed;
     float m_gain = 1.0f;
+    // Whether each side has delivered since the start, and when it last did.
+    bool m_near_heard = false;
+    bool m_far_heard = false;
+    std::chrono::steady_clock::time_point m_near_last;
+    std::chrono::steady_clock::time_point m_far_last;
 };
 
 }  // namespace

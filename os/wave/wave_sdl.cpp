@@ -143,3 +143,9 @@ std::unique_ptr<WaveOut> open_sdl_out(const WaveFormat& format, MessageQueue& no
 }
 
 }  // namespace os::wave_detail
+
+namespace os {
+
+void wave_thread_done() { SDL_TLSCleanup(); }
+
+}  // namespace os

@@ -11,7 +11,8 @@ bool LineSnapshot::operator==(const LineSnapshot& other) const {
     }
     if (!first) return true;
     return first->phase == other.first->phase && first->direction == other.first->direction &&
-           first->number == other.first->number && first->name == other.first->name;
+           first->number == other.first->number && first->name == other.first->name &&
+           first->order == other.first->order;
 }
 
 namespace {
@@ -99,7 +100,11 @@ LineSnapshot CallTable::snapshot() const {
         snapshot.connected = snapshot.connected || call.connected();
         snapshot.ringing = snapshot.ringing || call.phase == BridgeCallPhase::ringing;
         snapshot.dialling = snapshot.dialling || call.phase == BridgeCallPhase::dialling;
-        if (!snapshot.first || (call.connected() && !snapshot.first->connected())) snapshot.first = call;
+        const bool active = call.phase == BridgeCallPhase::active;
+        if (!snapshot.first || (active && snapshot.first->phase != BridgeCallPhase::active) ||
+            (active && call.order > snapshot.first->order) || (call.connected() && !snapshot.first->connected())) {
+            snapshot.first = call;
+        }
     }
     return snapshot;
 }

@@ -19,9 +19,10 @@ struct LineSnapshot {
     bool connected = false;  // at least one call is active or held
     bool ringing = false;
     bool dialling = false;
-    // The call the line query describes: the first connected call in the order the calls came,
-    // else the first call. A held call and the one taken while it waits therefore stay one call
-    // for the recorder, named after the call that was connected first.
+    // The call the line query describes: the party talked to now. That is the active call (the
+    // latest to come when a stack briefly reports two), else the first held call in the order the
+    // calls came, else the first call. A waiting call taken while another is held is therefore
+    // another party for the recorder, and so is a held call resumed.
     std::optional<BridgeCall> first;
 
     bool operator==(const LineSnapshot& other) const;

@@ -2,6 +2,7 @@
 
 #include "os/log.h"
 #include "os/registry.h"
+#include "os/tick.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
@@ -58,15 +59,20 @@ struct Writer {
 }  // namespace
 
 std::u16string LinePublisher::name_for(const BridgeCall& call) {
-    if (!call.name.empty()) return call.name;
-    if (call.number.empty()) return {};
-    auto cached = m_contact_names.find(call.number);
-    if (cached != m_contact_names.end()) return cached->second;
-    ContactsSession session;
-    ContactRecord record;
-    std::u16string name = find_contact_by_phone(session, call.number, record) ? bounded_text(record.name) : u"";
-    m_contact_names.emplace(call.number, name);
-    return name;
+    // The user's own name for a caller beats what the network sends ("WIRELESS CALLER").
+    std::u16string contact;
+    if (!call.number.empty()) {
+        auto cached = m_contact_names.find(call.number);
+        if (cached != m_contact_names.end()) {
+            contact = cached->second;
+        } else {
+            ContactsSession session;
+            ContactRecord record;
+            contact = find_contact_by_phone(session, call.number, record) ? bounded_text(record.name) : u"";
+            m_contact_names.emplace(call.number, contact);
+        }
+    }
+    return contact.empty() ? call.name : contact;
 }
 
 std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snapshot) {
@@ -93,6 +99,7 @@ std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snaps
         write.text(line_key, u"Called Number", outgoing ? std::u16string_view(call.number) : u"");
         write.text(phone_key, caller_number, call.number);
         write.text(phone_key, caller_name, name);
+        write.dword(phone_key, active_call, static_cast<uint32_t>(call.order));
         write.dword(phone_key, active_call_count, snapshot.call_count);
     } else {
         write.dword(phone_key, active_call_count, 0);
@@ -104,6 +111,7 @@ std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snaps
         m_contact_names.clear();
         os::reg_delete_value(phone_key, caller_number);
         os::reg_delete_value(phone_key, caller_name);
+        os::reg_delete_value(phone_key, active_call);
         write.dword(line_key, u"Call State", line_call_state_idle);
         for (std::u16string_view value : {u"Caller Name", u"Caller Number", u"Called Name", u"Called Number"}) {
             os::reg_delete_value(line_key, value);
@@ -122,11 +130,18 @@ std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snaps
 
 void LinePublisher::set_bridge_running(bool running) {
     if (running) {
+        os::reg_write_dword(simulated_phone::phone_key, bridge_beat, os::tick_count());
         os::reg_write_dword(simulated_phone::phone_key, bridge_value, 1);
     } else {
         os::reg_delete_value(simulated_phone::phone_key, bridge_value);
+        os::reg_delete_value(simulated_phone::phone_key, bridge_beat);
     }
     os::reg_flush(simulated_phone::phone_key);
+}
+
+bool LinePublisher::beat() {
+    return os::reg_write_dword(simulated_phone::phone_key, bridge_beat, os::tick_count()) &&
+           os::reg_flush(simulated_phone::phone_key);
 }
 
 bool LinePublisher::bridge_running() { return read_dword(simulated_phone::phone_key, bridge_value) != 0; }

@@ -21,13 +21,16 @@ public:
     std::vector<NotificationLaunch> publish(const LineSnapshot& snapshot);
     // Forgets what was written, so the next publish writes everything.
     void invalidate() { m_last.reset(); }
-    // The name a call is published with: the network's, else the matching contact's.
+    // The name a call is published with: the matching contact's, else the network's.
     std::u16string name_for(const BridgeCall& call);
 
     // Marks the phone state as the bridge's while it runs: the speaker then goes through the
     // phone's call-audio daemon instead of the simulated switch.
     static void set_bridge_running(bool running);
     static bool bridge_running();
+    // Tells the readers of the phone state that the bridge still runs (phone_state.h's heartbeat);
+    // false when the registry would not take it.
+    static bool beat();
 
 private:
     std::optional<LineSnapshot> m_last;

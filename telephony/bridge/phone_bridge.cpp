@@ -12,6 +12,7 @@
 #include "telephony/bridge/line_publisher.h"
 #include "telephony/bridge/speaker_mirror.h"
 #include "telephony/bridge/stack_source.h"
+#include "telephony/phone_state.h"
 
 namespace {
 
@@ -38,6 +39,18 @@ public:
             m_stacks.push_back(std::move(slot));
         }
         LinePublisher::set_bridge_running(true);
+        // The recorder ends the calls of a bridge that stops beating (killed, hung).
+        m_beat = g_timeout_add(
+            static_cast<guint>(phone_state::heartbeat_seconds * 1000),
+            [](gpointer user) -> gboolean {
+                auto* self = static_cast<PhoneBridgeImpl*>(user);
+                if (!LinePublisher::beat() && !self->m_said_no_beat) {
+                    self->m_said_no_beat = true;
+                    self->tell("the registry refused the heartbeat");
+                }
+                return G_SOURCE_CONTINUE;
+            },
+            this);
         // Whatever a previous run left behind is no call now.
         changed();
         connect_system_bus();
@@ -54,6 +67,7 @@ public:
         changed();
         LinePublisher::set_bridge_running(false);
         if (m_reconnect) g_source_remove(m_reconnect);
+        if (m_beat) g_source_remove(m_beat);
         g_main_loop_unref(m_loop);
     }
 
@@ -265,6 +279,8 @@ private:
     GDBusConnection* m_system = nullptr;
     gulong m_closed_handler = 0;
     guint m_reconnect = 0;
+    guint m_beat = 0;
+    bool m_said_no_beat = false;
     std::vector<std::unique_ptr<StackSlot>> m_stacks;
     CallTable m_table;
     LinePublisher m_publisher;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <mutex>
 
 #include "os/log.h"
@@ -68,6 +69,51 @@ bool store_present(const std::u16string& folder) {
     return g_store_state == StoreState::present;
 }
 
+// What a search needs of one file's cards, kept while the file is unchanged.
+struct IndexedFile {
+    std::filesystem::file_time_type modified;
+    std::uintmax_t size = 0;
+    std::vector<VCard> cards;  // names and numbers only: pictures are read when asked for
+};
+
+// The address book's index: a lookup reads only the files that changed since the last one, so a
+// large address book costs a listing, not a parse of every card, per call.
+std::mutex g_index_mutex;
+std::u16string g_index_folder;
+std::map<std::string, IndexedFile> g_index;
+
+// The cards of the files, in the files' order, from the index brought up to date.
+std::vector<std::pair<const std::string*, const std::vector<VCard>*>> indexed_cards(
+    const std::u16string& folder, const std::vector<std::string>& files) {
+    if (folder != g_index_folder) {
+        g_index.clear();
+        g_index_folder = folder;
+    }
+    std::map<std::string, IndexedFile> fresh;
+    for (const std::string& file : files) {
+        std::error_code error;
+        const auto modified = std::filesystem::last_write_time(file, error);
+        if (error) continue;
+        const auto size = std::filesystem::file_size(file, error);
+        if (error) continue;
+        auto known = g_index.find(file);
+        if (known != g_index.end() && known->second.modified == modified && known->second.size == size) {
+            fresh.emplace(file, std::move(known->second));
+            continue;
+        }
+        IndexedFile entry{modified, size, {}};
+        if (!vcard::read_file(file, entry.cards)) continue;
+        fresh.emplace(file, std::move(entry));
+    }
+    g_index = std::move(fresh);
+    std::vector<std::pair<const std::string*, const std::vector<VCard>*>> cards;
+    for (const std::string& file : files) {
+        auto found = g_index.find(file);
+        if (found != g_index.end()) cards.emplace_back(&found->first, &found->second.cards);
+    }
+    return cards;
+}
+
 }  // namespace
 
 std::u16string contacts_folder() {
@@ -120,9 +166,10 @@ bool find_contact_by_phone(ContactsSession& session, std::u16string_view number,
     // name, the folder and the tags.
     int best_strength = 0;
     bool tied = false;
-    for (const auto& file : files) {
-        std::vector<VCard> cards;
-        if (!vcard::read_file(file, cards)) continue;
+    std::lock_guard index_lock(g_index_mutex);
+    for (const auto& [file_name, file_cards] : indexed_cards(session.folder(), files)) {
+        const std::string& file = *file_name;
+        const std::vector<VCard>& cards = *file_cards;
         for (size_t i = 0; i < cards.size(); ++i) {
             int strength = 0;
             const std::u16string* closest = nullptr;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "document/never_record.h"
 #include "os/notify/desktop_notifier.h"
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
@@ -36,11 +37,22 @@ std::string notify_calls() {
 }
 
 TEST(CallNotificationText, NameAndLengthInMinutesAndSecondsOrHours) {
-    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 151.7), u"Call with Alice Walker recorded, 2:31");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 151.7), u"Call with Alice Walker recorded, 2:32");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 7.94), u"Call with Alice Walker recorded, 0:08");
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 7.4), u"Call with Alice Walker recorded, 0:07");
     EXPECT_EQ(CallNotification::text_for(u"+44 20 7946 0958", 0.4), u"Call with +44 20 7946 0958 recorded, 0:00");
-    EXPECT_EQ(CallNotification::text_for(u"Bob", 599.99), u"Call with Bob recorded, 9:59");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 599.99), u"Call with Bob recorded, 10:00");
     EXPECT_EQ(CallNotification::text_for(u"Bob", 3723), u"Call with Bob recorded, 1:02:03");
     EXPECT_EQ(CallNotification::text_for(u"Bob", -1), u"Call with Bob recorded, 0:00");
+    // A recording a failure ended early is never told as a whole one.
+    EXPECT_EQ(CallNotification::text_for(u"Alice Walker", 12.2, DocumentEvent::WriterFailed),
+              u"Call with Alice Walker stopped early: the storage is full or cannot be written; 0:12 recorded");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 2.9, DocumentEvent::CardProblem),
+              u"Call with Bob stopped early: the storage card is gone; 0:03 recorded");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 12.2, 0, true),
+              u"Call with Bob recorded with a gap: the sound server went away; 0:12");
+    EXPECT_EQ(CallNotification::text_for(u"Bob", 2.9, DocumentEvent::BufferFailed),
+              u"Call with Bob stopped early: the device was too slow; 0:03 recorded");
 }
 
 class CallNotificationTest : public DocumentFixture {
@@ -68,9 +80,13 @@ protected:
     std::u16string record_call(const std::u16string& name, const std::u16string& number, double seconds) {
         EXPECT_TRUE(document->record(true, name, number, call_direction_incoming));
         EXPECT_TRUE(run_until([&] { return document->duration().total() >= seconds; }));
+        // A real call: longer than a flapping stack's moment and the monitor's hold at its end.
+        run_for(1100);
         const std::u16string recorded = document->current_record().path;
         document->on_call_stop();
         EXPECT_FALSE(document->is_recording());
+        // The notification goes out from the loop, once the document has said why it stopped.
+        run_for(100);
         return recorded;
     }
 
@@ -104,7 +120,7 @@ TEST_F(CallNotificationTest, ACallRecordedBehindTheWindowIsToldAndChoosingItOpen
     EXPECT_NE(calls.find("<'" + os::to_utf8(first_text) + "'>, <''>, <['default', 'Open']>"), std::string::npos)
         << calls;
     EXPECT_NE(calls.find("<'" + os::to_utf8(second_text) + "'>"), std::string::npos) << calls;
-    EXPECT_EQ(os::to_utf8(first_text).rfind("Call with Alice Walker recorded, 0:0", 0), 0u);
+    EXPECT_EQ(os::to_utf8(first_text).rfind("Call with Alice Walker recorded, ", 0), 0u);
 
     // The daemon numbered them 1 and 2; choosing the first opens the first call.
     ASSERT_TRUE(mock(service, path, "EmitSignal",
@@ -112,6 +128,24 @@ TEST_F(CallNotificationTest, ACallRecordedBehindTheWindowIsToldAndChoosingItOpen
     ASSERT_TRUE(run_until([&] { return !opened.empty(); }, 10000));
     EXPECT_EQ(opened, first);
     EXPECT_EQ(raised, 1);
+}
+
+TEST_F(CallNotificationTest, ACallThatCouldNotBeRecordedIsToldButANeverRecordCallIsNot) {
+    document->settings().auto_record = 1;
+    ASSERT_TRUE(set_never_record_numbers(u"0800 123 456"));
+    document->on_call_start(u"", u"0800 123 456", call_direction_incoming);
+    EXPECT_FALSE(document->is_recording());
+    // No microphone can be opened: the recording cannot start.
+    ::setenv("QUILLON_AUDIO_IN", (root.path() + "/no such microphone.wav").c_str(), 1);
+    document->on_call_start(u"Alice Walker", u"+44 20 7946 0958", call_direction_incoming);
+    EXPECT_FALSE(document->is_recording());
+    ASSERT_TRUE(notifier->wait_idle(10));
+    EXPECT_EQ(notifier->shown_count(), 1);
+    const std::string calls = notify_calls();
+    EXPECT_NE(calls.find("<'Call with Alice Walker could not be recorded'>, <''>, <@as []>"), std::string::npos)
+        << calls;
+    EXPECT_EQ(calls.find("0800"), std::string::npos) << calls;
+    ASSERT_TRUE(set_never_record_numbers(u""));
 }
 
 }  // namespace

@@ -23,7 +23,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string program_path(const std::string& program) { return std::string(QUILLON_BIN_DIR) + "/" + program; }
+// QUILLON_TEST_BIN_DIR runs the programs of another build (an older one, to compare figures).
+std::string program_path(const std::string& program) {
+    const char* other = std::getenv("QUILLON_TEST_BIN_DIR");
+    return std::string(other && *other ? other : QUILLON_BIN_DIR) + "/" + program;
+}
 
 std::vector<char*> argv_of(const std::string& path, const std::vector<std::string>& args) {
     std::vector<char*> argv;

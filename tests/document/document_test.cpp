@@ -112,10 +112,22 @@ TEST_F(DocumentTest, CallsGoToTheirSubfolderNamedAfterTheCaller) {
     EXPECT_EQ(os::strip_separator(os::folder_of(path)), root.text() + u"/Documents/My Quillon/Incoming");
     EXPECT_EQ(os::file_name_of(path).substr(0, 6), u"Alice ");
     EXPECT_EQ(document->current_record().album, u"Incoming");
+    // Longer than a flapping stack's moments, and the monitor's hold before it tells the end.
     record_for(0.3);
+    run_for(1200);
     document->on_call_stop();
     EXPECT_FALSE(document->is_recording());
     EXPECT_EQ(read_record_tags(path).artist, u"Alice");
+
+    // A call gone again within a moment is no conversation: its recording is not kept.
+    document->on_call_start(u"Alice", u"+100", call_direction_incoming);
+    ASSERT_TRUE(document->is_recording());
+    const std::u16string fragment = document->current_record().path;
+    record_for(0.3);
+    document->on_call_stop();
+    EXPECT_FALSE(os::exists(fragment));
+    EXPECT_LT(document->records().find(fragment), 0);
+    EXPECT_TRUE(os::exists(path));
 
     // Without a name the number names it; without automatic recording nothing starts.
     document->on_call_start(u"", u"+200", call_direction_outgoing);

@@ -10,6 +10,7 @@
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
+#include "os/tick.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
 #include "telephony_test_env.h"
@@ -81,14 +82,17 @@ TEST_F(CallMonitorTest, ReportsEachChangeOnceAndRingingIsNoCall) {
     poll(3);
     EXPECT_TRUE(take().empty());
 
-    // A call that ends and another that starts between two polls is one call.
+    // A call that ends and another that starts between two polls: another party, another call.
     ASSERT_TRUE(publish_hangup().ok);
     ASSERT_TRUE(publish_dial(call_from(u"555 0100", u"Bob")).ok);
     ASSERT_TRUE(publish_answer().ok);
     poll(2);
-    EXPECT_TRUE(take().empty());
+    EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}, {true, u"Bob", u"555 0100", call_direction_outgoing}}));
 
+    // The end is told once the call has stayed gone for half a second.
     ASSERT_TRUE(publish_hangup().ok);
+    poll(4);
+    EXPECT_TRUE(take().empty());
     poll();
     EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}}));
 
@@ -110,7 +114,7 @@ TEST_F(CallMonitorTest, CallConnectedBeforeStartIsReportedByTheFirstPoll) {
         EXPECT_EQ(take(), (std::vector<Report>{{true, u"", u"123", call_direction_unknown}}));
         // Registry values of the wrong type count as no call.
         os::reg_write_string(phone_state::phone_key, phone_state::active_call_count, u"1");
-        poll();
+        poll(5);
         EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}}));
     }
     os::log().flush();
@@ -156,7 +160,7 @@ TEST_F(CallMonitorTest, FollowsARealQuillonPhoneProcess) {
     poll();
     EXPECT_EQ(take(), (std::vector<Report>{{true, u"Ann Smith", u"+44 20 7946 0958", call_direction_incoming}}));
     ASSERT_EQ(run_phone({"hangup"}), 0);
-    poll();
+    poll(5);
     EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}}));
 
     ASSERT_EQ(run_phone({"dial", "555 0199", "--no-line-info", "--name", "Front desk"}), 0);
@@ -172,7 +176,7 @@ TEST_F(CallMonitorTest, FollowsARealQuillonPhoneProcess) {
 
     ASSERT_EQ(run_phone({"hangup"}), 0);
     ASSERT_EQ(run_phone({"speaker", "on"}), 0);
-    poll();
+    poll(5);
     EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}}));
     EXPECT_TRUE(monitor.is_speaker_on());
 
@@ -189,4 +193,50 @@ TEST_F(CallMonitorTest, FollowsARealQuillonPhoneProcess) {
     EXPECT_NE(run_phone({"speaker", "loud"}), 0);
     EXPECT_NE(run_phone({"incoming"}), 0);
     EXPECT_NE(run_phone({}), 0);
+}
+
+TEST_F(CallMonitorTest, AFlappingCallStaysOneCallAndAChangeOfPartyIsAnother) {
+    CallMonitor monitor(&m_observer);
+    ASSERT_TRUE(publish_incoming(call_from(u"+44 20 7946 0958", u"Ann")).ok);
+    ASSERT_TRUE(publish_answer().ok);
+    poll();
+    EXPECT_EQ(take().size(), 1u);
+    // Gone for less than half a second, back again: the same call goes on.
+    const uint32_t status = phone_state::read_dword(phone_state::phone_key, phone_state::status);
+    for (int flap = 0; flap < 3; ++flap) {
+        os::reg_write_dword(phone_state::phone_key, phone_state::status, status & ~phone_state::status_connected);
+        poll(4);
+        os::reg_write_dword(phone_state::phone_key, phone_state::status, status);
+        poll();
+    }
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(monitor.in_call());
+    EXPECT_NEAR(monitor.call_seconds(), 1.5, 0.01);
+
+    // The publisher names the call it describes: a new identity is a new party, even with the
+    // same number (two calls from one switchboard).
+    os::reg_write_dword(phone_state::phone_key, phone_state::active_call, 7);
+    poll();
+    EXPECT_TRUE(take().empty()) << "the first identity learnt belongs to the call already told";
+    os::reg_write_dword(phone_state::phone_key, phone_state::active_call, 8);
+    poll();
+    EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}, {true, u"Ann", u"+44 20 7946 0958", call_direction_incoming}}));
+    EXPECT_NEAR(monitor.call_seconds(), 0.0, 0.01);
+
+    // A bridge that stops beating: its call is over once its patience has run out, at once.
+    const std::u16string bridge_key = u"HKEY_LOCAL_MACHINE\\Software\\Quillon\\Phone";
+    os::reg_write_dword(bridge_key, u"Bridge", 1);
+    os::reg_write_dword(bridge_key, phone_state::bridge_beat, os::tick_count());
+    poll(50);
+    EXPECT_TRUE(take().empty());
+    EXPECT_TRUE(monitor.is_talking());
+    poll(2);
+    EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}}));
+    EXPECT_FALSE(monitor.is_talking());
+    // It beats again (restarted): its call is there again.
+    os::reg_write_dword(bridge_key, phone_state::bridge_beat, os::tick_count());
+    poll();
+    EXPECT_EQ(take().size(), 1u);
+    os::reg_delete_value(bridge_key, u"Bridge");
+    os::reg_delete_value(bridge_key, phone_state::bridge_beat);
 }

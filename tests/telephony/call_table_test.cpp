@@ -16,7 +16,7 @@ BridgeCall make(std::string key, BridgeCallPhase phase, BridgeCallDirection dire
     return call;
 }
 
-TEST(CallTable, FirstCallIsTheEarliestConnectedElseTheEarliest) {
+TEST(CallTable, FirstCallIsThePartyTalkedToElseTheEarliest) {
     CallTable table;
     EXPECT_EQ(table.snapshot().call_count, 0u);
     EXPECT_FALSE(table.snapshot().first);
@@ -32,9 +32,29 @@ TEST(CallTable, FirstCallIsTheEarliestConnectedElseTheEarliest) {
     line = table.snapshot();
     EXPECT_TRUE(line.connected);
     EXPECT_EQ(line.first->number, u"222");
-    // The earlier call connects too: it was there first, and is the first now.
+    // The earlier call is held: the party talked to is still the active one.
+    ASSERT_TRUE(table.set_phase("mm:/1", BridgeCallPhase::held));
+    EXPECT_EQ(table.snapshot().first->number, u"222");
+    // Swapped: the held call is resumed and the other one held; the line describes the resumed one.
+    ASSERT_TRUE(table.set_phase("mm:/2", BridgeCallPhase::held));
+    EXPECT_EQ(table.snapshot().first->number, u"111");
+    ASSERT_TRUE(table.set_phase("mm:/1", BridgeCallPhase::active));
+    EXPECT_EQ(table.snapshot().first->number, u"111");
+    // Both held: the one that came first.
     ASSERT_TRUE(table.set_phase("mm:/1", BridgeCallPhase::held));
     EXPECT_EQ(table.snapshot().first->number, u"111");
+    // A stack that briefly calls both active: the later one is the party just taken.
+    ASSERT_TRUE(table.set_phase("mm:/1", BridgeCallPhase::active));
+    ASSERT_TRUE(table.set_phase("mm:/2", BridgeCallPhase::active));
+    EXPECT_EQ(table.snapshot().first->number, u"222");
+    // Snapshots of different calls differ even where number and name agree.
+    table.update(make("mm:/3", BridgeCallPhase::held, BridgeCallDirection::incoming, u"222"));
+    LineSnapshot before = table.snapshot();
+    ASSERT_TRUE(table.set_phase("mm:/2", BridgeCallPhase::held));
+    ASSERT_TRUE(table.set_phase("mm:/3", BridgeCallPhase::active));
+    EXPECT_FALSE(table.snapshot() == before);
+    EXPECT_TRUE(table.remove("mm:/3"));
+    ASSERT_TRUE(table.set_phase("mm:/2", BridgeCallPhase::active));
     EXPECT_FALSE(table.set_phase("mm:/9", BridgeCallPhase::active));
     EXPECT_TRUE(table.remove("mm:/1"));
     EXPECT_FALSE(table.remove("mm:/1"));
@@ -75,6 +95,12 @@ TEST(CallTable, NumbersAndNamesAreCutToThePhoneStateBound) {
     EXPECT_EQ(table.calls()[0].name.size(), phone_state::text_bound);
     ASSERT_TRUE(table.set_number("mm:/1", std::u16string(5000, u'8')));
     EXPECT_EQ(table.calls()[0].number, std::u16string(phone_state::text_bound, u'8'));
+    // What a network sends as a name never carries control characters into tags and log lines.
+    ASSERT_TRUE(table.set_name("mm:/1", u"  WIRELESS\nCALLER\x1b[31m\r\n\x7f\x9b\t"));
+    EXPECT_EQ(table.calls()[0].name, u"WIRELESS CALLER[31m");
+    ASSERT_TRUE(table.set_name("mm:/1", u"\n\x1b\n"));
+    EXPECT_EQ(table.calls()[0].name, u"");
+    EXPECT_EQ(phone_state::bounded_text(std::u16string_view(u"Ann\0Smith", 9), 255), u"Ann");
 }
 
 }  // namespace

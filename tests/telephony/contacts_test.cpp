@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
+#include "app/core/event.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/registry.h"
@@ -175,4 +178,34 @@ TEST(ContactsStore, FolderFollowsTheEnvironment) {
     EXPECT_EQ(contacts_folder(), u"/somewhere/cards");
     ::unsetenv("QUILLON_CONTACTS");
     EXPECT_EQ(contacts_folder(), os::from_utf8(root()) + u"/kpeoplevcard");
+}
+
+TEST_F(ContactsFolder, AnAddressBookOfThousandsIsIndexedAndFollowsItsChanges) {
+    for (int i = 0; i < 3000; ++i) {
+        card("person" + std::to_string(i) + ".vcf",
+             "FN:Person " + std::to_string(i) + "\r\nTEL:+1 555 " + std::to_string(1000000 + i) + "\r\n");
+    }
+    ContactsSession session;
+    ContactRecord record;
+    Stopwatch watch;
+    ASSERT_TRUE(find_contact_by_phone(session, u"+1 555 1002999", record));
+    const double first = watch.lap();
+    EXPECT_EQ(record.name, u"Person 2999");
+    // Later lookups read no card again, only the listing.
+    ASSERT_TRUE(find_contact_by_phone(session, u"+1 555 1000007", record));
+    const double again = watch.lap();
+    EXPECT_EQ(record.name, u"Person 7");
+    std::printf("[ figure ] 3000 vCards: first lookup %.1f ms, then %.1f ms\n", first * 1000, again * 1000);
+    EXPECT_LT(again, first);
+
+    // A card changed, one added and one removed are seen at the next lookup.
+    card("person7.vcf", "FN:Person Seven\r\nTEL:+1 555 1000007\r\nTEL:+1 555 7777777\r\n");
+    card("zz-new.vcf", "FN:Newcomer\r\nTEL:+1 555 8888888\r\n");
+    ASSERT_EQ(::unlink((m_folder + "/person8.vcf").c_str()), 0);
+    ContactRecord changed;
+    ASSERT_TRUE(find_contact_by_phone(session, u"+1 555 7777777", changed));
+    EXPECT_EQ(changed.name, u"Person Seven");
+    ASSERT_TRUE(find_contact_by_phone(session, u"+1 555 8888888", changed));
+    EXPECT_EQ(changed.name, u"Newcomer");
+    EXPECT_FALSE(find_contact_by_phone(session, u"+1 555 1000008", changed));
 }

@@ -19,6 +19,7 @@
 #include "telephony/telephony_platform.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/dbus/modem_manager_mock.h"
+#include "tests/dbus/ofono_mock.h"
 #include "tests/telephony/telephony_test_env.h"
 
 using namespace telephony_test;
@@ -186,7 +187,7 @@ TEST_F(PhoneBridgeTest, ModemManagerOutgoingCallIsAnOutgoingCallOnceAnswered) {
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return line.call_count == 0; }));
 }
 
-TEST_F(PhoneBridgeTest, CallWaitingAndAHeldCallStayOneCallNamedAfterTheFirst) {
+TEST_F(PhoneBridgeTest, CallWaitingAndHoldPublishTheActivePartyAsItChanges) {
     ModemManagerMock modem_manager;
     ASSERT_TRUE(modem_manager.ok());
     start_bridge();
@@ -195,27 +196,42 @@ TEST_F(PhoneBridgeTest, CallWaitingAndAHeldCallStayOneCallNamedAfterTheFirst) {
     ASSERT_TRUE(modem_manager.set_state(1, ringing_in, active));
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return line.connected; }));
     const size_t connected_at = published.size() - 1;
+    const uint32_t first_call = phone_state::read_active_call();
+    EXPECT_NE(first_call, 0u);
 
-    // A second caller waits, is taken while the first is held, and the first hangs up.
+    // A second caller waits: the line still describes the first.
     ASSERT_TRUE(modem_manager.add_call(2, waiting, incoming, "222 222 222"));
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return line.call_count == 2; }));
     EXPECT_TRUE(published.back().ringing);
     EXPECT_EQ(published.back().first->number, u"111 111 111");
+    // The first is held and the waiting one taken: the party talked to is now the second caller.
     ASSERT_TRUE(modem_manager.set_state(1, active, held));
     ASSERT_TRUE(modem_manager.set_state(2, waiting, active));
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return !line.ringing && line.call_count == 2; }));
-    EXPECT_EQ(published.back().first->number, u"111 111 111");
-    EXPECT_EQ(published.back().first->phase, BridgeCallPhase::held);
+    EXPECT_EQ(published.back().first->number, u"222 222 222");
+    EXPECT_EQ(published.back().first->phase, BridgeCallPhase::active);
     std::u16string name, number;
     EXPECT_EQ(query(name, number), call_direction_incoming);
-    EXPECT_EQ(number, u"111 111 111");
-    ASSERT_TRUE(modem_manager.set_state(1, held, terminated));
+    EXPECT_EQ(number, u"222 222 222");
+    const uint32_t second_call = phone_state::read_active_call();
+    EXPECT_NE(second_call, first_call);
+    // Swapped back: the first caller again.
+    ASSERT_TRUE(modem_manager.set_state(2, active, held));
+    ASSERT_TRUE(modem_manager.set_state(1, held, active));
+    ASSERT_TRUE(await_line([](const LineSnapshot& line) {
+        return line.first && line.first->number == u"111 111 111" && line.first->phase == BridgeCallPhase::active;
+    }));
+    EXPECT_EQ(phone_state::read_active_call(), first_call);
+    ASSERT_TRUE(modem_manager.set_state(1, active, terminated));
+    ASSERT_TRUE(modem_manager.delete_call(1));
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return line.call_count == 1; }));
     EXPECT_EQ(published.back().first->number, u"222 222 222");
-    // Through all of it the phone was in a call: the recorder saw one call, not several.
+    EXPECT_EQ(phone_state::read_active_call(), second_call);
+    // Through all of it the phone was in a call.
     for (size_t i = connected_at; i < published.size(); ++i) EXPECT_TRUE(published[i].connected) << i;
-    ASSERT_TRUE(modem_manager.set_state(2, active, terminated));
+    ASSERT_TRUE(modem_manager.set_state(2, held, terminated));
     ASSERT_TRUE(await_line([](const LineSnapshot& line) { return line.call_count == 0; }));
+    EXPECT_EQ(phone_state::read_active_call(), 0u);
 }
 
 TEST_F(PhoneBridgeTest, ModemManagerRestartingMidCallKeepsTheCallOrEndsItAfterThePatience) {
@@ -303,31 +319,10 @@ TEST_F(PhoneBridgeTest, ConnectedCallStartsTheRegisteredProgramWhenNoneRuns) {
     ::unsetenv("QUILLON_TOUCH_PROGRAM");
 }
 
-// oFono through dbusmock's own template: modem "/ril_0" with a VoiceCallManager.
-class OfonoMock {
+// oFono's stand-in, its log beside the test's root.
+class OfonoMock : public bus_test::OfonoMock {
 public:
-    OfonoMock() : m_service("org.ofono", {"--template", "ofono"}, mock_log()) {}
-    bool ok() const { return m_service.ok(); }
-    bool add_incoming(const std::string& path, const std::string& number, const std::string& name) {
-        return mock("org.ofono", "/", "AddObject",
-                    "('" + path + "', 'org.ofono.VoiceCall', {'State': <'incoming'>, 'LineIdentification': <'" +
-                        number + "'>, 'Name': <'" + name + "'>}, @a(ssss) [])") &&
-               mock("org.ofono", "/ril_0", "EmitSignal",
-                    "('org.ofono.VoiceCallManager', 'CallAdded', 'oa{sv}', [<objectpath '" + path +
-                        "'>, <{'State': <'incoming'>, 'LineIdentification': <'" + number + "'>, 'Name': <'" + name +
-                        "'>}>])");
-    }
-    static bool set_state(const std::string& path, const std::string& state) {
-        return mock("org.ofono", path, "EmitSignal",
-                    "('org.ofono.VoiceCall', 'PropertyChanged', 'sv', [<'State'>, <<'" + state + "'>>])");
-    }
-    static bool remove(const std::string& path) {
-        return mock("org.ofono", "/ril_0", "EmitSignal",
-                    "('org.ofono.VoiceCallManager', 'CallRemoved', 'o', [<objectpath '" + path + "'>])");
-    }
-
-private:
-    MockService m_service;
+    OfonoMock() : bus_test::OfonoMock(mock_log()) {}
 };
 
 TEST_F(PhoneBridgeTest, OfonoIncomingCallAnsweredNamedByTheNetworkAndAnOutgoingDial) {

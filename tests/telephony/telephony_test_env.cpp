@@ -59,6 +59,9 @@ void reset_phone() {
         os::reg_delete_value(simulated_phone::line_key, value);
     }
     os::reg_delete_value(simulated_phone::phone_key, u"Phone Devices");
+    os::reg_delete_value(simulated_phone::phone_key, u"Bridge");
+    os::reg_delete_value(simulated_phone::phone_key, phone_state::bridge_beat);
+    os::reg_delete_value(phone_state::phone_key, phone_state::active_call);
     os::reg_write_dword(phone_state::phone_key, phone_state::status, 0);
     ::unsetenv("QUILLON_CONTACTS");
     ::unsetenv("QUILLON_TOUCH_PROGRAM");
