@@ -14,11 +14,31 @@
 // with no test for the end of the file, so it would walk on for ever past the end of a cut file.
 // Past the end it is therefore shown empty blocks of audio, which it counts off until it arrives,
 // and the seek is reported as having left the data present.
+//
+// A damaged block size can also send the walk back onto a block it has passed (the library adds
+// sizes in 32 bits, so a size near 2^29 wraps round to the same place), and then it walks in a
+// circle inside its buffer without reading. It asks where the file stands at every step, though,
+// so a walk that keeps asking without the file moving, or that goes back more than once, is given
+// up: from then on it is shown the end of the file, and the seek fails.
 struct MusepackSource {
     InputFile* file = nullptr;
     bool seeking = false;
     bool beyond = false;       // the library's position lies outside the file
     bool went_beyond = false;  // it did so during this seek
+    bool given_up = false;     // this seek walked in a circle
+    std::int64_t last_told = -1;
+    std::int64_t same_tells = 0;
+    int backward_seeks = 0;
+    std::int64_t last_seek = -1;
+
+    void start_seek() {
+        seeking = true;
+        beyond = went_beyond = given_up = false;
+        last_told = last_seek = -1;
+        same_tells = 0;
+        backward_seeks = 0;
+    }
+    void give_up() { given_up = beyond = went_beyond = true; }
 };
 
 struct FileReaderMusepack::Decoder {
@@ -39,6 +59,10 @@ MusepackSource& source_of(mpc_reader* reader) { return *static_cast<MusepackSour
 // An audio block ("AP") three bytes long, holding nothing.
 constexpr unsigned char empty_block[3] = {'A', 'P', 3};
 
+// A walk through the library's whole buffer of the smallest blocks asks a few times per block; a
+// walk that asks far more often than that without the file moving is going round in circles.
+constexpr std::int64_t most_tells_in_place = 1 << 18;
+
 mpc_int32_t read_callback(mpc_reader* reader, void* buffer, mpc_int32_t size) {
     if (size <= 0) return 0;
     MusepackSource& source = source_of(reader);
@@ -53,6 +77,12 @@ mpc_int32_t read_callback(mpc_reader* reader, void* buffer, mpc_int32_t size) {
 
 mpc_bool_t seek_callback(mpc_reader* reader, mpc_int32_t offset) {
     MusepackSource& source = source_of(reader);
+    if (source.seeking && !source.given_up) {
+        // The walk goes forward from where the seek table put it; going back twice is a circle.
+        if (source.last_seek >= 0 && offset < source.last_seek && ++source.backward_seeks > 1) source.give_up();
+        source.last_seek = offset;
+    }
+    if (source.given_up) return MPC_TRUE;
     if (source.seeking && (offset < 0 || offset >= source.file->size())) {
         source.beyond = source.went_beyond = true;
         return MPC_TRUE;
@@ -61,7 +91,19 @@ mpc_bool_t seek_callback(mpc_reader* reader, mpc_int32_t offset) {
     return source.file->seek(offset) ? MPC_TRUE : MPC_FALSE;
 }
 
-mpc_int32_t tell_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(source_of(reader).file->position()); }
+mpc_int32_t tell_callback(mpc_reader* reader) {
+    MusepackSource& source = source_of(reader);
+    if (source.seeking && !source.given_up) {
+        const std::int64_t at = source.file->position();
+        source.same_tells = at == source.last_told ? source.same_tells + 1 : 0;
+        source.last_told = at;
+        if (source.same_tells > most_tells_in_place) source.give_up();
+    }
+    // Given up, the library is told it stands at the file's start, so every place it looks for
+    // lies outside what it holds and is read through us: empty audio blocks, which end the walk.
+    if (source.given_up) return 0;
+    return static_cast<mpc_int32_t>(source.file->position());
+}
 
 mpc_int32_t size_callback(mpc_reader* reader) { return static_cast<mpc_int32_t>(source_of(reader).file->size()); }
 
@@ -115,6 +157,9 @@ FileReaderMusepack::FileReaderMusepack(const std::u16string& path) {
     const std::int64_t most =
         block_samples > 0 ? (bytes / 3 + 1) * block_samples : (bytes * 8 / 20 + 1) * MPC_FRAME_LENGTH;
     m_total_frames = std::min(m_total_frames, most);
+    // Silence at the start that the file could not hold is a damaged header; a seek would count
+    // its blocks off one by one.
+    if (static_cast<std::int64_t>(std::min<mpc_uint64_t>(info.beg_silence, INT64_MAX)) > most) return;
     m_decoder = std::move(decoder);
 }
 
@@ -177,14 +222,15 @@ bool FileReaderMusepack::seek(std::int64_t position) {
     if (!m_decoder) return false;
     position = std::clamp<std::int64_t>(position, 0, m_total_frames);
     MusepackSource& source = m_decoder->source;
-    source.seeking = true;
-    source.beyond = source.went_beyond = false;
+    source.start_seek();
     const mpc_status status = mpc_demux_seek_sample(m_decoder->demux, static_cast<mpc_uint64_t>(position));
     source.seeking = false;
     m_pending = AudioBlock();
     if (status != MPC_STATUS_OK || source.went_beyond) {
-        // The place asked for is not in the file (it was cut short): the reader stays at its end.
+        // The place asked for is not in the file (it was cut short, or its blocks lead in a
+        // circle): the reader stays at its end.
         source.beyond = false;
+        source.given_up = false;
         m_ended = true;
         return false;
     }
