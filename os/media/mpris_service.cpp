@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "os/dbus/session_bus.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -214,27 +215,13 @@ void MprisService::Impl::set_ready(bool owned) {
 
 void MprisService::Impl::start() {
     GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    // GLib's fallback starts a bus of its own, where no desktop would look for players.
-    if (address && g_str_has_prefix(address, "autolaunch:")) {
-        g_free(address);
-        address = nullptr;
-    }
-    if (address) {
-        bus = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
+    std::u16string why;
+    bus = open_session_bus(why);
     if (!bus) {
-        log() << u"mpris: no session bus: " << from_utf8(error ? error->message : "none") << u"\n";
-        if (error) g_error_free(error);
+        log() << u"mpris: no session bus: " << why << u"\n";
         set_ready(false);
         return;
     }
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
     node = g_dbus_node_info_new_for_xml(introspection, nullptr);
 
     static const GDBusInterfaceVTable vtable = {

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "os/dbus/session_bus.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -79,27 +80,12 @@ bool DesktopNotifier::Impl::connect() {
         bus = nullptr;
         tags.clear();
     }
-    GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    // GLib's fallback starts a bus of its own, on which no notification service would run.
-    if (address && g_str_has_prefix(address, "autolaunch:")) {
-        g_free(address);
-        address = nullptr;
-    }
-    if (address) {
-        bus = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
+    std::u16string why;
+    bus = open_session_bus(why);
     if (!bus) {
-        log() << u"notification: no session bus: " << from_utf8(error ? error->message : "none") << u"\n";
-        if (error) g_error_free(error);
+        log() << u"notification: no session bus: " << why << u"\n";
         return false;
     }
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
     const auto on_signal = [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
                               GVariant* parameters,
                               gpointer data) { static_cast<Impl*>(data)->on_signal(signal, parameters); };

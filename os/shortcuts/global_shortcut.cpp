@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "os/dbus/session_bus.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -69,28 +70,12 @@ void GlobalShortcut::Impl::settle(State reached, std::u16string_view why) {
 }
 
 void GlobalShortcut::Impl::start() {
-    GError* error = nullptr;
-    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    // GLib's fallback starts a bus of its own, where no portal runs.
-    if (address && g_str_has_prefix(address, "autolaunch:")) {
-        g_free(address);
-        address = nullptr;
-    }
-    if (address) {
-        bus = g_dbus_connection_new_for_address_sync(
-            address,
-            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, &error);
-        g_free(address);
-    }
+    std::u16string why;
+    bus = open_session_bus(why);
     if (!bus) {
-        const std::u16string why = from_utf8(error ? error->message : "none");
-        if (error) g_error_free(error);
         settle(State::Unavailable, u"no session bus: " + why);
         return;
     }
-    g_dbus_connection_set_exit_on_close(bus, FALSE);
     // A program that no sandbox names tells the portal which desktop entry it is; a portal too old
     // to know the registry answers with an error, which changes nothing.
     g_dbus_connection_call(bus, portal_name, portal_path, "org.freedesktop.host.portal.Registry", "Register",
