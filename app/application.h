@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/event_loop.h"
-#include "app/core/singleton.h"
+#include "core/event_loop.h"
+#include "core/singleton.h"
 #include "app/game_base.h"
 
 class ApplicationListener;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/core/event_loop.h"
+#include "core/event_loop.h"
 #include "document/document.h"
 #include "os/file_system.h"
 #include "os/log.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/singleton.h"
+#include "core/singleton.h"
 #include "document/document_event.h"
 #include "os/notify/notifier.h"
 

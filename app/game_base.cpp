@@ -8,7 +8,7 @@
 
 #include "app/application.h"
 #include "app/application_listener.h"
-#include "app/core/plain_event_loop.h"
+#include "core/plain_event_loop.h"
 #include "app/sdl_event_loop.h"
 #include "app/window_events.h"
 #include "os/log.h"

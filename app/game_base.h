@@ -18,9 +18,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/event_loop.h"
-#include "app/core/singleton.h"
+#include "core/active_scheduler.h"
+#include "core/event_loop.h"
+#include "core/singleton.h"
 #include "app/instance_channel.h"
 #include "skin/display_info.h"
 #include "skin/geometry.h"

@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/thread.h"
+#include "os/thread.h"
 
 namespace instance_channel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/event_loop.h"
+#include "core/event_loop.h"
 #include "audio/readers/file_reader.h"
 #include "document/document.h"
 #include "os/file_system.h"

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/singleton.h"
-#include "app/core/timer.h"
+#include "core/singleton.h"
+#include "core/timer.h"
 #include "document/document_event.h"
 #include "os/media/media_controls.h"
 

@@ -4,7 +4,7 @@
 // process without the shutdown order); a watcher thread then reads them from a signalfd.
 #include <functional>
 
-#include "app/core/thread.h"
+#include "os/thread.h"
 
 void block_quit_signals();
 

@@ -13,7 +13,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/core/event_loop.h"
+#include "core/event_loop.h"
 
 union SDL_Event;
 

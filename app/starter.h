@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/application_listener.h"
-#include "app/core/timer.h"
+#include "core/timer.h"
 #include "lang/language.h"
 #include "screens/main_screen.h"
 #include "skin/properties.h"

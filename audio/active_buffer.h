@@ -11,8 +11,8 @@
 #include <deque>
 #include <memory>
 
-#include "app/core/event.h"
-#include "app/core/thread.h"
+#include "os/event.h"
+#include "os/thread.h"
 #include "audio/audio_node.h"
 
 class ActiveBuffer : public AudioConsumer, public AudioPort {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/core/event.h"
-#include "app/core/thread.h"
+#include "os/event.h"
+#include "os/thread.h"
 #include "audio/audio_node.h"
 #include "os/wave/wave.h"
 

@@ -5,8 +5,8 @@
 #include <mutex>
 #include <vector>
 
-#include "app/core/event.h"
-#include "app/core/thread.h"
+#include "os/event.h"
+#include "os/thread.h"
 #include "audio/recorder_pcm.h"
 #include "os/wave/wave.h"
 

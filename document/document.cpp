@@ -4,8 +4,9 @@
 #include <cmath>
 #include <mutex>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/event.h"
+#include "core/active_scheduler.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/readers/file_reader.h"
 #include "audio/recorder_pcm.h"

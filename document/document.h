@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/core/singleton.h"
-#include "app/core/timer.h"
+#include "core/singleton.h"
+#include "core/timer.h"
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
@@ -37,8 +37,8 @@
 #include "document/sound_player.h"
 #include "document/storages.h"
 #include "os/power/sleep_inhibitor.h"
-#include "os/scanner/folder_scanner.h"
-#include "os/scanner/folder_watcher.h"
+#include "document/folder_scanner.h"
+#include "os/folder_watcher.h"
 #include "telephony/call_monitor.h"
 
 class FileReader;

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "audio/readers/file_reader.h"
 #include "os/path.h"
 #include "os/wave/wave.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/core/timer.h"
+#include "core/timer.h"
 #include "os/execute.h"
 
 class ChildWatch final : private TimerObserver {

@@ -5,7 +5,7 @@
 // changed), and the menu they lend to their own commands.
 #include <string>
 
-#include "app/core/timer.h"
+#include "core/timer.h"
 #include "document/document_event.h"
 #include "screens/form_screen.h"
 #include "screens/menu.h"

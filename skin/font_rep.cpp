@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/text.h"
 

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <new>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/file.h"

@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <unordered_map>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/text.h"

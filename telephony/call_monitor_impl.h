@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/timer.h"
+#include "core/timer.h"
 #include "telephony/call_direction.h"
 
 class CallMonitor;

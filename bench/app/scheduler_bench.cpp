@@ -6,9 +6,9 @@
 #include <deque>
 #include <mutex>
 
-#include "app/core/active.h"
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 #include "audio/mp3/id3_reader.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/mp3/mp3_writer.h"

@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "audio/active_buffer.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"

@@ -7,8 +7,9 @@
 #include <thread>
 
 #include "app/application_listener.h"
-#include "app/core/event.h"
-#include "app/core/plain_event_loop.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
+#include "core/plain_event_loop.h"
 #include "app/game_base.h"
 #include "app/instance_channel.h"
 #include "os/path.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
 #include "audio/audio_node.h"
 
 namespace audio_test {

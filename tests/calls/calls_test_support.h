@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "tests/os/temp_root.h"
 
 namespace calls_test {

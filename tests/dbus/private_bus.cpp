@@ -11,7 +11,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 
 extern char** environ;
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 #include "document/document.h"
 #include "tests/os/temp_root.h"
 

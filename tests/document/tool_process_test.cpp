@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
 #include "os/registry.h"

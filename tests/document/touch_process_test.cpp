@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "audio/readers/file_reader.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"

@@ -11,7 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/os/temp_root.h"
 

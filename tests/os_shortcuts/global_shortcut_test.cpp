@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"

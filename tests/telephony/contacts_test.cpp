@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/core/event.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/registry.h"

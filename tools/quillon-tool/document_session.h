@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/event.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active_scheduler.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
+#include "core/plain_event_loop.h"
 #include "document/document.h"
 #include "os/text.h"
 

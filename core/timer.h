@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/core/active.h"
+#include "core/active.h"
 
 class Timer;
 

@@ -1,10 +1,10 @@
-#include "app/core/active_scheduler.h"
+#include "core/active_scheduler.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "app/core/active.h"
-#include "app/core/timer.h"
+#include "core/active.h"
+#include "core/timer.h"
 #include "os/log.h"
 #include "os/text.h"
 #include "os/tick.h"

@@ -1,6 +1,6 @@
-#include "app/core/active.h"
+#include "core/active.h"
 
-#include "app/core/active_scheduler.h"
+#include "core/active_scheduler.h"
 #include "os/log.h"
 #include "os/text.h"
 

@@ -1,4 +1,4 @@
-#include "os/scanner/folder_watcher.h"
+#include "os/folder_watcher.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "app/core/timer.h"
+#include "core/timer.h"
 
-#include "app/core/active_scheduler.h"
+#include "core/active_scheduler.h"
 #include "os/log.h"
 #include "os/tick.h"
 

@@ -1,4 +1,4 @@
-#include "os/scanner/folder_watcher.h"
+#include "os/folder_watcher.h"
 
 #include <dirent.h>
 #include <sys/inotify.h>

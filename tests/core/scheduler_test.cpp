@@ -4,11 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/active.h"
-#include "app/core/active_scheduler.h"
-#include "app/core/event.h"
-#include "app/core/plain_event_loop.h"
-#include "app/core/timer.h"
+#include "core/active.h"
+#include "core/active_scheduler.h"
+#include "os/event.h"
+#include "core/plain_event_loop.h"
+#include "core/timer.h"
 #include "tests/app/fake_tick.h"
 
 namespace {

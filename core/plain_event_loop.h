@@ -14,7 +14,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/core/event_loop.h"
+#include "core/event_loop.h"
 
 class PlainEventLoop final : public EventLoop {
 public:

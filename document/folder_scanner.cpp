@@ -1,4 +1,4 @@
-#include "os/scanner/folder_scanner.h"
+#include "document/folder_scanner.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/timer.h"
+#include "core/timer.h"
 
 namespace os {
 

@@ -1,4 +1,4 @@
-#include "app/core/thread.h"
+#include "os/thread.h"
 
 #include <sys/resource.h>
 #include <sys/syscall.h>

@@ -1,4 +1,4 @@
-#include "app/core/plain_event_loop.h"
+#include "core/plain_event_loop.h"
 
 #include <chrono>
 #include <limits>

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/core/active.h"
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
-#include "app/core/singleton.h"
-#include "app/core/timer.h"
+#include "core/active.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
+#include "core/singleton.h"
+#include "core/timer.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/core/event_loop.h"
+#include "core/event_loop.h"
 
 class CActive;
 class TimerActive;

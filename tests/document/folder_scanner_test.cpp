@@ -1,4 +1,4 @@
-#include "os/scanner/folder_scanner.h"
+#include "document/folder_scanner.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/active_scheduler.h"
-#include "app/core/plain_event_loop.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 #include "os/text.h"
 #include "tests/app/fake_tick.h"
 
