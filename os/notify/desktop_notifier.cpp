@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "os/dbus/session_bus.h"
+#include "os/dbus/gio_link.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -50,7 +50,8 @@ struct DesktopNotifier::Impl {
     std::thread thread;
 
     // The loop thread's alone.
-    GDBusConnection* bus = nullptr;
+    os::dbus::Bus session_bus;
+    GDBusConnection* bus = nullptr;  // session_bus's
     GCancellable* cancellable = nullptr;
     guint action_subscription = 0;
     guint closed_subscription = 0;
@@ -76,12 +77,14 @@ bool DesktopNotifier::Impl::connect() {
     if (bus) {
         g_dbus_connection_signal_unsubscribe(bus, action_subscription);
         g_dbus_connection_signal_unsubscribe(bus, closed_subscription);
-        g_object_unref(bus);
+        session_bus.reset();
         bus = nullptr;
         tags.clear();
     }
-    std::u16string why;
-    bus = open_session_bus(why);
+    std::string reason;
+    session_bus = os::dbus::Bus::open(os::dbus::BusKind::session, reason);
+    bus = os::dbus::gio_connection(session_bus);
+    const std::u16string why = from_utf8(reason);
     if (!bus) {
         log() << u"notification: no session bus: " << why << u"\n";
         return false;
@@ -203,7 +206,7 @@ DesktopNotifier::DesktopNotifier(std::u16string app_name, std::u16string icon, s
         g_main_context_push_thread_default(impl.context);
         g_main_loop_run(impl.loop);
         if (impl.bus) {
-            g_object_unref(impl.bus);
+            impl.session_bus.reset();
             impl.bus = nullptr;
         }
         // Sources the connection queued for this thread (the last signals) go with the context.
