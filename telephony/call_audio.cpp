@@ -8,6 +8,7 @@ namespace call_audio {
 
 bool enable_speaker(bool on) {
     std::string reason;
+    // As the bridge: where no address is set, GLib's autolaunch may find the display's session bus.
     os::dbus::OpenOptions options;
     options.allow_autolaunch = true;
     const os::dbus::Bus bus = os::dbus::Bus::open(os::dbus::BusKind::session, reason, options);

@@ -47,7 +47,8 @@ struct SpeakerMirror::State {
 
 SpeakerMirror::SpeakerMirror() : m_state(std::make_unique<State>()) {
     std::string error;
-    // GLib's autolaunch is allowed here, as the bridge always has: it finds the display's bus.
+    // GLib's autolaunch is allowed here, as the bridge always has: where no address is set, it may
+    // find the display's session bus.
     os::dbus::OpenOptions options;
     options.allow_autolaunch = true;
     m_state->bus = os::dbus::Bus::open(os::dbus::BusKind::session, error, options);
