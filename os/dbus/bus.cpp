@@ -56,8 +56,8 @@ Bus Bus::open(BusKind kind, std::string& why, const OpenOptions& options) {
     GDBusConnection* connection = nullptr;
     {
         const Deadline deadline(cancellable, options.bound_ms);
-        gchar* address = g_dbus_address_get_for_bus_sync(kind == BusKind::system ? G_BUS_TYPE_SYSTEM : G_BUS_TYPE_SESSION,
-                                                         cancellable, &error);
+        gchar* address = g_dbus_address_get_for_bus_sync(
+            kind == BusKind::system ? G_BUS_TYPE_SYSTEM : G_BUS_TYPE_SESSION, cancellable, &error);
         if (address && kind == BusKind::session && !options.allow_autolaunch &&
             g_str_has_prefix(address, "autolaunch:")) {
             g_free(address);
@@ -93,10 +93,9 @@ Value call(const Bus& bus, const Method& method, const Args& args, const char* r
         return Value();
     }
     GError* failure = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(gio_connection(bus), method.name, method.path, method.interface,
-                                                  method.member, parameters,
-                                                  reply_type ? G_VARIANT_TYPE(reply_type) : nullptr,
-                                                  G_DBUS_CALL_FLAGS_NONE, timeout_ms, nullptr, &failure);
+    GVariant* reply = g_dbus_connection_call_sync(
+        gio_connection(bus), method.name, method.path, method.interface, method.member, parameters,
+        reply_type ? G_VARIANT_TYPE(reply_type) : nullptr, G_DBUS_CALL_FLAGS_NONE, timeout_ms, nullptr, &failure);
     if (!reply) {
         error = message_of(failure, "no answer");
         return Value();
@@ -187,8 +186,7 @@ struct NameOwnership::State {
     std::function<void(const std::string&)> lost;
 };
 
-NameOwnership::NameOwnership(const Bus& bus, const std::string& name,
-                             std::function<void(const std::string&)> acquired,
+NameOwnership::NameOwnership(const Bus& bus, const std::string& name, std::function<void(const std::string&)> acquired,
                              std::function<void(const std::string&)> lost) {
     if (!bus.is_valid()) return;
     m_state = std::make_unique<State>();
@@ -239,14 +237,12 @@ SignalSubscription::SignalSubscription(const Bus& bus, const SignalMatch& match,
     m_state->bus = bus;
     m_state->handler = std::move(handler);
     m_state->id = g_dbus_connection_signal_subscribe(
-        gio_connection(bus), match.sender, match.interface, match.member, match.path, nullptr,
-        G_DBUS_SIGNAL_FLAGS_NONE,
+        gio_connection(bus), match.sender, match.interface, match.member, match.path, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
         [](GDBusConnection*, const gchar*, const gchar* path, const gchar* interface, const gchar* member,
            GVariant* parameters, gpointer user) {
             const auto handler = static_cast<State*>(user)->handler;
             if (!handler) return;
-            handler(Signal{path ? path : "", interface ? interface : "", member ? member : "",
-                                  borrow(parameters)});
+            handler(Signal{path ? path : "", interface ? interface : "", member ? member : "", borrow(parameters)});
         },
         m_state.get(), nullptr);
 }
@@ -280,13 +276,12 @@ CloseWatch::CloseWatch(const Bus& bus, std::function<void(const std::string&)> c
     m_state = std::make_unique<State>();
     m_state->bus = bus;
     m_state->closed = std::move(closed);
-    m_state->id = g_signal_connect(
-        gio_connection(bus), "closed",
-        G_CALLBACK(+[](GDBusConnection*, gboolean, GError* error, gpointer user) {
-            const auto closed = static_cast<State*>(user)->closed;
-            if (closed) closed(error ? error->message : "");
-        }),
-        m_state.get());
+    m_state->id = g_signal_connect(gio_connection(bus), "closed",
+                                   G_CALLBACK(+[](GDBusConnection*, gboolean, GError* error, gpointer user) {
+                                       const auto closed = static_cast<State*>(user)->closed;
+                                       if (closed) closed(error ? error->message : "");
+                                   }),
+                                   m_state.get());
 }
 
 CloseWatch::CloseWatch() = default;

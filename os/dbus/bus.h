@@ -61,16 +61,14 @@ Value call(const Bus& bus, const Method& method, const Args& args, const char* r
 
 // A call answered with "(h)": the descriptor it carries, owned by the caller; -1 with the reason
 // in error on failure.
-int call_for_descriptor(const Bus& bus, const Method& method, const Args& args, int timeout_ms,
-                        std::string& error);
+int call_for_descriptor(const Bus& bus, const Method& method, const Args& args, int timeout_ms, std::string& error);
 
 // Told whenever the name gets an owner (appeared) or loses it (vanished), and once at the start
 // with how it is. Stops when destroyed.
 class NameWatch {
 public:
     NameWatch();
-    NameWatch(const Bus& bus, const std::string& name, std::function<void()> appeared,
-              std::function<void()> vanished);
+    NameWatch(const Bus& bus, const std::string& name, std::function<void()> appeared, std::function<void()> vanished);
     ~NameWatch();
     NameWatch(NameWatch&& other) noexcept;
     NameWatch& operator=(NameWatch&& other) noexcept;

@@ -24,9 +24,7 @@ struct ValueData {
 };
 
 // Null for a bus that is not valid.
-inline GDBusConnection* gio_connection(const Bus& bus) {
-    return bus.connection() ? bus.connection()->gio : nullptr;
-}
+inline GDBusConnection* gio_connection(const Bus& bus) { return bus.connection() ? bus.connection()->gio : nullptr; }
 
 // Takes over the reference of a value GDBus handed out (a floating one is sunk); none for null.
 Value adopt(GVariant* value);

@@ -118,8 +118,8 @@ private:
     }
 
     bool list_calls(const std::string& modem) {
-        const Value reply = bridge_call_sync(m_bus, ofono_name, modem.c_str(), call_manager_interface, "GetCalls", {},
-                                             "(a(oa{sv}))");
+        const Value reply =
+            bridge_call_sync(m_bus, ofono_name, modem.c_str(), call_manager_interface, "GetCalls", {}, "(a(oa{sv}))");
         if (!reply.is_valid()) return false;
         const Value calls = reply.child(0);
         bool changed = false;

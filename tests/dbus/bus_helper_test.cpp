@@ -1,8 +1,6 @@
 // The D-Bus helper on a private bus: a bus that does not answer fails within the bound, calls come
 // back typed or fail with a reason, names are watched and owned, signals and a closing bus are
 // told, and a value of an unexpected shape is read as nothing instead of crashing.
-#include "os/dbus/bus.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/socket.h>
@@ -14,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "os/dbus/bus.h"
 #include "os/dbus/gio_link.h"
 #include "tests/dbus/bus_environment.h"
 
@@ -71,8 +70,9 @@ TEST(DbusBus, OpensBothBusesAndCallsAreTypedOrFailWithAReason) {
         EXPECT_FALSE(bus.is_closed());
 
         std::string error;
-        const Value id = os::dbus::call(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"},
-                                        Args(), "(s)", 5000, error);
+        const Value id =
+            os::dbus::call(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"},
+                           Args(), "(s)", 5000, error);
         ASSERT_TRUE(id.is_valid()) << error;
         EXPECT_EQ(id.type(), "(s)");
         EXPECT_FALSE(id.child(0).string().value_or("").empty());
@@ -86,13 +86,14 @@ TEST(DbusBus, OpensBothBusesAndCallsAreTypedOrFailWithAReason) {
 
         // An answer of another type than asked for is a failure, as is a peer that is not there.
         error.clear();
-        EXPECT_FALSE(os::dbus::call(bus, {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"},
+        EXPECT_FALSE(os::dbus::call(bus,
+                                    {"org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId"},
                                     Args(), "(u)", 5000, error)
                          .is_valid());
         EXPECT_FALSE(error.empty());
         error.clear();
-        EXPECT_FALSE(os::dbus::call(bus, {"com.korvel.QuillonTest.Nobody", "/", test_interface, "Hello"}, Args(), nullptr,
-                                    5000, error)
+        EXPECT_FALSE(os::dbus::call(bus, {"com.korvel.QuillonTest.Nobody", "/", test_interface, "Hello"}, Args(),
+                                    nullptr, 5000, error)
                          .is_valid());
         EXPECT_FALSE(error.empty());
         error.clear();
@@ -159,22 +160,24 @@ TEST(DbusBus, NamesAreWatchedAndOwnedWithoutQueueing) {
 
     int appeared = 0;
     int vanished = 0;
-    os::dbus::NameWatch watch(watcher, test_name, [&] { ++appeared; }, [&] { ++vanished; });
+    os::dbus::NameWatch watch(
+        watcher, test_name, [&] { ++appeared; }, [&] { ++vanished; });
     ASSERT_TRUE(spin_until([&] { return vanished == 1; }));
     EXPECT_EQ(appeared, 0);
 
     std::string acquired;
     int lost = 0;
     {
-        os::dbus::NameOwnership ownership(owner, test_name, [&](const std::string& name) { acquired = name; },
-                                          [&](const std::string&) { ++lost; });
+        os::dbus::NameOwnership ownership(
+            owner, test_name, [&](const std::string& name) { acquired = name; }, [&](const std::string&) { ++lost; });
         ASSERT_TRUE(spin_until([&] { return acquired == test_name && appeared == 1; }));
 
         // A second asker does not wait behind the owner: it is told at once that it lost.
         bool rival_acquired = false;
         int rival_lost = 0;
-        os::dbus::NameOwnership second(rival, test_name, [&](const std::string&) { rival_acquired = true; },
-                                       [&](const std::string&) { ++rival_lost; });
+        os::dbus::NameOwnership second(
+            rival, test_name, [&](const std::string&) { rival_acquired = true; },
+            [&](const std::string&) { ++rival_lost; });
         ASSERT_TRUE(spin_until([&] { return rival_lost == 1; }));
         EXPECT_FALSE(rival_acquired);
     }
@@ -184,7 +187,8 @@ TEST(DbusBus, NamesAreWatchedAndOwnedWithoutQueueing) {
 
     // A watch that has ended is told nothing more.
     watch.reset();
-    os::dbus::NameOwnership again(owner, test_name, [&](const std::string&) { acquired = "again"; }, nullptr);
+    os::dbus::NameOwnership again(
+        owner, test_name, [&](const std::string&) { acquired = "again"; }, nullptr);
     ASSERT_TRUE(spin_until([&] { return acquired == "again"; }));
     spin_until([] { return false; }, 0.3);
     EXPECT_EQ(appeared, 1);
@@ -203,8 +207,9 @@ TEST(DbusBus, SignalsAndTheBusClosingAreTold) {
                                               [&](const os::dbus::Signal& signal) { heard.push_back(signal); });
     auto emit = [&](const char* member, const char* text) {
         GError* error = nullptr;
-        const gboolean sent = g_dbus_connection_emit_signal(os::dbus::gio_connection(sender), nullptr, "/com/korvel/Test",
-                                                            test_interface, member, g_variant_new("(s)", text), &error);
+        const gboolean sent =
+            g_dbus_connection_emit_signal(os::dbus::gio_connection(sender), nullptr, "/com/korvel/Test", test_interface,
+                                          member, g_variant_new("(s)", text), &error);
         if (error) g_error_free(error);
         g_dbus_connection_flush_sync(os::dbus::gio_connection(sender), nullptr, nullptr);
         return sent != FALSE;
