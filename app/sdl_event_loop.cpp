@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/sdl_platform_event.h"
 #include "os/tick.h"
 
 SdlEventLoop::SdlEventLoop() {
@@ -90,8 +91,8 @@ bool SdlEventLoop::dispatch_posted() {
     return true;
 }
 
-void SdlEventLoop::handle(const SDL_Event& event) {
-    if (event.type == m_wake_type) {
+void SdlEventLoop::handle(const PlatformEvent& event) {
+    if (event.sdl.type == m_wake_type) {
         m_wake_pending.store(false);
         return;
     }
@@ -106,11 +107,11 @@ bool SdlEventLoop::turn(int32_t max_wait_ms) {
         if (!dispatch_posted()) break;
         dispatched = true;
     }
-    SDL_Event event;
+    PlatformEvent event;
     // Only what has arrived by now: events that handling queues wait for the next turn too.
     SDL_PumpEvents();
     for (int queued = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT); queued > 0; --queued) {
-        if (SDL_PollEvent(&event) != 1) break;
+        if (SDL_PollEvent(&event.sdl) != 1) break;
         handle(event);
         dispatched = true;
     }
@@ -135,7 +136,7 @@ bool SdlEventLoop::turn(int32_t max_wait_ms) {
     }
     if (m_timer_set) bound(std::max<int32_t>(0, static_cast<int32_t>(m_timer_due - os::tick_count())));
     if (wait == 0) return true;
-    if (SDL_WaitEventTimeout(&event, wait) == 1) handle(event);
+    if (SDL_WaitEventTimeout(&event.sdl, wait) == 1) handle(event);
     return true;
 }
 

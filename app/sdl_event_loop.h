@@ -15,7 +15,9 @@
 
 #include "core/event_loop.h"
 
-union SDL_Event;
+// One of SDL's events; read only in the .cpp files (app/sdl_platform_event.h), so SDL's types stay
+// out of the headers.
+struct PlatformEvent;
 
 class SdlEventLoop final : public EventLoop {
 public:
@@ -23,7 +25,7 @@ public:
     public:
         virtual ~Client() = default;
         // Any SDL event that is not the loop's own wake-up; on the loop thread.
-        virtual void on_platform_event(const SDL_Event& event) = 0;
+        virtual void on_platform_event(const PlatformEvent& event) = 0;
     };
 
     // Needs SDL's event subsystem initialised for the loop's whole life.
@@ -55,7 +57,7 @@ private:
     void wake();
     bool ready_pending() const { return m_ready_posted.load() != m_ready_taken; }
     bool has_posts() const { return ready_pending() || m_task_count.load() > 0; }
-    void handle(const SDL_Event& event);
+    void handle(const PlatformEvent& event);
 
     uint32_t m_wake_type = 0;
     std::atomic<bool> m_wake_pending{false};

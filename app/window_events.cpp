@@ -5,6 +5,7 @@
 #include "app/application_listener.h"
 #include "app/game_base.h"
 #include "app/key_translation.h"
+#include "app/sdl_platform_event.h"
 #include "os/log.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -16,14 +17,15 @@ namespace {
 constexpr Point no_pointer{-1000000, -1000000};
 }
 
-void WindowEvents::on_platform_event(const SDL_Event& event) {
+void WindowEvents::on_platform_event(const PlatformEvent& platform) {
+    const SDL_Event& event = platform.sdl;
     switch (event.type) {
         case SDL_QUIT:
             // The session asks the program to end: the same request as the close button.
             m_host.close_requested();
             break;
         case SDL_WINDOWEVENT:
-            if (event.window.windowID == m_window_id) on_window_event(event);
+            if (event.window.windowID == m_window_id) on_window_event(platform);
             break;
         case SDL_DISPLAYEVENT:
             m_host.resolution_changed();
@@ -85,7 +87,8 @@ void WindowEvents::on_platform_event(const SDL_Event& event) {
     }
 }
 
-void WindowEvents::on_window_event(const SDL_Event& event) {
+void WindowEvents::on_window_event(const PlatformEvent& platform) {
+    const SDL_Event& event = platform.sdl;
     switch (event.window.event) {
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             m_host.activate(true);

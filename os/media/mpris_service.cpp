@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "os/dbus/session_bus.h"
+#include "os/dbus/gio_link.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -99,11 +99,12 @@ struct MprisService::Impl {
     std::thread thread;
 
     // The loop thread's alone.
-    GDBusConnection* bus = nullptr;
+    os::dbus::Bus session_bus;
+    GDBusConnection* bus = nullptr;  // session_bus's
     GDBusNodeInfo* node = nullptr;
     guint root_registration = 0;
     guint player_registration = 0;
-    guint name_owner = 0;
+    os::dbus::NameOwnership name_owner;
     // What the desktop was last told, property by property.
     GVariant* told[std::size(announced)] = {};
 
@@ -215,8 +216,10 @@ void MprisService::Impl::set_ready(bool owned) {
 
 void MprisService::Impl::start() {
     GError* error = nullptr;
-    std::u16string why;
-    bus = open_session_bus(why);
+    std::string reason;
+    session_bus = os::dbus::Bus::open(os::dbus::BusKind::session, reason);
+    bus = os::dbus::gio_connection(session_bus);
+    const std::u16string why = from_utf8(reason);
     if (!bus) {
         log() << u"mpris: no session bus: " << why << u"\n";
         set_ready(false);
@@ -298,17 +301,16 @@ void MprisService::Impl::start() {
         set_ready(false);
         return;
     }
-    name_owner = g_bus_own_name_on_connection(
-        bus, bus_name.c_str(), G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE,
-        [](GDBusConnection*, const gchar* name, gpointer data) {
+    name_owner = os::dbus::NameOwnership(
+        session_bus, bus_name,
+        [this](const std::string& name) {
             log() << u"mpris: published as " << from_utf8(name) << u"\n";
-            static_cast<Impl*>(data)->set_ready(true);
+            set_ready(true);
         },
-        [](GDBusConnection*, const gchar* name, gpointer data) {
+        [this](const std::string& name) {
             log() << u"mpris: not published: the name " << from_utf8(name) << u" is taken or the bus is gone\n";
-            static_cast<Impl*>(data)->set_ready(false);
-        },
-        this, nullptr);
+            set_ready(false);
+        });
 }
 
 void MprisService::Impl::announce_changes() {
@@ -346,7 +348,7 @@ void MprisService::Impl::emit_seeked(double position) {
 
 void MprisService::Impl::stop() {
     if (bus) {
-        if (name_owner != 0) g_bus_unown_name(name_owner);
+        name_owner.reset();
         if (player_registration != 0) g_dbus_connection_unregister_object(bus, player_registration);
         if (root_registration != 0) g_dbus_connection_unregister_object(bus, root_registration);
         g_dbus_connection_flush_sync(bus, nullptr, nullptr);
@@ -371,7 +373,7 @@ MprisService::MprisService(std::u16string identity, std::u16string desktop_entry
             value = nullptr;
         }
         if (impl.bus) {
-            g_object_unref(impl.bus);
+            impl.session_bus.reset();
             impl.bus = nullptr;
         }
         if (impl.node) g_dbus_node_info_unref(impl.node);

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "os/dbus/session_bus.h"
+#include "os/dbus/gio_link.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -50,10 +50,11 @@ struct DesktopNotifier::Impl {
     std::thread thread;
 
     // The loop thread's alone.
-    GDBusConnection* bus = nullptr;
+    os::dbus::Bus session_bus;
+    GDBusConnection* bus = nullptr;  // session_bus's
     GCancellable* cancellable = nullptr;
-    guint action_subscription = 0;
-    guint closed_subscription = 0;
+    os::dbus::SignalSubscription action_subscription;
+    os::dbus::SignalSubscription closed_subscription;
     std::map<uint32_t, uint64_t> tags;  // the server's id of each notification with an action
     bool stopping = false;
 
@@ -68,33 +69,35 @@ struct DesktopNotifier::Impl {
     void send(const Notification& notification, uint64_t tag);
     void finish(bool taken);
     void stop();
-    void on_signal(const char* signal, GVariant* parameters);
+    void on_signal(const os::dbus::Signal& signal);
 };
 
 bool DesktopNotifier::Impl::connect() {
     if (bus && !g_dbus_connection_is_closed(bus)) return true;
     if (bus) {
-        g_dbus_connection_signal_unsubscribe(bus, action_subscription);
-        g_dbus_connection_signal_unsubscribe(bus, closed_subscription);
-        g_object_unref(bus);
+        action_subscription.reset();
+        closed_subscription.reset();
+        session_bus.reset();
         bus = nullptr;
         tags.clear();
     }
-    std::u16string why;
-    bus = open_session_bus(why);
+    std::string reason;
+    session_bus = os::dbus::Bus::open(os::dbus::BusKind::session, reason);
+    bus = os::dbus::gio_connection(session_bus);
+    const std::u16string why = from_utf8(reason);
     if (!bus) {
         log() << u"notification: no session bus: " << why << u"\n";
         return false;
     }
-    const auto on_signal = [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* signal,
-                              GVariant* parameters,
-                              gpointer data) { static_cast<Impl*>(data)->on_signal(signal, parameters); };
-    action_subscription =
-        g_dbus_connection_signal_subscribe(bus, service_name, service_interface, "ActionInvoked", service_path, nullptr,
-                                           G_DBUS_SIGNAL_FLAGS_NONE, on_signal, this, nullptr);
-    closed_subscription =
-        g_dbus_connection_signal_subscribe(bus, service_name, service_interface, "NotificationClosed", service_path,
-                                           nullptr, G_DBUS_SIGNAL_FLAGS_NONE, on_signal, this, nullptr);
+    const auto on_signal = [this](const os::dbus::Signal& signal) { this->on_signal(signal); };
+    os::dbus::SignalMatch match;
+    match.sender = service_name;
+    match.interface = service_interface;
+    match.path = service_path;
+    match.member = "ActionInvoked";
+    action_subscription = os::dbus::SignalSubscription(session_bus, match, on_signal);
+    match.member = "NotificationClosed";
+    closed_subscription = os::dbus::SignalSubscription(session_bus, match, on_signal);
     return true;
 }
 
@@ -142,13 +145,12 @@ void DesktopNotifier::Impl::send(const Notification& notification, uint64_t tag)
         call);
 }
 
-void DesktopNotifier::Impl::on_signal(const char* signal, GVariant* parameters) {
-    guint32 id = 0;
-    if (g_strcmp0(signal, "ActionInvoked") == 0 && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
-        const gchar* action = nullptr;
-        g_variant_get(parameters, "(u&s)", &id, &action);
+void DesktopNotifier::Impl::on_signal(const os::dbus::Signal& signal) {
+    const os::dbus::Value& parameters = signal.parameters;
+    if (signal.member == "ActionInvoked" && parameters.is("(us)")) {
+        const uint32_t id = parameters.child(0).uint32().value_or(0);
         const auto found = tags.find(id);
-        if (found == tags.end() || g_strcmp0(action, default_action) != 0) return;
+        if (found == tags.end() || parameters.child(1).string() != default_action) return;
         const uint64_t tag = found->second;
         tags.erase(found);
         ActionHandler chosen;
@@ -157,11 +159,8 @@ void DesktopNotifier::Impl::on_signal(const char* signal, GVariant* parameters) 
             chosen = handler;
         }
         if (chosen) chosen(tag);
-    } else if (g_strcmp0(signal, "NotificationClosed") == 0 &&
-               g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
-        guint32 reason = 0;
-        g_variant_get(parameters, "(uu)", &id, &reason);
-        tags.erase(id);
+    } else if (signal.member == "NotificationClosed" && parameters.is("(uu)")) {
+        tags.erase(parameters.child(0).uint32().value_or(0));
     }
 }
 
@@ -182,10 +181,8 @@ void DesktopNotifier::Impl::finish(bool taken) {
 void DesktopNotifier::Impl::stop() {
     stopping = true;
     g_cancellable_cancel(cancellable);
-    if (bus) {
-        g_dbus_connection_signal_unsubscribe(bus, action_subscription);
-        g_dbus_connection_signal_unsubscribe(bus, closed_subscription);
-    }
+    action_subscription.reset();
+    closed_subscription.reset();
     std::lock_guard<std::mutex> guard(lock);
     if (pending == 0) g_main_loop_quit(loop);
 }
@@ -203,7 +200,7 @@ DesktopNotifier::DesktopNotifier(std::u16string app_name, std::u16string icon, s
         g_main_context_push_thread_default(impl.context);
         g_main_loop_run(impl.loop);
         if (impl.bus) {
-            g_object_unref(impl.bus);
+            impl.session_bus.reset();
             impl.bus = nullptr;
         }
         // Sources the connection queued for this thread (the last signals) go with the context.

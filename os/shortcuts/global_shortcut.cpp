@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "os/dbus/session_bus.h"
+#include "os/dbus/gio_link.h"
 #include "os/log.h"
 #include "os/text.h"
 
@@ -37,7 +37,8 @@ struct GlobalShortcut::Impl {
     std::thread thread;
 
     // The loop thread's alone.
-    GDBusConnection* bus = nullptr;
+    os::dbus::Bus session_bus;
+    GDBusConnection* bus = nullptr;  // session_bus's
     GCancellable* cancellable = nullptr;
     guint response_subscription = 0;
     guint activated_subscription = 0;
@@ -70,8 +71,10 @@ void GlobalShortcut::Impl::settle(State reached, std::u16string_view why) {
 }
 
 void GlobalShortcut::Impl::start() {
-    std::u16string why;
-    bus = open_session_bus(why);
+    std::string reason;
+    session_bus = os::dbus::Bus::open(os::dbus::BusKind::session, reason);
+    bus = os::dbus::gio_connection(session_bus);
+    const std::u16string why = from_utf8(reason);
     if (!bus) {
         settle(State::Unavailable, u"no session bus: " + why);
         return;
@@ -273,7 +276,7 @@ GlobalShortcut::GlobalShortcut(std::u16string app_id, std::u16string id, std::u1
         impl.start();
         g_main_loop_run(impl.loop);
         if (impl.bus) {
-            g_object_unref(impl.bus);
+            impl.session_bus.reset();
             impl.bus = nullptr;
         }
         // Callbacks of cancelled calls and sources the connection queued go with the context.

@@ -1,17 +1,8 @@
 #pragma once
-// Connections and calls as the bridge and the call-audio switch use them. Private to the
-// telephony .cpp files; GLib's types are only named here.
-#include <string>
+// Calls as the bridge makes them: answered within a few seconds, or logged with what was asked.
+#include "os/dbus/bus.h"
 
-typedef struct _GDBusConnection GDBusConnection;
-typedef struct _GVariant GVariant;
-
-// A connection of our own to the system (system = true) or session bus: closing it never ends the
-// process, as GLib's shared bus connections would, and nothing else in the process holds it. Null
-// with the reason in error. The caller unrefs it (g_object_unref).
-GDBusConnection* bridge_open_bus(bool system, std::string& error);
-
-// A D-Bus method call that waits for its answer (at most a few seconds); null on failure, logged
-// with what was asked. The caller unrefs the result.
-GVariant* bridge_call_sync(GDBusConnection* bus, const char* name, const char* path, const char* interface,
-                           const char* method, GVariant* parameters, const char* reply_type);
+// A D-Bus method call that waits for its answer (at most a few seconds); none on failure, logged
+// with what was asked. reply_type as for os::dbus::call.
+os::dbus::Value bridge_call_sync(const os::dbus::Bus& bus, const char* name, const char* path, const char* interface,
+                                 const char* method, const os::dbus::Args& args, const char* reply_type);

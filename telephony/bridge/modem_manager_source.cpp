@@ -1,16 +1,17 @@
 // ModemManager: modems under its object manager, each with a Modem.Voice interface whose calls are
 // objects of their own (State, StateReason, Direction, Number).
-#include <gio/gio.h>
-
 #include <map>
 #include <set>
 
 #include "os/log.h"
 #include "os/text.h"
+#include "telephony/bridge/dbus_link.h"
 #include "telephony/bridge/dbus_values.h"
 #include "telephony/bridge/stack_source.h"
 
 namespace {
+
+using os::dbus::Value;
 
 constexpr const char* mm_name = "org.freedesktop.ModemManager1";
 constexpr const char* mm_path = "/org/freedesktop/ModemManager1";
@@ -61,64 +62,45 @@ public:
     const char* label() const override { return "ModemManager"; }
     std::string_view key_prefix() const override { return "mm:"; }
 
-    void attach(GDBusConnection* bus) override {
+    void attach(const os::dbus::Bus& bus) override {
         detach();
-        m_bus = G_DBUS_CONNECTION(g_object_ref(bus));
-        m_subscription =
-            g_dbus_connection_signal_subscribe(m_bus, mm_name, nullptr, nullptr, nullptr, nullptr,
-                                               G_DBUS_SIGNAL_FLAGS_NONE, &ModemManagerSource::on_signal, this, nullptr);
-        GVariant* objects = bridge_call_sync(m_bus, mm_name, mm_path, "org.freedesktop.DBus.ObjectManager",
-                                             "GetManagedObjects", nullptr, "(a{oa{sa{sv}}})");
-        if (!objects) return;
-        GVariant* dictionary = g_variant_get_child_value(objects, 0);
-        GVariantIter iter;
-        g_variant_iter_init(&iter, dictionary);
-        const gchar* path = nullptr;
-        GVariant* interfaces = nullptr;
-        while (g_variant_iter_next(&iter, "{&o@a{sa{sv}}}", &path, &interfaces)) {
-            interfaces_added(path, interfaces);
-            g_variant_unref(interfaces);
+        m_bus = bus;
+        os::dbus::SignalMatch match;
+        match.sender = mm_name;
+        m_subscription = os::dbus::SignalSubscription(m_bus, match, [this](const os::dbus::Signal& signal) {
+            if (handle_signal(signal.path, signal.interface, signal.member, signal.parameters)) m_sink.changed();
+        });
+        const Value objects = bridge_call_sync(m_bus, mm_name, mm_path, "org.freedesktop.DBus.ObjectManager",
+                                               "GetManagedObjects", {}, "(a{oa{sa{sv}}})");
+        if (!objects.is_valid()) return;
+        const Value dictionary = objects.child(0);
+        for (size_t i = 0; i < dictionary.size(); ++i) {
+            const Value entry = dictionary.child(i);
+            interfaces_added(entry.child(0).string().value_or(""), entry.child(1));
         }
-        g_variant_unref(dictionary);
-        g_variant_unref(objects);
     }
 
     void detach() override {
-        if (!m_bus) return;
-        g_dbus_connection_signal_unsubscribe(m_bus, m_subscription);
-        g_object_unref(m_bus);
-        m_bus = nullptr;
-        m_subscription = 0;
+        if (!m_bus.is_valid()) return;
+        m_subscription.reset();
+        m_bus.reset();
         m_modem_calls.clear();
     }
 
 private:
     std::string key_of(const std::string& path) const { return std::string(key_prefix()) + path; }
 
-    static void on_signal(GDBusConnection*, const gchar*, const gchar* path, const gchar* interface,
-                          const gchar* member, GVariant* parameters, gpointer user) {
-        auto* self = static_cast<ModemManagerSource*>(user);
-        if (self->handle_signal(path, interface, member, parameters)) self->m_sink.changed();
-    }
-
     bool handle_signal(const std::string& path, std::string_view interface, std::string_view member,
-                       GVariant* parameters) {
+                       const Value& parameters) {
         if (interface == "org.freedesktop.DBus.ObjectManager" && member == "InterfacesAdded" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sa{sv}})"))) {
-            const gchar* object = nullptr;
-            GVariant* interfaces = nullptr;
-            g_variant_get(parameters, "(&o@a{sa{sv}})", &object, &interfaces);
-            interfaces_added(object, interfaces);
-            g_variant_unref(interfaces);
+            parameters.is("(oa{sa{sv}})")) {
+            interfaces_added(parameters.child(0).string().value_or(""), parameters.child(1));
             return true;
         }
         if (interface == "org.freedesktop.DBus.ObjectManager" && member == "InterfacesRemoved" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oas)"))) {
-            const gchar* object = nullptr;
-            GVariant* names = nullptr;
-            g_variant_get(parameters, "(&o@as)", &object, &names);
-            const auto removed = dbus_values::strings(names, "InterfacesRemoved");
-            g_variant_unref(names);
+            parameters.is("(oas)")) {
+            const std::string object = parameters.child(0).string().value_or("");
+            const auto removed = dbus_values::strings(parameters.child(1), "InterfacesRemoved");
             bool changed = false;
             for (const std::string& name : removed.value_or(std::vector<std::string>{})) {
                 if (name == voice_interface) changed = modem_gone(object) || changed;
@@ -127,13 +109,12 @@ private:
             return changed;
         }
         if (interface == voice_interface && (member == "CallAdded" || member == "CallDeleted")) {
-            if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(o)"))) {
+            if (!parameters.is("(o)")) {
                 os::log() << u"bridge: ModemManager " << os::from_utf8(std::string(member))
                           << u" without a call path\n";
                 return false;
             }
-            const gchar* call = nullptr;
-            g_variant_get(parameters, "(&o)", &call);
+            const std::string call = parameters.child(0).string().value_or("");
             if (member == "CallAdded") {
                 m_modem_calls[path].insert(call);
                 return fetch_call(call);
@@ -142,46 +123,35 @@ private:
             return m_sink.table().remove(key_of(call));
         }
         if (interface == call_interface && member == "StateChanged") {
-            if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(iiu)"))) {
+            if (!parameters.is("(iiu)")) {
                 os::log() << u"bridge: ModemManager StateChanged of the wrong type\n";
                 return false;
             }
-            gint32 old_state = 0;
-            gint32 new_state = 0;
-            guint32 reason = 0;
-            g_variant_get(parameters, "(iiu)", &old_state, &new_state, &reason);
+            const int32_t old_state = parameters.child(0).int32().value_or(0);
+            const int32_t new_state = parameters.child(1).int32().value_or(0);
+            const uint32_t reason = parameters.child(2).uint32().value_or(0);
             os::log() << u"bridge: ModemManager call " << os::from_utf8(path) << u" state " << old_state << u" -> "
                       << new_state << u" reason " << reason << u"\n";
             return apply_state(path, new_state);
         }
         if (interface == "org.freedesktop.DBus.Properties" && member == "PropertiesChanged" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sa{sv}as)"))) {
-            const gchar* changed_interface = nullptr;
-            GVariant* properties = nullptr;
-            g_variant_get(parameters, "(&s@a{sv}@as)", &changed_interface, &properties, nullptr);
+            parameters.is("(sa{sv}as)")) {
             bool changed = false;
-            if (std::string_view(changed_interface) == call_interface) changed = apply_properties(path, properties);
-            g_variant_unref(properties);
+            if (parameters.child(0).string() == call_interface) changed = apply_properties(path, parameters.child(1));
             return changed;
         }
         return false;
     }
 
-    void interfaces_added(const std::string& path, GVariant* interfaces) {
-        if (GVariant* voice = g_variant_lookup_value(interfaces, voice_interface, G_VARIANT_TYPE_VARDICT)) {
-            GVariant* calls = g_variant_lookup_value(voice, "Calls", nullptr);
-            for (const std::string& call :
-                 dbus_values::strings(calls, "Modem.Voice Calls").value_or(std::vector<std::string>{})) {
+    void interfaces_added(const std::string& path, const Value& interfaces) {
+        if (const Value voice = interfaces.lookup(voice_interface, "a{sv}"); voice.is_valid()) {
+            for (const std::string& call : dbus_values::strings(voice.lookup("Calls"), "Modem.Voice Calls")
+                                               .value_or(std::vector<std::string>{})) {
                 m_modem_calls[path].insert(call);
                 fetch_call(call);
             }
-            if (calls) g_variant_unref(calls);
-            g_variant_unref(voice);
         }
-        if (GVariant* call = g_variant_lookup_value(interfaces, call_interface, G_VARIANT_TYPE_VARDICT)) {
-            add_call(path, call);
-            g_variant_unref(call);
-        }
+        if (const Value call = interfaces.lookup(call_interface, "a{sv}"); call.is_valid()) add_call(path, call);
     }
 
     bool modem_gone(const std::string& modem) {
@@ -192,26 +162,17 @@ private:
     }
 
     bool fetch_call(const std::string& path) {
-        GVariant* reply = bridge_call_sync(m_bus, mm_name, path.c_str(), "org.freedesktop.DBus.Properties", "GetAll",
-                                           g_variant_new("(s)", call_interface), "(a{sv})");
-        if (!reply) return false;
-        GVariant* properties = g_variant_get_child_value(reply, 0);
-        const bool changed = add_call(path, properties);
-        g_variant_unref(properties);
-        g_variant_unref(reply);
-        return changed;
+        const Value reply = bridge_call_sync(m_bus, mm_name, path.c_str(), "org.freedesktop.DBus.Properties", "GetAll",
+                                             os::dbus::Args().text(call_interface), "(a{sv})");
+        if (!reply.is_valid()) return false;
+        return add_call(path, reply.child(0));
     }
 
-    bool add_call(const std::string& path, GVariant* properties) {
-        GVariant* state_value = dbus_values::lookup(properties, "State");
-        GVariant* direction_value = dbus_values::lookup(properties, "Direction");
-        GVariant* number_value = dbus_values::lookup(properties, "Number");
-        const auto state = dbus_values::int32(state_value, "ModemManager call State");
-        const auto direction = dbus_values::int32(direction_value, "ModemManager call Direction");
-        const auto number = dbus_values::text(number_value, "ModemManager call Number");
-        for (GVariant* value : {state_value, direction_value, number_value}) {
-            if (value) g_variant_unref(value);
-        }
+    bool add_call(const std::string& path, const Value& properties) {
+        const auto state = dbus_values::int32(dbus_values::lookup(properties, "State"), "ModemManager call State");
+        const auto direction =
+            dbus_values::int32(dbus_values::lookup(properties, "Direction"), "ModemManager call Direction");
+        const auto number = dbus_values::text(dbus_values::lookup(properties, "Number"), "ModemManager call Number");
         BridgeCall call;
         call.key = key_of(path);
         call.direction = direction_of(direction.value_or(0));
@@ -239,28 +200,26 @@ private:
         return phase && m_sink.table().set_phase(key, *phase);
     }
 
-    bool apply_properties(const std::string& path, GVariant* properties) {
+    bool apply_properties(const std::string& path, const Value& properties) {
         const std::string key = key_of(path);
         if (!m_sink.table().find(key)) return fetch_call(path);
         bool changed = false;
-        if (GVariant* value = dbus_values::lookup(properties, "State")) {
+        if (const Value value = dbus_values::lookup(properties, "State"); value.is_valid()) {
             if (const auto state = dbus_values::int32(value, "ModemManager call State")) {
                 changed = apply_state(path, *state);
             }
-            g_variant_unref(value);
         }
-        if (GVariant* value = dbus_values::lookup(properties, "Number")) {
+        if (const Value value = dbus_values::lookup(properties, "Number"); value.is_valid()) {
             if (const auto number = dbus_values::text(value, "ModemManager call Number")) {
                 changed = m_sink.table().set_number(key, *number) || changed;
             }
-            g_variant_unref(value);
         }
         return changed;
     }
 
     StackSink& m_sink;
-    GDBusConnection* m_bus = nullptr;
-    guint m_subscription = 0;
+    os::dbus::Bus m_bus;
+    os::dbus::SignalSubscription m_subscription;
     std::map<std::string, std::set<std::string>> m_modem_calls;
 };
 

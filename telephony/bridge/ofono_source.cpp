@@ -1,16 +1,17 @@
 // oFono: modems listed by its Manager, each with a VoiceCallManager when it can carry calls; each
 // call an object below its modem with State, LineIdentification and Name, changed through
 // PropertyChanged signals.
-#include <gio/gio.h>
-
 #include <algorithm>
 
 #include "os/log.h"
 #include "os/text.h"
+#include "telephony/bridge/dbus_link.h"
 #include "telephony/bridge/dbus_values.h"
 #include "telephony/bridge/stack_source.h"
 
 namespace {
+
+using os::dbus::Value;
 
 constexpr const char* ofono_name = "org.ofono";
 constexpr const char* manager_interface = "org.ofono.Manager";
@@ -43,81 +44,58 @@ public:
     const char* label() const override { return "oFono"; }
     std::string_view key_prefix() const override { return "ofono:"; }
 
-    void attach(GDBusConnection* bus) override {
+    void attach(const os::dbus::Bus& bus) override {
         detach();
-        m_bus = G_DBUS_CONNECTION(g_object_ref(bus));
-        m_subscription =
-            g_dbus_connection_signal_subscribe(m_bus, ofono_name, nullptr, nullptr, nullptr, nullptr,
-                                               G_DBUS_SIGNAL_FLAGS_NONE, &OfonoSource::on_signal, this, nullptr);
-        GVariant* reply =
-            bridge_call_sync(m_bus, ofono_name, "/", manager_interface, "GetModems", nullptr, "(a(oa{sv}))");
-        if (!reply) return;
-        GVariant* modems = g_variant_get_child_value(reply, 0);
-        GVariantIter iter;
-        g_variant_iter_init(&iter, modems);
-        const gchar* path = nullptr;
-        GVariant* properties = nullptr;
-        while (g_variant_iter_next(&iter, "(&o@a{sv})", &path, &properties)) {
-            if (has_call_manager(properties)) list_calls(path);
-            g_variant_unref(properties);
+        m_bus = bus;
+        os::dbus::SignalMatch match;
+        match.sender = ofono_name;
+        m_subscription = os::dbus::SignalSubscription(m_bus, match, [this](const os::dbus::Signal& signal) {
+            if (handle_signal(signal.path, signal.interface, signal.member, signal.parameters)) m_sink.changed();
+        });
+        const Value reply = bridge_call_sync(m_bus, ofono_name, "/", manager_interface, "GetModems", {}, "(a(oa{sv}))");
+        if (!reply.is_valid()) return;
+        const Value modems = reply.child(0);
+        for (size_t i = 0; i < modems.size(); ++i) {
+            const Value modem = modems.child(i);
+            if (has_call_manager(modem.child(1))) list_calls(modem.child(0).string().value_or(""));
         }
-        g_variant_unref(modems);
-        g_variant_unref(reply);
     }
 
     void detach() override {
-        if (!m_bus) return;
-        g_dbus_connection_signal_unsubscribe(m_bus, m_subscription);
-        g_object_unref(m_bus);
-        m_bus = nullptr;
-        m_subscription = 0;
+        if (!m_bus.is_valid()) return;
+        m_subscription.reset();
+        m_bus.reset();
     }
 
 private:
     std::string key_of(const std::string& path) const { return std::string(key_prefix()) + path; }
 
-    static bool has_call_manager(GVariant* modem_properties) {
-        GVariant* value = dbus_values::lookup(modem_properties, "Interfaces");
-        const auto interfaces = dbus_values::strings(value, "oFono modem Interfaces");
-        if (value) g_variant_unref(value);
+    static bool has_call_manager(const Value& modem_properties) {
+        const auto interfaces =
+            dbus_values::strings(dbus_values::lookup(modem_properties, "Interfaces"), "oFono modem Interfaces");
         if (!interfaces) return false;
         return std::find(interfaces->begin(), interfaces->end(), std::string(call_manager_interface)) !=
                interfaces->end();
     }
 
-    static void on_signal(GDBusConnection*, const gchar*, const gchar* path, const gchar* interface,
-                          const gchar* member, GVariant* parameters, gpointer user) {
-        auto* self = static_cast<OfonoSource*>(user);
-        if (self->handle_signal(path, interface, member, parameters)) self->m_sink.changed();
-    }
-
     bool handle_signal(const std::string& path, std::string_view interface, std::string_view member,
-                       GVariant* parameters) {
-        if (interface == manager_interface && member == "ModemAdded" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sv})"))) {
-            const gchar* modem = nullptr;
-            GVariant* properties = nullptr;
-            g_variant_get(parameters, "(&o@a{sv})", &modem, &properties);
-            const bool calls = has_call_manager(properties);
-            g_variant_unref(properties);
-            return calls && list_calls(modem);
+                       const Value& parameters) {
+        if (interface == manager_interface && member == "ModemAdded" && parameters.is("(oa{sv})")) {
+            const bool calls = has_call_manager(parameters.child(1));
+            return calls && list_calls(parameters.child(0).string().value_or(""));
         }
-        if (interface == manager_interface && member == "ModemRemoved" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(o)"))) {
-            const gchar* modem = nullptr;
-            g_variant_get(parameters, "(&o)", &modem);
-            return remove_calls_of(modem);
+        if (interface == manager_interface && member == "ModemRemoved" && parameters.is("(o)")) {
+            return remove_calls_of(parameters.child(0).string().value_or(""));
         }
-        if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sv)")) && member == "PropertyChanged") {
+        if (!parameters.is("(sv)") && member == "PropertyChanged") {
             os::log() << u"bridge: oFono PropertyChanged of the wrong type on " << os::from_utf8(path) << u"\n";
             return false;
         }
         if (interface == modem_interface && member == "PropertyChanged") {
-            const gchar* name = nullptr;
-            GVariant* value = nullptr;
-            g_variant_get(parameters, "(&sv)", &name, &value);
+            const std::string name = parameters.child(0).string().value_or("");
+            const Value value = parameters.child(1);
             bool changed = false;
-            if (std::string_view(name) == "Interfaces") {
+            if (name == "Interfaces") {
                 const auto interfaces = dbus_values::strings(value, "oFono modem Interfaces");
                 if (interfaces) {
                     const bool calls = std::find(interfaces->begin(), interfaces->end(),
@@ -125,51 +103,30 @@ private:
                     changed = calls ? list_calls(path) : remove_calls_of(path);
                 }
             }
-            g_variant_unref(value);
             return changed;
         }
-        if (interface == call_manager_interface && member == "CallAdded" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sv})"))) {
-            const gchar* call = nullptr;
-            GVariant* properties = nullptr;
-            g_variant_get(parameters, "(&o@a{sv})", &call, &properties);
-            const bool changed = add_call(call, properties);
-            g_variant_unref(properties);
-            return changed;
+        if (interface == call_manager_interface && member == "CallAdded" && parameters.is("(oa{sv})")) {
+            return add_call(parameters.child(0).string().value_or(""), parameters.child(1));
         }
-        if (interface == call_manager_interface && member == "CallRemoved" &&
-            g_variant_is_of_type(parameters, G_VARIANT_TYPE("(o)"))) {
-            const gchar* call = nullptr;
-            g_variant_get(parameters, "(&o)", &call);
-            return m_sink.table().remove(key_of(call));
+        if (interface == call_manager_interface && member == "CallRemoved" && parameters.is("(o)")) {
+            return m_sink.table().remove(key_of(parameters.child(0).string().value_or("")));
         }
         if (interface == call_interface && member == "PropertyChanged") {
-            const gchar* name = nullptr;
-            GVariant* value = nullptr;
-            g_variant_get(parameters, "(&sv)", &name, &value);
-            const bool changed = apply_property(path, name, value);
-            g_variant_unref(value);
-            return changed;
+            return apply_property(path, parameters.child(0).string().value_or(""), parameters.child(1));
         }
         return false;
     }
 
     bool list_calls(const std::string& modem) {
-        GVariant* reply = bridge_call_sync(m_bus, ofono_name, modem.c_str(), call_manager_interface, "GetCalls",
-                                           nullptr, "(a(oa{sv}))");
-        if (!reply) return false;
-        GVariant* calls = g_variant_get_child_value(reply, 0);
-        GVariantIter iter;
-        g_variant_iter_init(&iter, calls);
-        const gchar* path = nullptr;
-        GVariant* properties = nullptr;
+        const Value reply =
+            bridge_call_sync(m_bus, ofono_name, modem.c_str(), call_manager_interface, "GetCalls", {}, "(a(oa{sv}))");
+        if (!reply.is_valid()) return false;
+        const Value calls = reply.child(0);
         bool changed = false;
-        while (g_variant_iter_next(&iter, "(&o@a{sv})", &path, &properties)) {
-            changed = add_call(path, properties) || changed;
-            g_variant_unref(properties);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            const Value call = calls.child(i);
+            changed = add_call(call.child(0).string().value_or(""), call.child(1)) || changed;
         }
-        g_variant_unref(calls);
-        g_variant_unref(reply);
         return changed;
     }
 
@@ -183,16 +140,11 @@ private:
         return !keys.empty();
     }
 
-    bool add_call(const std::string& path, GVariant* properties) {
-        GVariant* state_value = dbus_values::lookup(properties, "State");
-        GVariant* number_value = dbus_values::lookup(properties, "LineIdentification");
-        GVariant* name_value = dbus_values::lookup(properties, "Name");
-        const auto state = dbus_values::text(state_value, "oFono call State");
-        const auto number = dbus_values::text(number_value, "oFono call LineIdentification");
-        const auto name = dbus_values::text(name_value, "oFono call Name");
-        for (GVariant* value : {state_value, number_value, name_value}) {
-            if (value) g_variant_unref(value);
-        }
+    bool add_call(const std::string& path, const Value& properties) {
+        const auto state = dbus_values::text(dbus_values::lookup(properties, "State"), "oFono call State");
+        const auto number =
+            dbus_values::text(dbus_values::lookup(properties, "LineIdentification"), "oFono call LineIdentification");
+        const auto name = dbus_values::text(dbus_values::lookup(properties, "Name"), "oFono call Name");
         BridgeCall call;
         call.key = key_of(path);
         const auto phase = phase_of(state.value_or(u""));
@@ -208,7 +160,7 @@ private:
     // oFono says "withheld" where the network gave no number.
     static bool withheld(std::u16string_view number) { return number == u"withheld"; }
 
-    bool apply_property(const std::string& path, std::string_view name, GVariant* value) {
+    bool apply_property(const std::string& path, std::string_view name, const Value& value) {
         const std::string key = key_of(path);
         if (!m_sink.table().find(key)) return false;
         if (name == "State") {
@@ -229,8 +181,8 @@ private:
     }
 
     StackSink& m_sink;
-    GDBusConnection* m_bus = nullptr;
-    guint m_subscription = 0;
+    os::dbus::Bus m_bus;
+    os::dbus::SignalSubscription m_subscription;
 };
 
 }  // namespace

@@ -1,11 +1,12 @@
 #include "telephony/bridge/phone_bridge.h"
 
-#include <gio/gio.h>
 #include <glib-unix.h>
+#include <glib.h>
 
 #include <csignal>
 #include <vector>
 
+#include "os/dbus/bus.h"
 #include "os/log.h"
 #include "os/text.h"
 #include "os/tick.h"
@@ -22,7 +23,7 @@ class PhoneBridgeImpl;
 struct StackSlot {
     PhoneBridgeImpl* bridge = nullptr;
     std::unique_ptr<StackSource> source;
-    guint watch = 0;
+    os::dbus::NameWatch watch;
     guint patience = 0;
     bool heard = false;  // the watch has told once whether the name has an owner
     bool present = false;
@@ -139,8 +140,8 @@ private:
 
     void connect_system_bus() {
         std::string error;
-        m_system = bridge_open_bus(true, error);
-        if (!m_system) {
+        m_system = os::dbus::Bus::open(os::dbus::BusKind::system, error);
+        if (!m_system.is_valid()) {
             if (!m_said_no_bus) tell("no system bus: " + error);
             m_said_no_bus = true;
             schedule_reconnect();
@@ -149,25 +150,27 @@ private:
         if (m_said_no_bus) tell("system bus connected");
         m_said_no_bus = false;
         m_said_waiting = false;
-        m_closed_handler = g_signal_connect(m_system, "closed", G_CALLBACK(&PhoneBridgeImpl::on_closed), this);
+        m_closed = os::dbus::CloseWatch(m_system, [this](const std::string& why) { on_closed(why); });
         for (auto& slot : m_stacks) {
             slot->heard = false;
-            slot->watch = g_bus_watch_name_on_connection(m_system, slot->source->bus_name(),
-                                                         G_BUS_NAME_WATCHER_FLAGS_NONE, &PhoneBridgeImpl::on_appeared,
-                                                         &PhoneBridgeImpl::on_vanished, slot.get(), nullptr);
+            StackSlot* watched = slot.get();
+            slot->watch = os::dbus::NameWatch(
+                m_system, slot->source->bus_name(), [this, watched] { stack_found(*watched); },
+                [this, watched] {
+                    stack_lost(*watched);
+                    changed();
+                });
         }
     }
 
     void disconnect_system_bus() {
-        if (!m_system) return;
+        if (!m_system.is_valid()) return;
         for (auto& slot : m_stacks) {
-            if (slot->watch) g_bus_unwatch_name(slot->watch);
-            slot->watch = 0;
+            slot->watch.reset();
             stack_lost(*slot);
         }
-        g_signal_handler_disconnect(m_system, m_closed_handler);
-        g_object_unref(m_system);
-        m_system = nullptr;
+        m_closed.reset();
+        m_system.reset();
     }
 
     void schedule_reconnect() {
@@ -183,27 +186,15 @@ private:
             this);
     }
 
-    static void on_closed(GDBusConnection*, gboolean, GError* error, gpointer user) {
-        auto* self = static_cast<PhoneBridgeImpl*>(user);
-        self->tell(std::string("the system bus closed") + (error ? std::string(": ") + error->message : ""));
-        self->m_said_no_bus = true;
-        self->disconnect_system_bus();
-        self->changed();
-        self->schedule_reconnect();
+    void on_closed(const std::string& why) {
+        tell(std::string("the system bus closed") + (why.empty() ? "" : ": " + why));
+        m_said_no_bus = true;
+        disconnect_system_bus();
+        changed();
+        schedule_reconnect();
     }
 
     // ---- the stacks ----
-
-    static void on_appeared(GDBusConnection*, const gchar*, const gchar*, gpointer user) {
-        auto* slot = static_cast<StackSlot*>(user);
-        slot->bridge->stack_found(*slot);
-    }
-
-    static void on_vanished(GDBusConnection*, const gchar*, gpointer user) {
-        auto* slot = static_cast<StackSlot*>(user);
-        slot->bridge->stack_lost(*slot);
-        slot->bridge->changed();
-    }
 
     void stack_found(StackSlot& slot) {
         slot.heard = true;
@@ -276,8 +267,8 @@ private:
 
     PhoneBridgeOptions m_options;
     GMainLoop* m_loop = nullptr;
-    GDBusConnection* m_system = nullptr;
-    gulong m_closed_handler = 0;
+    os::dbus::Bus m_system;
+    os::dbus::CloseWatch m_closed;
     guint m_reconnect = 0;
     guint m_beat = 0;
     bool m_said_no_beat = false;

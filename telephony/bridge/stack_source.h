@@ -1,6 +1,6 @@
 #pragma once
 // One modem stack as the bridge follows it: what its calls are when it appears, and how its signals
-// change them. Private to the bridge; GLib's types are only named here.
+// change them. Private to the bridge.
 //
 // A source is attached while its name has an owner on the system bus: it subscribes to the stack's
 // signals, lists the stack's calls into the table (synchronously, so "listed" is a clear moment),
@@ -9,10 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/dbus/bus.h"
 #include "telephony/bridge/call_table.h"
-#include "telephony/bridge/dbus_link.h"
-
-typedef struct _GDBusConnection GDBusConnection;
 
 class StackSink {
 public:
@@ -31,7 +29,7 @@ public:
     // Begins every key of the stack's calls.
     virtual std::string_view key_prefix() const = 0;
     // Subscribes and lists the calls into the table (without calling changed()).
-    virtual void attach(GDBusConnection* bus) = 0;
+    virtual void attach(const os::dbus::Bus& bus) = 0;
     // Unsubscribes; the table is left as it is.
     virtual void detach() = 0;
 };
