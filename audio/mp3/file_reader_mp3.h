@@ -25,8 +25,8 @@
 #include "audio/audio_node.h"
 #include "audio/mp3/mp3_frame_header.h"
 #include "audio/mp3/mp3_stream_header.h"
-#include "audio/readers/input_file.h"
-#include "audio/readers/stream_reader.h"
+#include "audio/stream/input_file.h"
+#include "audio/stream/stream_reader.h"
 
 class FileReaderMP3 : public StreamReader {
 public:

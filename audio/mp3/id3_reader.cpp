@@ -4,7 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "audio/readers/input_file.h"
+#include "audio/stream/id3v2_header.h"
+#include "audio/stream/input_file.h"
 #include "os/text.h"
 
 namespace {
@@ -86,19 +87,15 @@ std::u16string Id3v2Tag::text(std::string_view id) const {
 
 Id3v2Tag read_id3v2(InputFile& file) {
     Id3v2Tag tag;
-    std::array<std::uint8_t, 10> header{};
-    if (!file.seek(0) || file.read(header.data(), header.size()) != header.size()) return tag;
-    if (std::memcmp(header.data(), "ID3", 3) != 0 || header[3] == 255 || header[4] == 255 || (header[5] & 0x1F) != 0 ||
-        !is_syncsafe(&header[6])) {
-        return tag;
-    }
+    const Id3v2Header header = read_id3v2_header(file);
+    if (!header.present) return tag;
     tag.present = true;
-    tag.version = header[3];
-    tag.size = std::int64_t(syncsafe32(&header[6])) + 10;
+    tag.version = header.version;
+    tag.size = header.size;
     // Frames never reach past the tag nor past the file, whatever the sizes inside claim.
     const std::int64_t end = std::min(tag.size, file.size());
 
-    if ((header[5] & 0x40) != 0) {
+    if ((header.flags & 0x40) != 0) {
         std::array<std::uint8_t, 10> extended{};
         if (file.read(extended.data(), extended.size()) != extended.size()) return tag;
         if (tag.version >= 4) {

@@ -30,6 +30,17 @@ size_t frame_length(const uint8_t* h) {
 
 }  // namespace
 
+// Owns one LAME handle and closes it.
+class Mp3Encoder::LameStream {
+public:
+    explicit LameStream(lame_t handle) : handle(handle) {}
+    ~LameStream() { lame_close(handle); }
+    LameStream(const LameStream&) = delete;
+    LameStream& operator=(const LameStream&) = delete;
+
+    const lame_t handle;
+};
+
 Mp3Encoder::Mp3Encoder(int32_t bit_rate) : m_bit_rate(bit_rate) {}
 
 Mp3Encoder::~Mp3Encoder() { finish(); }
@@ -45,7 +56,7 @@ bool Mp3Encoder::create_handle(int channels, int rate) {
         lame_close(lame);
         return false;
     }
-    m_lame = lame;
+    m_lame = std::make_unique<LameStream>(lame);
     ++m_streams;
     m_stream_frames = 0;
     m_stream_bytes = 0;
@@ -53,7 +64,7 @@ bool Mp3Encoder::create_handle(int channels, int rate) {
     m_own_info = false;
     m_own_info_bytes = 0;
     m_info_frame.clear();
-    if (m_write_info) start_own_info(lame);
+    if (m_write_info) start_own_info();
     m_frame_size = lame_get_framesize(lame);
     m_accumulator.assign(static_cast<size_t>(m_frame_size) * channels, 0);
     m_left.assign(static_cast<size_t>(m_frame_size), 0);
@@ -68,23 +79,23 @@ void Mp3Encoder::drop_handle() {
     if (m_fill > 0) encode_samples(static_cast<int>(m_fill) / m_channels);
     // What LAME still holds is the end of the recording: it goes to the file like every frame.
     std::vector<uint8_t> tail(kFlushBytes);
-    const int produced = lame_encode_flush(m_lame, tail.data(), kFlushBytes);
+    const int produced = lame_encode_flush(m_lame->handle, tail.data(), kFlushBytes);
     if (produced > 0) emit(tail.data(), produced);
     emit_pending(m_pending.size());
-    m_end_padding = lame_get_encoder_padding(m_lame);
+    m_end_padding = lame_get_encoder_padding(m_lame->handle);
     if (m_own_info) {
-        finish_own_info(m_lame);
+        finish_own_info();
     } else if (m_write_info) {
         uint8_t frame[kScratchBytes];
-        const size_t size = lame_get_lametag_frame(m_lame, frame, sizeof frame);
+        const size_t size = lame_get_lametag_frame(m_lame->handle, frame, sizeof frame);
         if (size <= sizeof frame) m_info_frame.assign(frame, frame + size);
     }
-    lame_close(m_lame);
-    m_lame = nullptr;
+    m_lame.reset();
     m_fill = 0;
 }
 
-void Mp3Encoder::start_own_info(lame_global_struct* lame) {
+void Mp3Encoder::start_own_info() {
+    const lame_t lame = m_lame->handle;
     // The header LAME's frames will carry: MPEG version by rate, layer III, no CRC.
     const int rate = lame_get_out_samplerate(lame);
     const int version = rate >= 32000 ? 3 : rate >= 16000 ? 2 : 0;
@@ -110,8 +121,9 @@ void Mp3Encoder::start_own_info(lame_global_struct* lame) {
     emit(placeholder.data(), static_cast<int>(placeholder.size()));
 }
 
-void Mp3Encoder::finish_own_info(lame_global_struct* lame) {
+void Mp3Encoder::finish_own_info() {
     if (m_stream_frames < 2) return;
+    const lame_t lame = m_lame->handle;
     mp3_info::StreamFacts facts;
     facts.audio_header = m_audio_header;
     facts.frames = static_cast<uint32_t>(m_stream_frames - 1);
@@ -179,7 +191,8 @@ void Mp3Encoder::encode_samples(int samples) {
         }
         left = m_left.data();
     }
-    const int produced = lame_encode_buffer(m_lame, left, m_right.data(), samples, m_scratch.data(), kScratchBytes);
+    const int produced =
+        lame_encode_buffer(m_lame->handle, left, m_right.data(), samples, m_scratch.data(), kScratchBytes);
     // Often nothing comes out: LAME holds frames back for its bit reservoir.
     if (produced > 0) emit(m_scratch.data(), produced);
 }

@@ -8,11 +8,10 @@
 // recording lives there, so the writer must still be linked when it runs.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/audio_node.h"
-
-struct lame_global_struct;
 
 class Mp3Encoder : public AudioFilter {
 public:
@@ -55,11 +54,14 @@ private:
     void emit(const uint8_t* bytes, int count);
     void emit_pending(size_t count);
     // Our own info frame's placeholder, when LAME will not write one for this stream.
-    void start_own_info(lame_global_struct* lame);
-    void finish_own_info(lame_global_struct* lame);
+    void start_own_info();
+    void finish_own_info();
+
+    // The LAME handle of the current stream; the library's types stay in mp3_encoder.cpp.
+    class LameStream;
 
     int32_t m_bit_rate;
-    lame_global_struct* m_lame = nullptr;
+    std::unique_ptr<LameStream> m_lame;
     int m_channels = 0;
     int m_rate = 0;
     int m_frame_size = 0;  // samples per channel in one MP3 frame

@@ -2,9 +2,9 @@
 
 #include "audio/mp3/file_reader_mp3.h"
 #include "audio/mp3/mp3_decoder.h"
-#include "audio/readers/container_magic.h"
-#include "audio/readers/file_reader_musepack.h"
-#include "audio/readers/file_reader_vorbis.h"
+#include "audio/musepack/file_reader_musepack.h"
+#include "audio/stream/container_magic.h"
+#include "audio/vorbis/file_reader_vorbis.h"
 #include "audio/wav/wav_reader_adpcm.h"
 #include "audio/wav/wav_reader_gsm.h"
 #include "audio/wav/wav_reader_pcm.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "audio/audio_node.h"
-#include "audio/readers/stream_reader.h"
+#include "audio/stream/stream_reader.h"
 
 class FileReader {
 public:

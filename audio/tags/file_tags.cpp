@@ -17,8 +17,8 @@
 #include <system_error>
 #include <vector>
 
-#include "audio/readers/container_magic.h"
-#include "audio/readers/input_file.h"
+#include "audio/stream/container_magic.h"
+#include "audio/stream/input_file.h"
 #include "os/file.h"
 #include "os/file_system.h"
 #include "os/path.h"

@@ -3,10 +3,12 @@
 // samples of 8000 Hz 16-bit mono. A coder keeps the library's state between blocks, so one
 // object serves one stream from its first block on.
 #include <cstdint>
-
-struct gsm_state;
+#include <memory>
 
 namespace gsm610 {
+
+// The library's coder state in WAV49 mode, kept inside gsm_codec.cpp.
+class CoderState;
 
 inline constexpr int kBlockAlign = 65;
 inline constexpr int kSamplesPerBlock = 320;
@@ -25,7 +27,7 @@ public:
     void encode(const int16_t* pcm, uint8_t* block);
 
 private:
-    gsm_state* m_state = nullptr;
+    std::unique_ptr<CoderState> m_state;
 };
 
 class Decoder {
@@ -40,7 +42,7 @@ public:
     bool decode(const uint8_t* block, int16_t* pcm);
 
 private:
-    gsm_state* m_state = nullptr;
+    std::unique_ptr<CoderState> m_state;
 };
 
 }  // namespace gsm610

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/readers/input_file.h"
-#include "audio/readers/stream_reader.h"
+#include "audio/stream/input_file.h"
+#include "audio/stream/stream_reader.h"
 #include "audio/wav/wav_header.h"
 
 class WavReaderCoded : public StreamReader {

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "audio/readers/container_magic.h"
 #include "audio/readers/file_reader.h"
+#include "audio/stream/container_magic.h"
 #include "os/text.h"
 #include "tests/audio_readers/fixtures.h"
 

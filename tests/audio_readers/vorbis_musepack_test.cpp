@@ -7,9 +7,9 @@
 #include <future>
 #include <thread>
 
+#include "audio/musepack/file_reader_musepack.h"
 #include "audio/readers/file_reader.h"
-#include "audio/readers/file_reader_musepack.h"
-#include "audio/readers/file_reader_vorbis.h"
+#include "audio/vorbis/file_reader_vorbis.h"
 #include "os/text.h"
 #include "tests/audio_readers/fixtures.h"
 #include "tests/audio_readers/pull.h"

@@ -13,7 +13,7 @@
 
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 #include "os/registry.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"

@@ -7,7 +7,7 @@
 
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 #include "audio/tags/file_tags.h"
 #include "os/text.h"
 

@@ -2,7 +2,7 @@
 // Tremor trusts the codebooks of a stream's setup header: a codebook of zero dimensions makes it
 // divide by zero while decoding (the process dies of SIGFPE). The setup header is read here first,
 // and a stream that carries such a codebook is never handed to the library.
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 
 // False when the first logical stream's setup header holds a codebook the decoder cannot use.
 // Anything this check does not understand (a short file, a header cut off) is left for the

@@ -1,4 +1,4 @@
-#include "audio/readers/vorbis_setup_check.h"
+#include "audio/vorbis/vorbis_setup_check.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "audio/readers/file_reader_musepack.h"
+#include "audio/musepack/file_reader_musepack.h"
 
 #include <mpc/mpcdec.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "audio/mp3/id3_reader.h"
-#include "audio/readers/file_callbacks.h"
+#include "audio/stream/file_callbacks.h"
+#include "audio/stream/id3v2_header.h"
 
 // What the library reads through. While a seek runs, the library walks the stream block by block
 // with no test for the end of the file, so it would walk on for ever past the end of a cut file.
@@ -131,7 +131,7 @@ bool has_musepack_magic(InputFile& file, std::int64_t at) {
 FileReaderMusepack::FileReaderMusepack(const std::u16string& path) {
     if (!m_file.open(path)) return;
     // The library is handed only streams that carry Musepack's signature, after an ID3v2 tag if any.
-    const Id3v2Tag tag = read_id3v2(m_file);
+    const Id3v2Header tag = read_id3v2_header(m_file);
     if (!has_musepack_magic(m_file, 0) && !(tag.present && has_musepack_magic(m_file, tag.size))) return;
     if (m_file.size() > std::numeric_limits<mpc_int32_t>::max() || !m_file.seek(0)) return;
 

@@ -1,4 +1,4 @@
-#include "audio/readers/file_reader_vorbis.h"
+#include "audio/vorbis/file_reader_vorbis.h"
 
 #include <tremor/ivorbisfile.h>
 
@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "audio/readers/file_callbacks.h"
-#include "audio/readers/vorbis_setup_check.h"
+#include "audio/stream/file_callbacks.h"
+#include "audio/vorbis/vorbis_setup_check.h"
 
 struct FileReaderVorbis::Decoder {
     OggVorbis_File file{};

@@ -1,8 +1,8 @@
-#include "audio/readers/container_magic.h"
+#include "audio/stream/container_magic.h"
 
 #include <cstring>
 
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 
 Container container_of_bytes(const std::uint8_t* bytes, std::size_t size) {
     if (size == 0) return Container::Empty;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 #include "os/text.h"
 #include "tests/audio_readers/fixtures.h"
 

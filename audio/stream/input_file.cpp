@@ -1,4 +1,4 @@
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 
 #include <cerrno>
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/readers/input_file.h"
-#include "audio/readers/stream_reader.h"
+#include "audio/stream/input_file.h"
+#include "audio/stream/stream_reader.h"
 
 class FileReaderVorbis : public StreamReader {
 public:

@@ -3,7 +3,7 @@
 // position, 2 from the end.
 #include <cstdint>
 
-#include "audio/readers/input_file.h"
+#include "audio/stream/input_file.h"
 
 inline bool seek_from_origin(InputFile& file, std::int64_t offset, int origin) {
     switch (origin) {
