@@ -1,6 +1,6 @@
 #include "screens/main_menu.h"
 
-#include "document/document.h"
+#include "document/document_face.h"
 #include "lang/language.h"
 #include "lang/language_menu.h"
 #include "os/execute.h"
@@ -49,8 +49,8 @@ void MainMenu::show_about() {
 std::u16string MainMenu::help_path() const { return u"%app_path%/help/" + m_context.skin.translate(u"Help_link"); }
 
 void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
-    Document& document = m_context.document;
-    Settings& settings = document.settings();
+    DocumentFace& document = m_context.document;
+    const Settings& settings = document.settings();
     if (command == u"MainMenu") {
         MenuItem buttons = item(Menu::four_buttons_command);
         buttons.node = u"MenuElement4Buttons";
@@ -75,13 +75,13 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Speaker") {
-        settings.speaker = settings.speaker ? 0 : 1;
+        document.set_speaker_choice(settings.speaker == 0);
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Format") {
         fill_choices({u"Mp3Low", u"Mp3Middle", u"Mp3High"}, settings.format, items);
     } else if (command == u"Mp3Low" || command == u"Mp3Middle" || command == u"Mp3High") {
-        settings.format = std::u16string(command);
+        document.set_format(command);
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Boost") {

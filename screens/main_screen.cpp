@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "document/document.h"
-#include "document/record_files.h"
+#include "document/document_face.h"
 #include "lang/text_variables.h"
 #include "os/log.h"
 #include "os/mail.h"
@@ -141,7 +140,7 @@ void MainScreen::build_row(Widget& row, int32_t) {
 
 void MainScreen::bind_row(Widget& row, int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(m_visible.size())) return;
-    const Document& document = context().document;
+    const DocumentFace& document = context().document;
     const RecordEntry& record = document.records().at(static_cast<size_t>(m_visible[index]));
     if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
         icon->set_picture(m_icons.picture_for(record.path));
@@ -293,7 +292,7 @@ void MainScreen::log_search() const {
 
 // ---- commands -------------------------------------------------------------------------------
 
-void MainScreen::start_recording() { context().document.record(false, u"", u"", call_direction_none); }
+void MainScreen::start_recording() { context().document.record_voice_note(); }
 
 void MainScreen::activate_row(int32_t row) {
     if (row < 0 || row >= static_cast<int32_t>(m_visible.size())) return;
@@ -302,7 +301,7 @@ void MainScreen::activate_row(int32_t row) {
 }
 
 void MainScreen::play_record(const std::u16string& path) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (!document.play(path)) {
         os::log() << u"main screen: cannot play " << path << u"\n";
         show_error_text(u"Sorry_cannot_open_file");
@@ -336,7 +335,7 @@ bool MainScreen::can_move_visible() const {
 }
 
 int MainScreen::move_visible() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const std::vector<StorageEntry> storages = document.storages();
     if (storages.size() < 2) return 0;
     const std::u16string destination = os::strip_separator(storages.back().path);

@@ -1,6 +1,5 @@
 #include "screens/record_screen.h"
 
-#include "document/document.h"
 #include "screens/dialogs.h"
 #include "screens/screen_values.h"
 
