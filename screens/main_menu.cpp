@@ -8,6 +8,7 @@
 #include "screens/about_dialog.h"
 #include "screens/main_screen.h"
 #include "screens/reload_overlay.h"
+#include "screens/skin_lookups.h"
 #include "skin/properties.h"
 
 namespace {
@@ -53,7 +54,7 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
     const Settings& settings = document.settings();
     if (command == u"MainMenu") {
         MenuItem buttons = item(Menu::four_buttons_command);
-        buttons.node = u"MenuElement4Buttons";
+        buttons.node = skin_id::menu_element4_buttons;
         items.push_back(std::move(buttons));
         items.push_back(item(u"File"));
         items.push_back(item(u"Settings"));
@@ -94,13 +95,13 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         if (m_screen.hooks().open_quick_record) m_screen.hooks().open_quick_record();
     } else if (fill_language(command, items)) {
         // Handled there.
-    } else if (command == u"Minimize") {
+    } else if (command == skin_id::minimize) {
         m_context.host.minimise();
-    } else if (command == u"Help") {
+    } else if (command == skin_id::help) {
         open_help();
-    } else if (command == u"About") {
+    } else if (command == skin_id::about) {
         show_about();
-    } else if (command == u"Exit") {
+    } else if (command == skin_id::exit) {
         document.stop();
         m_context.host.quit();
     }

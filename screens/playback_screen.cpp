@@ -26,24 +26,24 @@ std::u16string file_name_of(std::u16string_view path) {
 }  // namespace
 
 PlaybackScreen::PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error)
-    : RecordScreen(context, u"FormView", menu, rename), m_error(error) {}
+    : RecordScreen(context, std::u16string(skin_id::form_view), menu, rename), m_error(error) {}
 
 void PlaybackScreen::attach_nodes() {
     attach_details();
-    m_play = &control(u"btnPlay");
-    m_pause = &control(u"btnPause");
-    m_menu_button = &control(u"btnMenu");
-    m_volume = &control(u"btnVolume");
-    m_position = &control(u"btnPosition");
-    m_volume_bar = &node(u"pbVolume");
-    m_position_bar = &node(u"pbPosition");
+    m_play = &control(skin_id::btn_play);
+    m_pause = &control(skin_id::btn_pause);
+    m_menu_button = &control(skin_id::btn_menu);
+    m_volume = &control(skin_id::btn_volume);
+    m_position = &control(skin_id::btn_position);
+    m_volume_bar = &node(skin_id::pb_volume);
+    m_position_bar = &node(skin_id::pb_position);
     screens::keep_thumb(m_volume_bar);
     screens::keep_thumb(m_position_bar);
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
-    m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
-    m_speed = optional_control(u"btnSpeed");
-    m_skip = optional_control(u"btnSkipSilence");
-    m_skip_on = optional_node(u"SkipOn");
+    m_wave.attach(optional_node(skin_id::wave), optional_control(skin_id::btn_wave));
+    m_speed = optional_control(skin_id::btn_speed);
+    m_skip = optional_control(skin_id::btn_skip_silence);
+    m_skip_on = optional_node(skin_id::skip_on);
 }
 
 void PlaybackScreen::show_speed_and_skipping() {
@@ -223,7 +223,7 @@ void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& it
         }
     } else if (command == u"Delete") {
         context().document.stop();
-        items.push_back(screens::menu_item(u"Confirm", u"MenuElementRed"));
+        items.push_back(screens::menu_item(u"Confirm", skin_id::menu_element_red));
         items.push_back(screens::menu_item(u"Cancel"));
     } else if (command == u"Confirm") {
         confirm_delete();

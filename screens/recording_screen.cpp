@@ -36,23 +36,23 @@ double seconds_for(double bytes, double bit_rate) {
 }  // namespace
 
 RecordingScreen::RecordingScreen(ScreenContext& context, Menu& menu, RenameDialog& rename)
-    : RecordScreen(context, u"FormRecording", menu, rename) {}
+    : RecordScreen(context, std::u16string(skin_id::form_recording), menu, rename) {}
 
 void RecordingScreen::attach_nodes() {
     attach_details();
-    m_speaker = &node(u"speaker");
-    m_pause = &control(u"btnPause");
-    m_resume = &control(u"btnResume");
-    m_boost = &control(u"btnBoost");
-    m_boost_on = &node(u"BoostOn");
-    m_speaker_on = &control(u"btnSpeakerOn");
-    m_speaker_off = &control(u"btnSpeakerOff");
-    m_vas = &control(u"btnVAS");
-    m_vas_bar = &node(u"pbVAS");
+    m_speaker = &node(skin_id::speaker);
+    m_pause = &control(skin_id::btn_pause);
+    m_resume = &control(skin_id::btn_resume);
+    m_boost = &control(skin_id::btn_boost);
+    m_boost_on = &node(skin_id::boost_on);
+    m_speaker_on = &control(skin_id::btn_speaker_on);
+    m_speaker_off = &control(skin_id::btn_speaker_off);
+    m_vas = &control(skin_id::btn_vas);
+    m_vas_bar = &node(skin_id::pb_vas);
     screens::keep_thumb(m_vas_bar);
     for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
-    m_waves.attach(optional_node(u"wave"), optional_node(u"pbVASMark"), optional_node(u"frmState"),
-                   optional_node(u"stateDot"), optional_node(u"stateDotIdle"));
+    m_waves.attach(optional_node(skin_id::wave), optional_node(skin_id::pb_vas_mark), optional_node(skin_id::frm_state),
+                   optional_node(skin_id::state_dot), optional_node(skin_id::state_dot_idle));
 }
 
 void RecordingScreen::on_rebuilt() {
