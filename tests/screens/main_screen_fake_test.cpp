@@ -9,6 +9,7 @@
 #include "os/date_time.h"
 #include "screens/main_screen.h"
 #include "skin/key_event.h"
+#include "skin/text_widget.h"
 #include "tests/screens/screen_fixture.h"
 
 namespace {
@@ -57,6 +58,86 @@ protected:
 private:
     std::unique_ptr<MainScreen> m_screen;
 };
+
+TEST_F(MainScreenFakeTest, SearchKeepsWordStartsAndDrawsTheMatch) {
+    add_record(u"Bob");
+    add_record(u"the cat");
+    add_record(u"xabc");
+    add_record(u"Zed");
+    MainScreen& screen = open_screen();
+    EXPECT_EQ(screen.list().count(), 4);
+    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
+
+    tap(*screen.find_child(u"btnFilter"));
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_TRUE(screen.find_child(u"KeyboardContainer")->is_visible());
+    EXPECT_TRUE(screen.find_child(u"btnCloseFilter")->is_visible());
+    EXPECT_FALSE(screen.find_child(u"btnFilter")->is_visible());
+
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(screen.filter(), u"2");
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"the cat"}));
+    // The matched letter of "the cat" is drawn in the skin's match colour.
+    for (int32_t row = 0; row < screen.list().count(); ++row) {
+        auto* name = dynamic_cast<TextWidget*>(screen.list().row_for(row)->find_child(u"name"));
+        ASSERT_NE(name, nullptr);
+        if (name->text() != u"the cat") continue;
+        EXPECT_EQ(screen.row_match(row).name, 4u);
+        bool found = false;
+        for (const auto& line : name->shown_lines()) {
+            for (const auto& piece : line) found |= piece.text == u"c" && piece.color != name->color();
+        }
+        EXPECT_TRUE(found);
+    }
+
+    // "bob" on 2-6-2; a fourth key is longer than every text: nothing shows, and further keys are
+    // ignored while nothing does.
+    tap(*screen.find_child(u"button6"));
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
+    tap(*screen.find_child(u"button2"));
+    EXPECT_EQ(screen.list().count(), 0);
+    press_key(key::digit(3));
+    EXPECT_EQ(screen.filter(), u"2622");
+
+    // Backspace takes keys back, and closes the search once there are none.
+    press_key(key::Backspace);
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
+    for (int i = 0; i < 3; ++i) press_key(key::Backspace);
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_EQ(screen.list().count(), 4);
+    press_key(key::Backspace);
+    frame();
+    EXPECT_FALSE(screen.is_search_open());
+    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
+    EXPECT_TRUE(screen.find_child(u"btnFilter")->is_visible());
+
+    // A digit key opens the search by itself; the close button clears it.
+    press_key(key::digit(9));
+    EXPECT_TRUE(screen.is_search_open());
+    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Zed", u"xabc"}));
+    tap(*screen.find_child(u"btnCloseFilter"));
+    EXPECT_EQ(screen.filter(), u"");
+    EXPECT_EQ(screen.list().count(), 4);
+}
+
+TEST_F(MainScreenFakeTest, ANewRecordingResetsTheSearchAndBringsUpTheRecordingScreen) {
+    add_record(u"Bob");
+    MainScreen& screen = open_screen();
+    press_key(key::digit(9));
+    EXPECT_EQ(screen.list().count(), 0);
+
+    // With the search open, R is a letter of the search: the button records.
+    tap(*screen.find_child(u"btnRecord"));
+    ASSERT_TRUE(fake.is_recording());
+    EXPECT_EQ(recording_screens, 1);
+    EXPECT_FALSE(screen.is_search_open());
+    EXPECT_EQ(screen.filter(), u"");
+    EXPECT_EQ(screen.list().count(), 2);
+    const int32_t index = fake.records().find(fake.current_record().path);
+    EXPECT_EQ(screen.visible()[static_cast<size_t>(index)], index);
+    fake.stop();
+}
 
 TEST_F(MainScreenFakeTest, TheEmptyListWelcomesAndASearchWithoutHitsSaysSo) {
     MainScreen& screen = open_screen();
