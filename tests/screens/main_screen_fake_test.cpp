@@ -37,6 +37,10 @@ protected:
     MainScreen& open_screen() {
         MainScreenHooks hooks;
         hooks.show_recording = [this] { ++recording_screens; };
+        hooks.show_playback = [this](const RecordEntry& record) {
+            ++playbacks;
+            played_path = record.path;
+        };
         m_screen = std::make_unique<MainScreen>(*context, std::move(hooks));
         m_screen->show(false);
         frame();
@@ -54,6 +58,8 @@ protected:
     Widget& empty_line(MainScreen& screen) { return *screen.find_child(u"empty_list"); }
 
     int recording_screens = 0;
+    int playbacks = 0;
+    std::u16string played_path;
 
 private:
     std::unique_ptr<MainScreen> m_screen;
@@ -200,6 +206,37 @@ TEST_F(MainScreenFakeTest, TheSearchShowsItsKeysAndDesktopLettersTypeTheirKeys) 
     press_key(key::letter('R'));
     EXPECT_TRUE(fake.is_recording());
     fake.stop();
+}
+
+TEST_F(MainScreenFakeTest, KeyboardSelectsAndPlaysAndErrorsShowTheirTexts) {
+    add_record(u"Bob");
+    add_record(u"Ann");
+    MainScreen& screen = open_screen();
+    press_key(key::Enter);  // no selection: nothing plays
+    EXPECT_EQ(playbacks, 0);
+    press_key(key::Down);
+    EXPECT_EQ(screen.list().selection(), 0);
+    press_key(key::Down);
+    press_key(key::Enter);
+    ASSERT_EQ(playbacks, 1);
+    EXPECT_TRUE(fake.is_playing());
+    EXPECT_EQ(played_path, fake.records().at(static_cast<size_t>(screen.visible()[1])).path);
+    fake.stop();
+
+    press_key(key::letter('M'));
+    EXPECT_TRUE(screen.menu().is_shown());
+    screen.menu().close();
+
+    const std::pair<int32_t, std::u16string_view> errors[] = {{DocumentEvent::CardProblem, u"Sorry_card_problem"},
+                                                              {DocumentEvent::WriterFailed, u"Sorry_no_memory"},
+                                                              {DocumentEvent::BufferFailed, u"Sorry_too_slow_device"}};
+    for (const auto& [code, key] : errors) {
+        screen.on_document_event({code, 0});
+        EXPECT_TRUE(screen.error_dialog().is_shown());
+        EXPECT_EQ(screen.error_dialog().message(), language.translate(key));
+        press_key(key::Enter);
+        EXPECT_FALSE(screen.error_dialog().is_shown());
+    }
 }
 
 }  // namespace

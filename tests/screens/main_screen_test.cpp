@@ -149,35 +149,4 @@ TEST_F(MainScreenTest, AMoveThatFailsKeepsTheFileAndSaysSo) {
     EXPECT_EQ(screen.error_dialog().message(), language.translate(u"Sorry_cannot_move_files"));
 }
 
-TEST_F(MainScreenTest, KeyboardSelectsAndPlaysAndErrorsShowTheirTexts) {
-    add_record(main_folder, "Bob");
-    add_record(main_folder, "Ann");
-    MainScreen& screen = open_screen();
-    press_key(key::Enter);  // no selection: nothing plays
-    EXPECT_EQ(playbacks, 0);
-    press_key(key::Down);
-    EXPECT_EQ(screen.list().selection(), 0);
-    press_key(key::Down);
-    press_key(key::Enter);
-    ASSERT_EQ(playbacks, 1);
-    EXPECT_TRUE(document->is_playing());
-    EXPECT_EQ(played_path, document->records().at(static_cast<size_t>(screen.visible()[1])).path);
-    document->stop();
-
-    press_key(key::letter('M'));
-    EXPECT_TRUE(screen.menu().is_shown());
-    screen.menu().close();
-
-    const std::pair<int32_t, std::u16string_view> errors[] = {{DocumentEvent::CardProblem, u"Sorry_card_problem"},
-                                                              {DocumentEvent::WriterFailed, u"Sorry_no_memory"},
-                                                              {DocumentEvent::BufferFailed, u"Sorry_too_slow_device"}};
-    for (const auto& [code, key] : errors) {
-        screen.on_document_event({code, 0});
-        EXPECT_TRUE(screen.error_dialog().is_shown());
-        EXPECT_EQ(screen.error_dialog().message(), language.translate(key));
-        press_key(key::Enter);
-        EXPECT_FALSE(screen.error_dialog().is_shown());
-    }
-}
-
 }  // namespace
