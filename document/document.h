@@ -11,6 +11,7 @@
 //     document.add_observer(&screen);
 //     document.load_secondary_things();        // settings, launch entry, record scan
 //     document.record(false, u"", u"", 0);     // a voice note
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -30,6 +31,7 @@
 #include "audio/player_pcm.h"
 #include "audio/voice_activation_gate.h"
 #include "document/document_event.h"
+#include "document/document_face.h"
 #include "document/peak_keeper.h"
 #include "document/record_entry.h"
 #include "document/record_list.h"
@@ -50,6 +52,7 @@ class SpeakerPhone;
 class UnfinishedRecording;
 
 class Document final : public Singleton<Document>,
+                       public DocumentFace,
                        public CallMonitorObserver,
                        private TimerObserver,
                        private os::FolderScannerObserver,
@@ -66,18 +69,21 @@ public:
     Document();
     ~Document() override;
 
-    void add_observer(DocumentObserver* observer);
-    void remove_observer(DocumentObserver* observer);
+    void add_observer(DocumentObserver* observer) override;
+    void remove_observer(DocumentObserver* observer) override;
 
     // Settings.
     void load_first_things();
     void load_secondary_things();
     // False, with the reason in os::reg_last_error(), when the registry would not take them.
-    bool save_settings();
-    void set_boost(std::u16string_view boost);
+    bool save_settings() override;
+    void set_boost(std::u16string_view boost) override;
     // True when the launch entry followed the flag.
-    bool set_auto_record(bool enabled);
+    bool set_auto_record(bool enabled) override;
     Settings& settings() { return m_settings; }
+    const Settings& settings() const override { return m_settings; }
+    void set_speaker_choice(bool on) override { m_settings.speaker = on ? 1 : 0; }
+    void set_format(std::u16string_view format) override { m_settings.format = std::u16string(format); }
     // Records new files in this format instead of the "Format" setting's (the tool's --format);
     // nothing restores the setting's.
     void set_record_format(std::optional<RecordFormat> format) { m_format_override = std::move(format); }
@@ -85,32 +91,34 @@ public:
 
     // Commands.
     bool record(bool call, std::u16string name, std::u16string number, CallDirection direction);
-    bool record_append();
-    void stop();
-    void set_paused(bool paused);
-    bool play(const std::u16string& path);
+    bool record_voice_note() override { return record(false, u"", u"", call_direction_none); }
+    bool record_append() override;
+    void stop() override;
+    void set_paused(bool paused) override;
+    bool play(const std::u16string& path) override;
     // Moves the playback to a fraction (0 .. 1) of the stream: the reader goes to the whole length
     // unit nearest below length × fraction. False without a playback.
-    bool seek(double fraction);
+    bool seek(double fraction) override;
     // Moves the playback to a time (seconds, clamped to the stream), at the first sample at or after
     // it. False without a playback.
-    bool seek_time(double seconds);
+    bool seek_time(double seconds) override;
     // False, with the record left in the list, when the file cannot be deleted.
-    bool remove();
+    bool remove() override;
     // False when the file could not be renamed or its tag not written; the file, the list and
     // "Path" are then as they were.
-    bool set_title(std::u16string_view title);
+    bool set_title(std::u16string_view title) override;
     void handle_command_line(std::u16string_view text);
     // Makes the record at path the current one, as a selection in the list does, with its tags
     // and, when a reader accepts the file, its stream format. False when the file cannot be read.
     // `remember` stores the path in "Path" as the list does.
     bool select(const std::u16string& path, bool remember = true);
-    void set_speakerphone(bool on);
+    void set_speakerphone(bool on) override;
     // Playback at a percent of normal speed (the nearest of PlaybackShaper::speeds) with the pitch
     // kept, and with silences longer than a second shortened; both become settings (saved with
     // save_settings) and hold for the playback under way at once.
-    void set_playback_speed(int percent);
-    void set_skip_silence(bool skip);
+    void set_playback_speed(int percent) override;
+    std::span<const int> playback_speeds() const override { return PlaybackShaper::speeds; }
+    void set_skip_silence(bool skip) override;
 
     void on_call_start(const std::u16string& name, const std::u16string& number, CallDirection direction) override;
     void on_call_stop() override;
@@ -118,18 +126,18 @@ public:
     // Records and storage. The list is built from the record cache where it knows the files;
     // from load_secondary_things() on, changes that other programs make in the recordings
     // folders reach the list at the next poll, with the events a scan would send.
-    std::vector<StorageEntry> storages() const;
-    void rescan();
+    std::vector<StorageEntry> storages() const override;
+    void rescan() override;
     // Deletes the file of the listed record at path and takes it off the list (a file already gone
     // counts as deleted); a recording or playback of it ends first. False, with the record kept,
     // when the file stays.
-    bool remove_record(const std::u16string& path);
+    bool remove_record(const std::u16string& path) override;
     // Moves the listed record's file into folder under the same name (made unique as new files'
     // names are) and lists it there. Empty, with file and list as they were, when the file cannot
     // be moved (a copy that did not fit is removed, so the record is never left half-copied).
     // A file being recorded is not moved.
-    std::u16string move_record(const std::u16string& path, std::u16string_view folder);
-    const RecordList& records() const { return m_records; }
+    std::u16string move_record(const std::u16string& path, std::u16string_view folder) override;
+    const RecordList& records() const override { return m_records; }
     bool is_scanning() const { return m_scanner.is_scanning(); }
     // The longest time one step-wise scan slice held the GUI thread, in seconds: on the clock,
     // and of the thread's own running time.
@@ -137,30 +145,44 @@ public:
     double longest_scan_slice_cpu() const { return m_scanner.longest_slice_cpu_seconds(); }
 
     // State for the screens.
-    bool is_recording() const { return m_writer != nullptr; }
+    bool is_recording() const override { return m_writer != nullptr; }
     // The recording continues an earlier one (Append): its length so far is the current record's.
-    bool is_appending() const { return is_recording() && !m_recording_new; }
-    bool is_playing() const { return m_reader != nullptr; }
-    bool is_paused() const { return m_paused; }
+    bool is_appending() const override { return is_recording() && !m_recording_new; }
+    bool is_playing() const override { return m_reader != nullptr; }
+    bool is_paused() const override { return m_paused; }
     bool is_recording_call() const { return m_recording_call; }
     // The last recording lost its capture for a while (the sound server went away).
     bool had_capture_gap() const { return m_capture_gap; }
-    bool is_talking() const { return m_talking; }
-    bool is_speaker_on() const { return m_speaker_state; }
-    const RecordEntry& current_record() const { return m_current; }
+    bool is_talking() const override { return m_talking; }
+    bool is_speaker_on() const override { return m_speaker_state; }
+    const RecordEntry& current_record() const override { return m_current; }
     LevelFilter& level() { return m_level; }
     // Captured audio not yet handed to the file writer, in bytes of PCM.
-    std::size_t queued_bytes() { return m_buffer.queued_bytes(); }
+    std::size_t queued_bytes() override { return m_buffer.queued_bytes(); }
     DurationFilter& duration() { return m_duration; }
     // Voice activation holds the file back: a running, not paused recording hears only silence.
-    bool is_waiting_for_speech() const { return is_recording() && !m_paused && !m_gate.is_linked(); }
+    bool is_waiting_for_speech() const override { return is_recording() && !m_paused && !m_gate.is_linked(); }
     // The waveform peaks of the current record (recorded so far, or of the file played).
     PeakKeeper& peaks() { return m_peaks; }
     PlayerPCM& player() { return m_player; }
     FileReader* reader() { return m_reader.get(); }
     // Seconds of the playing record heard so far: the reader's position less what the player holds
     // still unheard; 0 without a playback.
-    double play_position();
+    double play_position() override;
+    // The running values as the screens read them.
+    double recorded_seconds() override { return m_duration.total(); }
+    double input_level() override { return m_level.current_level(); }
+    double vas_level() override { return m_level.vas_level(); }
+    void set_vas_level(double fraction) override { m_level.set_vas_level(fraction); }
+    void take_live_peaks(std::vector<PeakPair>& pairs) override { m_level.take_live_peaks(pairs); }
+    double output_level() override { return std::max(m_player.level(0), m_player.level(1)); }
+    double volume() override { return m_player.volume(); }
+    void set_volume(double volume) override { m_player.set_volume(volume); }
+    bool poll_wave() override { return m_peaks.poll(); }
+    const std::u16string& wave_path() const override { return m_peaks.path(); }
+    const std::vector<PeakPair>& wave_peaks() const override { return m_peaks.peaks(); }
+    std::size_t expected_wave_peaks() const override { return m_peaks.expected(); }
+    bool is_computing_wave() const override { return m_peaks.is_computing(); }
     const SleepInhibitor& sleep_inhibitor() const { return m_sleep_inhibitor; }
     CallMonitor& call_monitor() { return *m_call_monitor; }
 

@@ -1,5 +1,6 @@
 #include "screens/about_dialog.h"
 
+#include "screens/skin_lookups.h"
 #include "skin/key_event.h"
 #include "skin/properties.h"
 
@@ -14,9 +15,9 @@ bool is_press(const KeyEvent& event, int32_t code) { return event.pressed && eve
 
 }  // namespace
 
-AboutDialog::AboutDialog(ScreenContext& context) : FormScreen(context, u"FormAbout") {}
+AboutDialog::AboutDialog(ScreenContext& context) : FormScreen(context, std::u16string(skin_id::form_about)) {}
 
-bool AboutDialog::is_in_skin(const Properties& skin) { return skin.find_element(u"FormAbout").has_value(); }
+bool AboutDialog::is_in_skin(const Properties& skin) { return skin.find_element(skin_id::form_about).has_value(); }
 
 std::u16string AboutDialog::version_text() { return std::u16string(u"Quillon Touch ") + QUILLON_VERSION_TEXT; }
 
@@ -26,9 +27,9 @@ std::u16string AboutDialog::body_text(const Properties& skin) {
 }
 
 void AboutDialog::attach_nodes() {
-    node(u"text").set_text(body_text(context().skin));
-    if (Widget* version = optional_node(u"version")) version->set_text(version_text());
-    control(u"btnClose");
+    node(skin_id::text).set_text(body_text(context().skin));
+    if (Widget* version = optional_node(skin_id::version)) version->set_text(version_text());
+    control(skin_id::btn_close);
 }
 
 void AboutDialog::open() {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "screens/skin_lookups.h"
 #include "skin/edit_widget.h"
 #include "skin/key_event.h"
 
@@ -18,8 +19,8 @@ bool is_cancel(const KeyEvent& event) { return is_press(event, key::Esc) || is_p
 void AnsweredDialog::attach_buttons() {
     const bool cancel_had_focus = m_focus && m_focus == m_cancel;
     const bool ok_had_focus = m_focus && m_focus == m_ok;
-    m_ok = &control(u"btnOk");
-    m_cancel = &control(u"btnCancel");
+    m_ok = &control(skin_id::btn_ok);
+    m_cancel = &control(skin_id::btn_cancel);
     // A rebuilt tree (a skin reload) keeps the ring on the same button.
     m_focus = cancel_had_focus ? m_cancel : ok_had_focus ? m_ok : nullptr;
 }
@@ -67,7 +68,7 @@ ConfirmationDialog::ConfirmationDialog(ScreenContext& context, std::u16string_vi
     : AnsweredDialog(context, std::u16string(element)) {}
 
 void ConfirmationDialog::attach_nodes() {
-    m_text = &node(u"text");
+    m_text = &node(skin_id::text);
     attach_buttons();
 }
 
@@ -96,11 +97,11 @@ void ConfirmationDialog::cancel() {
 
 // Error --------------------------------------------------------------------------------------------
 
-ErrorDialog::ErrorDialog(ScreenContext& context) : FormScreen(context, u"FormError") {}
+ErrorDialog::ErrorDialog(ScreenContext& context) : FormScreen(context, std::u16string(skin_id::form_error)) {}
 
 void ErrorDialog::attach_nodes() {
-    m_text = &node(u"text");
-    control(u"btnClose");
+    m_text = &node(skin_id::text);
+    control(skin_id::btn_close);
 }
 
 void ErrorDialog::on_rebuilt() { m_text->set_text(m_message); }
@@ -124,10 +125,10 @@ bool ErrorDialog::on_key(const KeyEvent& event) {
 
 // Rename -------------------------------------------------------------------------------------------
 
-RenameDialog::RenameDialog(ScreenContext& context) : AnsweredDialog(context, u"FormEdit") {}
+RenameDialog::RenameDialog(ScreenContext& context) : AnsweredDialog(context, std::u16string(skin_id::form_edit)) {}
 
 void RenameDialog::attach_nodes() {
-    m_edit = &node(u"edit");
+    m_edit = &node(skin_id::edit);
     attach_buttons();
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "screens/form_screen.h"
+#include "screens/skin_lookups.h"
 
 class EditWidget;
 
@@ -43,7 +44,7 @@ private:
 // nothing uses a form of the same make with its own look ("FormQuestion").
 class ConfirmationDialog final : public AnsweredDialog {
 public:
-    explicit ConfirmationDialog(ScreenContext& context, std::u16string_view element = u"FormConfirmation");
+    explicit ConfirmationDialog(ScreenContext& context, std::u16string_view element = skin_id::form_confirmation);
     // Shows the question; on_ok runs after the dialog has closed, when the user confirmed.
     void ask(std::u16string_view text, std::function<void()> on_ok);
     const std::u16string& question() const { return m_question; }

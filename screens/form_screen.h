@@ -4,7 +4,7 @@
 // looks every text up anew), and shows and closes itself on the screen stack.
 //
 //     class ErrorDialog : public FormScreen {
-//         void attach_nodes() override { m_text = &node(u"text"); control(u"btnClose"); }
+//         void attach_nodes() override { m_text = &node(skin_id::text); control(skin_id::btn_close); }
 //         void on_click(Widget* widget, const PointerEvent&) override { close(); }
 //     };
 #include <string>

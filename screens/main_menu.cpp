@@ -1,6 +1,6 @@
 #include "screens/main_menu.h"
 
-#include "document/document.h"
+#include "document/document_face.h"
 #include "lang/language.h"
 #include "lang/language_menu.h"
 #include "os/execute.h"
@@ -8,6 +8,7 @@
 #include "screens/about_dialog.h"
 #include "screens/main_screen.h"
 #include "screens/reload_overlay.h"
+#include "screens/skin_lookups.h"
 #include "skin/properties.h"
 
 namespace {
@@ -49,11 +50,11 @@ void MainMenu::show_about() {
 std::u16string MainMenu::help_path() const { return u"%app_path%/help/" + m_context.skin.translate(u"Help_link"); }
 
 void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
-    Document& document = m_context.document;
-    Settings& settings = document.settings();
+    DocumentFace& document = m_context.document;
+    const Settings& settings = document.settings();
     if (command == u"MainMenu") {
         MenuItem buttons = item(Menu::four_buttons_command);
-        buttons.node = u"MenuElement4Buttons";
+        buttons.node = skin_id::menu_element4_buttons;
         items.push_back(std::move(buttons));
         items.push_back(item(u"File"));
         items.push_back(item(u"Settings"));
@@ -75,13 +76,13 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Speaker") {
-        settings.speaker = settings.speaker ? 0 : 1;
+        document.set_speaker_choice(settings.speaker == 0);
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Format") {
         fill_choices({u"Mp3Low", u"Mp3Middle", u"Mp3High"}, settings.format, items);
     } else if (command == u"Mp3Low" || command == u"Mp3Middle" || command == u"Mp3High") {
-        settings.format = std::u16string(command);
+        document.set_format(command);
         save_settings();
         fill(u"Settings", items);
     } else if (command == u"Boost") {
@@ -94,13 +95,13 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
         if (m_screen.hooks().open_quick_record) m_screen.hooks().open_quick_record();
     } else if (fill_language(command, items)) {
         // Handled there.
-    } else if (command == u"Minimize") {
+    } else if (command == skin_id::minimize) {
         m_context.host.minimise();
-    } else if (command == u"Help") {
+    } else if (command == skin_id::help) {
         open_help();
-    } else if (command == u"About") {
+    } else if (command == skin_id::about) {
         show_about();
-    } else if (command == u"Exit") {
+    } else if (command == skin_id::exit) {
         document.stop();
         m_context.host.quit();
     }

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "document/document.h"
-#include "document/record_files.h"
+#include "document/document_face.h"
 #include "lang/text_variables.h"
 #include "os/log.h"
 #include "os/mail.h"
@@ -12,6 +11,7 @@
 #include "screens/playback_screen.h"
 #include "screens/record_row_text.h"
 #include "screens/recording_screen.h"
+#include "screens/skin_lookups.h"
 #include "skin/button_widget.h"
 #include "skin/key_event.h"
 #include "skin/simple_widgets.h"
@@ -40,7 +40,7 @@ void show_text(Widget* widget, std::u16string_view text, std::optional<size_t> m
 }  // namespace
 
 MainScreen::MainScreen(ScreenContext& context, MainScreenHooks hooks)
-    : FormScreen(context, u"FormMain"),
+    : FormScreen(context, std::u16string(skin_id::form_main)),
       m_hooks(std::move(hooks)),
       m_confirmation(std::make_unique<ConfirmationDialog>(context)),
       m_error(std::make_unique<ErrorDialog>(context)),
@@ -92,30 +92,30 @@ void MainScreen::build_all() {
 }
 
 void MainScreen::attach_nodes() {
-    m_record = &control(u"btnRecord");
-    m_filter_button = &control(u"btnFilter");
-    m_close_filter = &control(u"btnCloseFilter");
-    m_menu_button = &control(u"btnMenu");
-    m_keyboard = &node(u"KeyboardContainer");
-    m_list = dynamic_cast<VListWidget*>(&node(u"list"));
-    if (!m_list) throw NodeNotFound(u"FormMain", u"list");
+    m_record = &control(skin_id::btn_record);
+    m_filter_button = &control(skin_id::btn_filter);
+    m_close_filter = &control(skin_id::btn_close_filter);
+    m_menu_button = &control(skin_id::btn_menu);
+    m_keyboard = &node(skin_id::keyboard_container);
+    m_list = dynamic_cast<VListWidget*>(&node(skin_id::list));
+    if (!m_list) throw NodeNotFound(std::u16string(skin_id::form_main), std::u16string(skin_id::list));
     for (int digit = 0; digit < 10; ++digit) {
         const char16_t id[] = {u'b', u'u', u't', u't', u'o', u'n', static_cast<char16_t>(u'0' + digit), 0};
         m_digit_buttons[digit] = &control(id);
     }
-    m_hash_button = &control(u"button_hash");
-    m_backspace_button = &control(u"button_backspace");
+    m_hash_button = &control(skin_id::button_hash);
+    m_backspace_button = &control(skin_id::button_backspace);
 
     const Properties& skin = context().skin;
     m_icons.load(skin);
-    const auto filtered = skin.find_element(u"filtered_color");
+    const auto filtered = skin.find_element(skin_id::filtered_color);
     m_filtered_color = filtered ? skin.get_color(*filtered, u"color", Color{0, 0, 0, 255}) : Color{0, 0, 0, 255};
 
-    m_title = optional_node(u"title");
-    m_search_display = optional_node(u"search_display");
-    m_search_keys = optional_node(u"search_keys");
-    m_search_letters = optional_node(u"search_letters");
-    m_empty_line = optional_node(u"empty_list");
+    m_title = optional_node(skin_id::title);
+    m_search_display = optional_node(skin_id::search_display);
+    m_search_keys = optional_node(skin_id::search_keys);
+    m_search_letters = optional_node(skin_id::search_letters);
+    m_empty_line = optional_node(skin_id::empty_list);
     m_row_words = {text_of(u"Row_today"), text_of(u"Row_yesterday"), text_of(u"Row_incoming"), text_of(u"Row_outgoing"),
                    text_of(u"Row_recording")};
     auto* record_button = dynamic_cast<ButtonWidget*>(m_record);
@@ -136,23 +136,23 @@ void MainScreen::on_rebuilt() {
 // ---- the list -------------------------------------------------------------------------------
 
 void MainScreen::build_row(Widget& row, int32_t) {
-    if (!row.bind(context().skin, u"Record")) throw NodeNotFoundInSkin(u"Record");
+    if (!row.bind(context().skin, skin_id::record)) throw NodeNotFoundInSkin(std::u16string(skin_id::record));
 }
 
 void MainScreen::bind_row(Widget& row, int32_t index) {
     if (index < 0 || index >= static_cast<int32_t>(m_visible.size())) return;
-    const Document& document = context().document;
+    const DocumentFace& document = context().document;
     const RecordEntry& record = document.records().at(static_cast<size_t>(m_visible[index]));
-    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
+    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(skin_id::icon))) {
         icon->set_picture(m_icons.picture_for(record.path));
     }
     const bool being_recorded = document.is_recording() && document.current_record().path == record.path;
     const screens::RowTexts texts = screens::row_texts(record, being_recorded, now(), m_row_words);
     const RowMatch match = row_match(index);
     const std::optional<size_t> no_match;
-    show_text(row.find_child(u"name"), texts.title, texts.title_is_artist ? match.artist : match.name, m_filter.size(),
+    show_text(row.find_child(skin_id::name), texts.title, texts.title_is_artist ? match.artist : match.name, m_filter.size(),
               m_filtered_color);
-    show_text(row.find_child(u"artist"), texts.details, texts.details_start_with_artist ? match.artist : no_match,
+    show_text(row.find_child(skin_id::artist), texts.details, texts.details_start_with_artist ? match.artist : no_match,
               m_filter.size(), m_filtered_color);
 }
 
@@ -293,7 +293,7 @@ void MainScreen::log_search() const {
 
 // ---- commands -------------------------------------------------------------------------------
 
-void MainScreen::start_recording() { context().document.record(false, u"", u"", call_direction_none); }
+void MainScreen::start_recording() { context().document.record_voice_note(); }
 
 void MainScreen::activate_row(int32_t row) {
     if (row < 0 || row >= static_cast<int32_t>(m_visible.size())) return;
@@ -302,7 +302,7 @@ void MainScreen::activate_row(int32_t row) {
 }
 
 void MainScreen::play_record(const std::u16string& path) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (!document.play(path)) {
         os::log() << u"main screen: cannot play " << path << u"\n";
         show_error_text(u"Sorry_cannot_open_file");
@@ -336,7 +336,7 @@ bool MainScreen::can_move_visible() const {
 }
 
 int MainScreen::move_visible() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const std::vector<StorageEntry> storages = document.storages();
     if (storages.size() < 2) return 0;
     const std::u16string destination = os::strip_separator(storages.back().path);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "document/document_event.h"
+#include "document/document_face.h"
 #include "os/date_time.h"
 #include "screens/dialogs.h"
 #include "screens/form_screen.h"

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
+#include "screens/skin_lookups.h"
 #include "skin/key_event.h"
 #include "skin/screen_manager.h"
 
 namespace {
-constexpr std::u16string_view default_row_node = u"MenuElement";
-constexpr std::u16string_view four_button_ids[] = {u"About", u"Help", u"Minimize", u"Exit"};
+constexpr std::u16string_view default_row_node = skin_id::menu_element;
+constexpr std::u16string_view four_button_ids[] = {skin_id::about, skin_id::help, skin_id::minimize, skin_id::exit};
 
 bool same_commands(const std::vector<MenuItem>& a, const std::vector<MenuItem>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
@@ -15,16 +16,16 @@ bool same_commands(const std::vector<MenuItem>& a, const std::vector<MenuItem>& 
 }
 }  // namespace
 
-Menu::Menu(ScreenContext& context) : FormScreen(context, u"Menu") {}
+Menu::Menu(ScreenContext& context) : FormScreen(context, std::u16string(skin_id::menu)) {}
 
 Menu::~Menu() {
     if (m_list) m_list->set_adapter(nullptr);
 }
 
 void Menu::attach_nodes() {
-    m_panel = &node(u"panel");
-    m_caption_node = optional_node(u"caption");
-    m_list = dynamic_cast<VListWidget*>(&node(u"vlist"));
+    m_panel = &node(skin_id::panel);
+    m_caption_node = optional_node(skin_id::caption);
+    m_list = dynamic_cast<VListWidget*>(&node(skin_id::vlist));
     m_row_nodes.clear();
     if (m_list) m_list->set_adapter(this);
 }
@@ -62,11 +63,11 @@ void Menu::build_row(Widget& row, int32_t type) {
 void Menu::bind_row(Widget& row, int32_t index) {
     const MenuItem& item = m_items[static_cast<size_t>(index)];
     if (item.command != four_buttons_command) {
-        if (Widget* text = row.find_child(u"#text"))
+        if (Widget* text = row.find_child(skin_id::row_text))
             text->set_text(item.text.empty() ? text_of(item.command) : item.text);
     }
-    if (Widget* separator = row.find_child(u"separator")) separator->set_visible_now(item.separator);
-    if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(item.checked);
+    if (Widget* separator = row.find_child(skin_id::separator)) separator->set_visible_now(item.separator);
+    if (Widget* checked = row.find_child(skin_id::checked)) checked->set_visible_now(item.checked);
 }
 
 void Menu::on_item_activated(VListWidget&, int32_t index) {

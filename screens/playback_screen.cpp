@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/readers/file_reader.h"
-#include "document/document.h"
+#include "document/document_face.h"
 #include "os/file_system.h"
 #include "screens/dialogs.h"
 #include "screens/record_formats.h"
@@ -27,24 +26,24 @@ std::u16string file_name_of(std::u16string_view path) {
 }  // namespace
 
 PlaybackScreen::PlaybackScreen(ScreenContext& context, Menu& menu, RenameDialog& rename, ErrorDialog& error)
-    : RecordScreen(context, u"FormView", menu, rename), m_error(error) {}
+    : RecordScreen(context, std::u16string(skin_id::form_view), menu, rename), m_error(error) {}
 
 void PlaybackScreen::attach_nodes() {
     attach_details();
-    m_play = &control(u"btnPlay");
-    m_pause = &control(u"btnPause");
-    m_menu_button = &control(u"btnMenu");
-    m_volume = &control(u"btnVolume");
-    m_position = &control(u"btnPosition");
-    m_volume_bar = &node(u"pbVolume");
-    m_position_bar = &node(u"pbPosition");
+    m_play = &control(skin_id::btn_play);
+    m_pause = &control(skin_id::btn_pause);
+    m_menu_button = &control(skin_id::btn_menu);
+    m_volume = &control(skin_id::btn_volume);
+    m_position = &control(skin_id::btn_position);
+    m_volume_bar = &node(skin_id::pb_volume);
+    m_position_bar = &node(skin_id::pb_position);
     screens::keep_thumb(m_volume_bar);
     screens::keep_thumb(m_position_bar);
     for (std::u16string_view id : skin_lookups::ids::view_hidden) node(id).set_visible_now(false);
-    m_wave.attach(optional_node(u"wave"), optional_control(u"btnWave"));
-    m_speed = optional_control(u"btnSpeed");
-    m_skip = optional_control(u"btnSkipSilence");
-    m_skip_on = optional_node(u"SkipOn");
+    m_wave.attach(optional_node(skin_id::wave), optional_control(skin_id::btn_wave));
+    m_speed = optional_control(skin_id::btn_speed);
+    m_skip = optional_control(skin_id::btn_skip_silence);
+    m_skip_on = optional_node(skin_id::skip_on);
 }
 
 void PlaybackScreen::show_speed_and_skipping() {
@@ -65,10 +64,11 @@ void PlaybackScreen::show_speed_and_skipping() {
 }
 
 void PlaybackScreen::next_speed() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const int now = document.settings().playback_speed;
-    int next = PlaybackShaper::speeds[0];
-    for (int speed : PlaybackShaper::speeds) {
+    const std::span<const int> speeds = document.playback_speeds();
+    int next = speeds[0];
+    for (int speed : speeds) {
         if (speed > now) {
             next = speed;
             break;
@@ -80,7 +80,7 @@ void PlaybackScreen::next_speed() {
 }
 
 void PlaybackScreen::toggle_skip_silence() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     document.set_skip_silence(document.settings().skip_silence == 0);
     document.save_settings();
     show_speed_and_skipping();
@@ -109,7 +109,7 @@ bool PlaybackScreen::open(const std::u16string& path) {
 
 void PlaybackScreen::refresh(bool show_title) {
     if (!m_elapsed) build();
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const RecordEntry& record = document.current_record();
     m_path = record.path;
     if (auto* icon = dynamic_cast<ImageWidget*>(m_icon)) icon->set_picture(m_icons.picture_for(record.path));
@@ -121,7 +121,7 @@ void PlaybackScreen::refresh(bool show_title) {
     const bool stopped = document.is_paused() || !document.is_playing();
     m_play->set_visible(stopped);
     m_pause->set_visible(!stopped);
-    screens::show_value(m_volume_bar, document.player().volume());
+    screens::show_value(m_volume_bar, document.volume());
     show_speed_and_skipping();
     if (show_title) set_title(record.title);
     show_name();
@@ -130,27 +130,27 @@ void PlaybackScreen::refresh(bool show_title) {
 
 void PlaybackScreen::update_values() {
     if (!m_elapsed) return;
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const double duration = document.current_record().duration;
-    FileReader* reader = document.is_playing() ? document.reader() : nullptr;
-    const double position = reader ? std::clamp(document.play_position(), 0.0, std::max(duration, 0.0)) : 0.0;
+    const bool playing = document.is_playing();
+    const double position = playing ? std::clamp(document.play_position(), 0.0, std::max(duration, 0.0)) : 0.0;
     m_elapsed->set_text(screens::duration_text(position));
     m_left->set_text(screens::duration_text(duration - position));
     screens::show_value(m_position_bar, duration > 0 ? position / duration : 0.0);
     m_wave.update(document, duration > 0 ? position / duration : 0.0);
     // Paused or stopped, nothing is heard: the meter rests at zero instead of keeping the last peak.
-    const double level = reader && !document.is_paused() ? std::max(document.player().level(0), document.player().level(1)) : 0.0;
+    const double level = playing && !document.is_paused() ? document.output_level() : 0.0;
     screens::show_value(m_level, level);
 }
 
 bool PlaybackScreen::values_move() const {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     // Peaks still being computed come in while the playback rests, too.
-    return (document.is_playing() && !document.is_paused()) || document.peaks().is_computing();
+    return (document.is_playing() && !document.is_paused()) || document.is_computing_wave();
 }
 
 void PlaybackScreen::apply_title() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (m_title.empty() || document.current_record().path != m_path) return;
     document.set_title(m_title);
     m_path = document.current_record().path;
@@ -161,7 +161,7 @@ void PlaybackScreen::show_error(std::u16string_view key) { m_error.show_error(te
 // ---- commands ---------------------------------------------------------------------------------
 
 void PlaybackScreen::play() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (document.is_playing()) {
         document.set_paused(false);
     } else if (!document.play(m_path)) {
@@ -171,7 +171,7 @@ void PlaybackScreen::play() {
 }
 
 void PlaybackScreen::pause() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (document.is_playing()) document.set_paused(true);
     refresh(false);
 }
@@ -183,7 +183,7 @@ void PlaybackScreen::stop_and_close() {
 }
 
 void PlaybackScreen::seek_to(double fraction) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     // After the end there is nothing to move: "btnPlay" starts over instead.
     if (!document.is_playing()) return;
     screens::show_value(m_position_bar, fraction);
@@ -191,9 +191,9 @@ void PlaybackScreen::seek_to(double fraction) {
 }
 
 void PlaybackScreen::seek_by(double seconds) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const double duration = document.current_record().duration;
-    if (!document.is_playing() || !document.reader() || !(duration > 0)) return;
+    if (!document.is_playing() || !(duration > 0)) return;
     // From the position heard (and shown), not the reader's, which runs ahead by what the player
     // holds: so each step is exactly the step.
     const double target = std::clamp(document.play_position() + seconds, 0.0, duration);
@@ -205,7 +205,7 @@ void PlaybackScreen::seek_by(double seconds) {
 void PlaybackScreen::set_volume(double volume) {
     volume = std::clamp(volume, 0.0, 1.0);
     screens::show_value(m_volume_bar, volume);
-    context().document.player().set_volume(volume);
+    context().document.set_volume(volume);
 }
 
 void PlaybackScreen::open_menu() {
@@ -223,7 +223,7 @@ void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& it
         }
     } else if (command == u"Delete") {
         context().document.stop();
-        items.push_back(screens::menu_item(u"Confirm", u"MenuElementRed"));
+        items.push_back(screens::menu_item(u"Confirm", skin_id::menu_element_red));
         items.push_back(screens::menu_item(u"Cancel"));
     } else if (command == u"Confirm") {
         confirm_delete();
@@ -236,7 +236,7 @@ void PlaybackScreen::fill(std::u16string_view command, std::vector<MenuItem>& it
 }
 
 void PlaybackScreen::confirm_delete() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (document.current_record().path != m_path || !document.remove()) {
         show_error(u"Sorry_cannot_delete_files");
         return;
@@ -245,7 +245,7 @@ void PlaybackScreen::confirm_delete() {
 }
 
 void PlaybackScreen::append() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     // A new title waiting for the close is given first, so the recording screen shows it.
     document.stop();
     apply_title();
@@ -334,7 +334,7 @@ void PlaybackScreen::on_drag(Widget* widget, const PointerEvent& event, Point) {
 }
 
 bool PlaybackScreen::on_key(const KeyEvent& event) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (screens::is_key_press(event, key::Space)) {
         if (document.is_playing() && !document.is_paused()) {
             pause();
@@ -352,7 +352,7 @@ bool PlaybackScreen::on_key(const KeyEvent& event) {
         return true;
     }
     if (screens::is_key_press(event, key::Up, true) || screens::is_key_press(event, key::Down, true)) {
-        set_volume(document.player().volume() + (event.code == key::Up ? volume_step : -volume_step));
+        set_volume(document.volume() + (event.code == key::Up ? volume_step : -volume_step));
         document.save_settings();
         return true;
     }

@@ -4,12 +4,13 @@
 
 #include "lang/text_variables.h"
 #include "screens/hardware_key_icon.h"
+#include "screens/skin_lookups.h"
 #include "skin/key_event.h"
 #include "skin/simple_widgets.h"
 
 namespace {
 
-constexpr std::u16string_view row_element = u"HardwareKey";
+constexpr std::u16string_view row_element = skin_id::hardware_key;
 
 // A node's element below a top-level one, found by its id, depth first.
 std::optional<SkinElement> find_below(const Properties& skin, SkinElement element, std::u16string_view id) {
@@ -25,23 +26,23 @@ std::optional<SkinElement> find_below(const Properties& skin, SkinElement elemen
 }  // namespace
 
 QuickRecordScreen::QuickRecordScreen(ScreenContext& context, std::unique_ptr<os::HardwareButtons> platform)
-    : FormScreen(context, u"QuickRecord"),
+    : FormScreen(context, std::u16string(skin_id::quick_record)),
       m_platform(std::move(platform)),
-      m_confirmation(std::make_unique<ConfirmationDialog>(context, u"FormQuestion")) {}
+      m_confirmation(std::make_unique<ConfirmationDialog>(context, skin_id::form_question)) {}
 
 QuickRecordScreen::~QuickRecordScreen() {
     if (m_list) m_list->set_adapter(nullptr);
 }
 
 void QuickRecordScreen::attach_nodes() {
-    m_text = &node(u"text");
-    m_list = dynamic_cast<VListWidget*>(&node(u"list"));
-    m_ok = &control(u"btnOk");
+    m_text = &node(skin_id::text);
+    m_list = dynamic_cast<VListWidget*>(&node(skin_id::list));
+    m_ok = &control(skin_id::btn_ok);
     // The background of the button icons: black when the skin gives none.
     m_icon_color = Color{0, 0, 0, 255};
     const Properties& skin = context().skin;
     if (const std::optional<SkinElement> screen = skin.find_element(element())) {
-        if (const std::optional<SkinElement> colour = find_below(skin, *screen, u"icon_color")) {
+        if (const std::optional<SkinElement> colour = find_below(skin, *screen, skin_id::icon_color)) {
             m_icon_color = skin.get_color(*colour, u"color", m_icon_color);
         }
     }
@@ -96,11 +97,11 @@ void QuickRecordScreen::build_row(Widget& row, int32_t) { row.bind(context().ski
 
 void QuickRecordScreen::bind_row(Widget& row, int32_t index) {
     const os::HardwareButton& button = m_buttons[static_cast<size_t>(index)];
-    if (Widget* name = row.find_child(u"name")) name->set_text(button.name);
-    if (Widget* runs = row.find_child(u"runs")) runs->set_text(runs_text(button));
-    if (Widget* checked = row.find_child(u"checked")) checked->set_visible_now(button.assigned);
-    if (Widget* unchecked = row.find_child(u"unchecked")) unchecked->set_visible_now(!button.assigned);
-    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(u"icon"))) {
+    if (Widget* name = row.find_child(skin_id::name)) name->set_text(button.name);
+    if (Widget* runs = row.find_child(skin_id::runs)) runs->set_text(runs_text(button));
+    if (Widget* checked = row.find_child(skin_id::checked)) checked->set_visible_now(button.assigned);
+    if (Widget* unchecked = row.find_child(skin_id::unchecked)) unchecked->set_visible_now(!button.assigned);
+    if (auto* icon = dynamic_cast<ImageWidget*>(row.find_child(skin_id::icon))) {
         const Point size = icon->design_size();
         icon->set_picture(icon_picture(button.icon, {size.x, size.y}));
     }

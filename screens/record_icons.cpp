@@ -1,6 +1,7 @@
 #include "screens/record_icons.h"
 
 #include "os/path.h"
+#include "screens/skin_lookups.h"
 #include "skin/properties.h"
 
 namespace screens {
@@ -19,8 +20,8 @@ RecordIcon record_icon_for(std::u16string_view path) {
 
 std::u16string_view record_icon_element(RecordIcon icon) {
     // In the order of RecordIcon.
-    static constexpr std::u16string_view elements[] = {u"main_memory", u"main_memory_incoming", u"main_memory_outgoing",
-                                                       u"card",        u"card_incoming",        u"card_outgoing"};
+    static constexpr std::u16string_view elements[] = {skin_id::main_memory, skin_id::main_memory_incoming, skin_id::main_memory_outgoing,
+                                                       skin_id::card,        skin_id::card_incoming,        skin_id::card_outgoing};
     return elements[static_cast<int>(icon)];
 }
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "document/record_entry.h"
+#include "document/document_face.h"
 #include "os/text.h"
 
 namespace screens {

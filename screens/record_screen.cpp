@@ -1,8 +1,8 @@
 #include "screens/record_screen.h"
 
-#include "document/document.h"
 #include "screens/dialogs.h"
 #include "screens/screen_values.h"
+#include "screens/skin_lookups.h"
 
 RecordScreen::RecordScreen(ScreenContext& context, std::u16string element, Menu& menu, RenameDialog& rename)
     : FormScreen(context, std::move(element)), m_menu(menu), m_rename(rename) {
@@ -15,15 +15,15 @@ RecordScreen::~RecordScreen() {
 }
 
 void RecordScreen::attach_details() {
-    m_icon = &node(u"icon");
-    m_artist = &node(u"frmArtist");
-    m_elapsed = &node(u"frmElapsed");
-    m_left = &node(u"frmLeft");
-    m_info = &node(u"frmInfo");
-    m_size = &node(u"frmSize");
-    m_level = &node(u"pbLevel");
-    m_name = &control(u"btnName");
-    m_close = &control(u"btnClose");
+    m_icon = &node(skin_id::icon);
+    m_artist = &node(skin_id::frm_artist);
+    m_elapsed = &node(skin_id::frm_elapsed);
+    m_left = &node(skin_id::frm_left);
+    m_info = &node(skin_id::frm_info);
+    m_size = &node(skin_id::frm_size);
+    m_level = &node(skin_id::pb_level);
+    m_name = &control(skin_id::btn_name);
+    m_close = &control(skin_id::btn_close);
     m_icons.load(context().skin);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/timer.h"
-#include "document/document_event.h"
+#include "document/document_face.h"
 #include "screens/form_screen.h"
 #include "screens/menu.h"
 #include "screens/record_icons.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "document/document.h"
+#include "document/document_face.h"
 #include "os/file_system.h"
 #include "os/path.h"
 #include "screens/dialogs.h"
@@ -36,23 +36,23 @@ double seconds_for(double bytes, double bit_rate) {
 }  // namespace
 
 RecordingScreen::RecordingScreen(ScreenContext& context, Menu& menu, RenameDialog& rename)
-    : RecordScreen(context, u"FormRecording", menu, rename) {}
+    : RecordScreen(context, std::u16string(skin_id::form_recording), menu, rename) {}
 
 void RecordingScreen::attach_nodes() {
     attach_details();
-    m_speaker = &node(u"speaker");
-    m_pause = &control(u"btnPause");
-    m_resume = &control(u"btnResume");
-    m_boost = &control(u"btnBoost");
-    m_boost_on = &node(u"BoostOn");
-    m_speaker_on = &control(u"btnSpeakerOn");
-    m_speaker_off = &control(u"btnSpeakerOff");
-    m_vas = &control(u"btnVAS");
-    m_vas_bar = &node(u"pbVAS");
+    m_speaker = &node(skin_id::speaker);
+    m_pause = &control(skin_id::btn_pause);
+    m_resume = &control(skin_id::btn_resume);
+    m_boost = &control(skin_id::btn_boost);
+    m_boost_on = &node(skin_id::boost_on);
+    m_speaker_on = &control(skin_id::btn_speaker_on);
+    m_speaker_off = &control(skin_id::btn_speaker_off);
+    m_vas = &control(skin_id::btn_vas);
+    m_vas_bar = &node(skin_id::pb_vas);
     screens::keep_thumb(m_vas_bar);
     for (std::u16string_view id : skin_lookups::ids::recording_hidden) node(id).set_visible_now(false);
-    m_waves.attach(optional_node(u"wave"), optional_node(u"pbVASMark"), optional_node(u"frmState"),
-                   optional_node(u"stateDot"), optional_node(u"stateDotIdle"));
+    m_waves.attach(optional_node(skin_id::wave), optional_node(skin_id::pb_vas_mark), optional_node(skin_id::frm_state),
+                   optional_node(skin_id::state_dot), optional_node(skin_id::state_dot_idle));
 }
 
 void RecordingScreen::on_rebuilt() {
@@ -62,7 +62,7 @@ void RecordingScreen::on_rebuilt() {
 
 void RecordingScreen::refresh(bool show_title) {
     if (!m_elapsed) build();
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const RecordEntry& record = document.current_record();
     m_path = record.path;
     if (auto* icon = dynamic_cast<ImageWidget*>(m_icon)) icon->set_picture(m_icons.picture_for(record.path));
@@ -71,14 +71,14 @@ void RecordingScreen::refresh(bool show_title) {
     m_info->set_text(screens::record_format_text(record));
     show_pause_state();
     show_boost();
-    screens::show_value(m_vas_bar, document.level().vas_level());
+    screens::show_value(m_vas_bar, document.vas_level());
     show_phone_state();
     if (show_title) {
         set_title(record.title);
         // A new recording (or an append) starts the live waveform afresh.
         m_waves.restart(document);
     }
-    m_waves.show_threshold(document.level().vas_level());
+    m_waves.show_threshold(document.vas_level());
     update_values();
     // The running values follow the recording while the screen is up.
     keep_values_live();
@@ -86,16 +86,16 @@ void RecordingScreen::refresh(bool show_title) {
 
 void RecordingScreen::update_values() {
     if (!m_elapsed) return;
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const RecordEntry& record = document.current_record();
     const double bit_rate = file_bit_rate(record);
     // An Append shows the whole length, as the size beside it counts the whole file.
     const double earlier = document.is_appending() ? std::max(0.0, record.duration) : 0.0;
-    m_elapsed->set_text(screens::duration_text(earlier + document.duration().total()));
+    m_elapsed->set_text(screens::duration_text(earlier + document.recorded_seconds()));
     const double free_bytes = os::root_free_space(os::folder_of(record.path));
     m_left->set_text(screens::duration_text(seconds_for(free_bytes, bit_rate)));
     // Paused, nothing is taken in: the meter rests at zero instead of keeping the last value.
-    screens::show_value(m_level, document.is_recording() && !document.is_paused() ? document.level().current_level() : 0.0);
+    screens::show_value(m_level, document.is_recording() && !document.is_paused() ? document.input_level() : 0.0);
     uint64_t size = os::FileInfo(record.path).full_size;
     if (document.is_recording()) {
         // What the buffer still holds is PCM; it reaches the file at the file's own rate.
@@ -113,7 +113,7 @@ void RecordingScreen::show_pause_state() {
 }
 
 void RecordingScreen::show_phone_state() {
-    const Document& document = context().document;
+    const DocumentFace& document = context().document;
     m_speaker->set_visible(document.is_talking());
     m_speaker_on->set_visible(!document.is_speaker_on());
     m_speaker_off->set_visible(document.is_speaker_on());
@@ -127,7 +127,7 @@ void RecordingScreen::show_boost() {
 // ---- commands ---------------------------------------------------------------------------------
 
 void RecordingScreen::stop_and_close() {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     const std::u16string title = m_title;
     document.stop();
     // The title goes to the record this screen showed, not to whatever is current by now.
@@ -141,8 +141,8 @@ void RecordingScreen::set_paused(bool paused) {
 }
 
 void RecordingScreen::set_speaker(bool on) {
-    Document& document = context().document;
-    document.settings().speaker = on ? 1 : 0;
+    DocumentFace& document = context().document;
+    document.set_speaker_choice(on);
     document.set_speakerphone(on);
     document.save_settings();
 }
@@ -150,7 +150,7 @@ void RecordingScreen::set_speaker(bool on) {
 void RecordingScreen::drag_threshold(int32_t x) {
     const double fraction = screens::slider_fraction(*m_vas, x);
     screens::show_value(m_vas_bar, fraction);
-    context().document.level().set_vas_level(fraction);
+    context().document.set_vas_level(fraction);
     m_waves.show_threshold(fraction);
 }
 
@@ -162,12 +162,12 @@ void RecordingScreen::open_boost_menu() {
 void RecordingScreen::rename_after_close(const std::u16string& title) {
     // The recording ended while the rename was open: the screen that would rename at its close
     // has gone, so the name changes now.
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (!document.is_recording() && document.current_record().path == m_path) document.set_title(title);
 }
 
 void RecordingScreen::fill(std::u16string_view command, std::vector<MenuItem>& items) {
-    Document& document = context().document;
+    DocumentFace& document = context().document;
     if (command == boost_menu) {
         for (std::u16string_view level : boost_levels) {
             MenuItem item = screens::menu_item(level);

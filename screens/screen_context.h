@@ -3,7 +3,7 @@
 // document, and the window it lives in. The start-up owns all of them and outlives the screens.
 #include <string_view>
 
-class Document;
+class DocumentFace;
 class Language;
 class Properties;
 class ScreenManager;
@@ -25,6 +25,6 @@ struct ScreenContext {
     Properties& skin;
     Language& language;
     ScreenManager& stack;
-    Document& document;
+    DocumentFace& document;
     ScreenHost& host;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "document/record_entry.h"
+#include "document/document_face.h"
 #include "screens/record_formats.h"
 #include "skin/progress_widget.h"
 #include "skin/widget.h"

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "document/document.h"
+#include "document/document_face.h"
 #include "os/log.h"
 #include "screens/screen_values.h"
 
@@ -26,14 +26,14 @@ void RecordingWaveView::attach(Widget* wave, Widget* mark, Widget* state, Widget
     m_idle_dot = idle_dot;
 }
 
-void RecordingWaveView::restart(Document& document) {
+void RecordingWaveView::restart(DocumentFace& document) {
     m_state_shown.clear();
     m_scratch.clear();
     // What the level node measured before this recording is no part of it.
-    document.level().take_live_peaks(m_scratch);
+    document.take_live_peaks(m_scratch);
     m_scratch.clear();
     if (m_wave) m_wave->clear();
-    show_threshold(document.level().vas_level());
+    show_threshold(document.vas_level());
 }
 
 void RecordingWaveView::show_threshold(double level) {
@@ -43,10 +43,10 @@ void RecordingWaveView::show_threshold(double level) {
     if (m_mark) m_mark->set_visible(level > 0.0);
 }
 
-void RecordingWaveView::update_with(Document& document, const std::u16string& recording,
+void RecordingWaveView::update_with(DocumentFace& document, const std::u16string& recording,
                                     const std::u16string& paused, const std::u16string& waiting) {
     m_scratch.clear();
-    document.level().take_live_peaks(m_scratch);
+    document.take_live_peaks(m_scratch);
     const bool is_paused = document.is_paused();
     // While paused nothing is recorded, so nothing scrolls by; waiting for speech shows the sound
     // that stays under the threshold.
@@ -82,17 +82,17 @@ void PlaybackWaveView::attach(Widget* wave, Widget* touch) {
     m_path.clear();
 }
 
-void PlaybackWaveView::update(Document& document, double position_fraction) {
+void PlaybackWaveView::update(DocumentFace& document, double position_fraction) {
     if (!m_wave) return;
-    PeakKeeper& keeper = document.peaks();
-    keeper.poll();
+    document.poll_wave();
     const RecordEntry& record = document.current_record();
-    if (keeper.path() == record.path) {
-        if (keeper.path() != m_path || keeper.peaks().size() != m_shown || keeper.expected() != m_expected) {
-            m_path = keeper.path();
-            m_shown = keeper.peaks().size();
-            m_expected = keeper.expected();
-            m_wave->set_peaks(wave_peaks_of(keeper.peaks()), m_expected);
+    if (document.wave_path() == record.path) {
+        const std::vector<PeakPair>& peaks = document.wave_peaks();
+        if (document.wave_path() != m_path || peaks.size() != m_shown || document.expected_wave_peaks() != m_expected) {
+            m_path = document.wave_path();
+            m_shown = peaks.size();
+            m_expected = document.expected_wave_peaks();
+            m_wave->set_peaks(wave_peaks_of(peaks), m_expected);
         }
     } else if (!m_path.empty() || m_shown != 0) {
         m_path.clear();

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "audio/peaks.h"
+#include "document/document_face.h"
 #include "skin/waveform_widget.h"
 
-class Document;
+class DocumentFace;
 class FormScreen;
 class Widget;
 
@@ -28,16 +28,16 @@ public:
     // The nodes of a freshly built form (any may be missing).
     void attach(Widget* wave, Widget* mark, Widget* state, Widget* dot, Widget* idle_dot);
     // The recording begins (or the screen is shown again): the live view starts empty.
-    void restart(Document& document);
+    void restart(DocumentFace& document);
     // Reads the new live peaks and the state; `texts` gives the language text of a key.
     template <typename Texts>
-    void update(Document& document, const Texts& texts) {
+    void update(DocumentFace& document, const Texts& texts) {
         update_with(document, texts(u"State_Recording"), texts(u"State_Paused"), texts(u"State_Waiting"));
     }
     void show_threshold(double level);
 
 private:
-    void update_with(Document& document, const std::u16string& recording, const std::u16string& paused,
+    void update_with(DocumentFace& document, const std::u16string& recording, const std::u16string& paused,
                      const std::u16string& waiting);
 
     WaveformWidget* m_wave = nullptr;
@@ -57,7 +57,7 @@ public:
     bool has_wave() const { return m_wave != nullptr; }
     Widget* touch() const { return m_touch; }
     // Shows the document's peaks of the current record; new ones are taken as they arrive.
-    void update(Document& document, double position_fraction);
+    void update(DocumentFace& document, double position_fraction);
     void forget() { m_shown = 0; m_path.clear(); }
 
 private:

@@ -11,9 +11,9 @@
 
 namespace {
 
-using screen_test::ScreenFixture;
+using screen_test::FakeScreenFixture;
 
-class DialogsTest : public ScreenFixture {};
+class DialogsTest : public FakeScreenFixture {};
 
 // A stand-in for the screen the dialogs are opened over.
 class Backdrop final : public Screen {};

@@ -14,7 +14,6 @@
 #include "os/path.h"
 #include "os/text.h"
 #include "skin/key_event.h"
-#include "skin/text_widget.h"
 #include "tests/screens/main_screen_fixture.h"
 
 namespace {
@@ -23,86 +22,6 @@ namespace fs = std::filesystem;
 using screen_test::MainScreenFixture;
 
 class MainScreenTest : public MainScreenFixture {};
-
-TEST_F(MainScreenTest, SearchKeepsWordStartsAndDrawsTheMatch) {
-    add_record(main_folder, "Bob");
-    add_record(main_folder, "the cat");
-    add_record(main_folder, "xabc");
-    add_record(main_folder, "Zed");
-    MainScreen& screen = open_screen();
-    EXPECT_EQ(screen.list().count(), 4);
-    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
-
-    tap(*screen.find_child(u"btnFilter"));
-    EXPECT_TRUE(screen.is_search_open());
-    EXPECT_TRUE(screen.find_child(u"KeyboardContainer")->is_visible());
-    EXPECT_TRUE(screen.find_child(u"btnCloseFilter")->is_visible());
-    EXPECT_FALSE(screen.find_child(u"btnFilter")->is_visible());
-
-    tap(*screen.find_child(u"button2"));
-    EXPECT_EQ(screen.filter(), u"2");
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"the cat"}));
-    // The matched letter of "the cat" is drawn in the skin's match colour.
-    for (int32_t row = 0; row < screen.list().count(); ++row) {
-        auto* name = dynamic_cast<TextWidget*>(screen.list().row_for(row)->find_child(u"name"));
-        ASSERT_NE(name, nullptr);
-        if (name->text() != u"the cat") continue;
-        EXPECT_EQ(screen.row_match(row).name, 4u);
-        bool found = false;
-        for (const auto& line : name->shown_lines()) {
-            for (const auto& piece : line) found |= piece.text == u"c" && piece.color != name->color();
-        }
-        EXPECT_TRUE(found);
-    }
-
-    // "bob" on 2-6-2; a fourth key is longer than every text: nothing shows, and further keys are
-    // ignored while nothing does.
-    tap(*screen.find_child(u"button6"));
-    tap(*screen.find_child(u"button2"));
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
-    tap(*screen.find_child(u"button2"));
-    EXPECT_EQ(screen.list().count(), 0);
-    press_key(key::digit(3));
-    EXPECT_EQ(screen.filter(), u"2622");
-
-    // Backspace takes keys back, and closes the search once there are none.
-    press_key(key::Backspace);
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
-    for (int i = 0; i < 3; ++i) press_key(key::Backspace);
-    EXPECT_TRUE(screen.is_search_open());
-    EXPECT_EQ(screen.list().count(), 4);
-    press_key(key::Backspace);
-    frame();
-    EXPECT_FALSE(screen.is_search_open());
-    EXPECT_FALSE(screen.find_child(u"KeyboardContainer")->is_visible());
-    EXPECT_TRUE(screen.find_child(u"btnFilter")->is_visible());
-
-    // A digit key opens the search by itself; the close button clears it.
-    press_key(key::digit(9));
-    EXPECT_TRUE(screen.is_search_open());
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Zed", u"xabc"}));
-    tap(*screen.find_child(u"btnCloseFilter"));
-    EXPECT_EQ(screen.filter(), u"");
-    EXPECT_EQ(screen.list().count(), 4);
-}
-
-TEST_F(MainScreenTest, ANewRecordingResetsTheSearchAndBringsUpTheRecordingScreen) {
-    add_record(main_folder, "Bob");
-    MainScreen& screen = open_screen();
-    press_key(key::digit(9));
-    EXPECT_EQ(screen.list().count(), 0);
-
-    // With the search open, R is a letter of the search: the button records.
-    tap(*screen.find_child(u"btnRecord"));
-    ASSERT_TRUE(document->is_recording());
-    EXPECT_EQ(recording_screens, 1);
-    EXPECT_FALSE(screen.is_search_open());
-    EXPECT_EQ(screen.filter(), u"");
-    EXPECT_EQ(screen.list().count(), 2);
-    const int32_t index = document->records().find(document->current_record().path);
-    EXPECT_EQ(screen.visible()[static_cast<size_t>(index)], index);
-    document->stop();
-}
 
 TEST_F(MainScreenTest, RowsFollowInsertionsDeletionsAndChanges) {
     add_record(main_folder, "Bob");
@@ -228,37 +147,6 @@ TEST_F(MainScreenTest, AMoveThatFailsKeepsTheFileAndSaysSo) {
     EXPECT_EQ(document->records().find(os::from_utf8(main_folder + "/Outgoing/Olga.wav")), 0);
     ASSERT_TRUE(screen.error_dialog().is_shown());
     EXPECT_EQ(screen.error_dialog().message(), language.translate(u"Sorry_cannot_move_files"));
-}
-
-TEST_F(MainScreenTest, KeyboardSelectsAndPlaysAndErrorsShowTheirTexts) {
-    add_record(main_folder, "Bob");
-    add_record(main_folder, "Ann");
-    MainScreen& screen = open_screen();
-    press_key(key::Enter);  // no selection: nothing plays
-    EXPECT_EQ(playbacks, 0);
-    press_key(key::Down);
-    EXPECT_EQ(screen.list().selection(), 0);
-    press_key(key::Down);
-    press_key(key::Enter);
-    ASSERT_EQ(playbacks, 1);
-    EXPECT_TRUE(document->is_playing());
-    EXPECT_EQ(played_path, document->records().at(static_cast<size_t>(screen.visible()[1])).path);
-    document->stop();
-
-    press_key(key::letter('M'));
-    EXPECT_TRUE(screen.menu().is_shown());
-    screen.menu().close();
-
-    const std::pair<int32_t, std::u16string_view> errors[] = {{DocumentEvent::CardProblem, u"Sorry_card_problem"},
-                                                              {DocumentEvent::WriterFailed, u"Sorry_no_memory"},
-                                                              {DocumentEvent::BufferFailed, u"Sorry_too_slow_device"}};
-    for (const auto& [code, key] : errors) {
-        screen.on_document_event({code, 0});
-        EXPECT_TRUE(screen.error_dialog().is_shown());
-        EXPECT_EQ(screen.error_dialog().message(), language.translate(key));
-        press_key(key::Enter);
-        EXPECT_FALSE(screen.error_dialog().is_shown());
-    }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 namespace {
 
-using screen_test::ScreenFixture;
+using screen_test::FakeScreenFixture;
 
 class Provider final : public MenuProvider {
 public:
@@ -38,16 +38,16 @@ public:
     bool speaker = false;
 };
 
-class MenuTest : public ScreenFixture {
+class MenuTest : public FakeScreenFixture {
 protected:
     void SetUp() override {
-        ScreenFixture::SetUp();
+        FakeScreenFixture::SetUp();
         menu = std::make_unique<Menu>(*context);
         menu->set_provider(&provider);
     }
     void TearDown() override {
         menu.reset();
-        ScreenFixture::TearDown();
+        FakeScreenFixture::TearDown();
     }
     VListWidget& list() { return *dynamic_cast<VListWidget*>(menu->find_child(u"vlist")); }
     Widget& row(int index) {

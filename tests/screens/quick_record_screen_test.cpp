@@ -15,23 +15,23 @@
 
 namespace {
 
-using screen_test::ScreenFixture;
+using screen_test::FakeScreenFixture;
 
 const std::u16string kKeys(os::RegistryButtons::keys_root);
 
 Pixel opaque(Color color) { return static_cast<Pixel>(to_pixel(color) | kOpaqueBit); }
 
-class QuickRecordScreenTest : public ScreenFixture {
+class QuickRecordScreenTest : public FakeScreenFixture {
 protected:
     void SetUp() override {
-        ScreenFixture::SetUp();
+        FakeScreenFixture::SetUp();
         add_button(u"40C1", u"Button 1", u"\\windows\\calendar.exe");
         add_button(u"40C2", u"Button 2", u"\\windows\\camera.exe");
         screen = std::make_unique<QuickRecordScreen>(*context, std::make_unique<os::RegistryButtons>());
     }
     void TearDown() override {
         screen.reset();
-        ScreenFixture::TearDown();
+        FakeScreenFixture::TearDown();
     }
     static void add_button(const std::u16string& key, std::u16string_view name, std::u16string_view command) {
         ASSERT_TRUE(os::reg_write_string(kKeys + u"\\" + key, u"Name", name));

@@ -134,7 +134,6 @@ TEST_F(RowTextTest, TheVoiceNotesArtistIsNotSearched) {
 class RecordRowsTest : public MainScreenFixture {
 protected:
     std::u16string text_of(Widget* row, std::u16string_view id) { return row->find_child(id)->text(); }
-    Widget& empty_line(MainScreen& screen) { return *screen.find_child(u"empty_list"); }
 };
 
 TEST_F(RecordRowsTest, RowsShowLengthDateAndCallerAndFollowARecording) {
@@ -174,69 +173,6 @@ TEST_F(RecordRowsTest, RowsShowLengthDateAndCallerAndFollowARecording) {
     EXPECT_EQ(after.find(u"Recording now"), std::u16string::npos) << os::to_utf8(after);
     EXPECT_GT(document->records().at(static_cast<size_t>(document->records().find(recorded))).duration, 0.0)
         << os::to_utf8(recorded) << " " << record_entry(recorded).duration;
-}
-
-TEST_F(RecordRowsTest, TheEmptyListWelcomesAndASearchWithoutHitsSaysSo) {
-    MainScreen& screen = open_screen();
-    frame();
-    EXPECT_TRUE(empty_line(screen).is_visible());
-    EXPECT_EQ(empty_line(screen).text(), language.translate(u"Main_empty"));
-
-    add_record(main_folder, "Bob");
-    frame();
-    EXPECT_FALSE(empty_line(screen).is_visible());
-    press_key(key::digit(9));
-    frame();
-    EXPECT_TRUE(empty_line(screen).is_visible());
-    EXPECT_EQ(empty_line(screen).text(), u"No matches");
-    press_key(key::Backspace);
-    frame();
-    EXPECT_FALSE(empty_line(screen).is_visible());
-}
-
-TEST_F(RecordRowsTest, TheSearchShowsItsKeysAndDesktopLettersTypeTheirKeys) {
-    add_record(main_folder, "Bob");
-    add_record(main_folder, "Cris");
-    add_record(main_folder, "Zed");
-    MainScreen& screen = open_screen();
-    EXPECT_FALSE(screen.find_child(u"search_display")->is_visible());
-    EXPECT_TRUE(screen.find_child(u"title")->is_visible());
-
-    // A letter opens the search and types the key it lies on, as the digit would.
-    press_key(key::letter('C'));
-    EXPECT_TRUE(screen.is_search_open());
-    EXPECT_EQ(screen.filter(), u"2");
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob", u"Cris"}));
-    EXPECT_TRUE(screen.find_child(u"search_display")->is_visible());
-    EXPECT_FALSE(screen.find_child(u"title")->is_visible());
-    press_key(key::letter('O'));
-    EXPECT_EQ(screen.filter(), u"26");
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Bob"}));
-    EXPECT_EQ(screen.find_child(u"search_keys")->text(), u"26");
-    EXPECT_EQ(screen.find_child(u"search_letters")->text(), u"ABC MNO");
-    press_key(key::Backspace);
-    EXPECT_EQ(screen.find_child(u"search_keys")->text(), u"2");
-
-    // While the search is open R and M are letters (7 and 6), not the record and menu keys.
-    press_key(key::letter('R'));
-    EXPECT_FALSE(document->is_recording());
-    EXPECT_EQ(screen.filter(), u"27");
-    EXPECT_EQ(shown_names(screen), (std::set<std::u16string>{u"Cris"}));
-    press_key(key::letter('M'));
-    EXPECT_FALSE(screen.menu().is_shown());
-    EXPECT_EQ(screen.filter(), u"276");
-    EXPECT_EQ(screen.list().count(), 0);
-
-    // Closed again, M opens the menu and R records.
-    tap(*screen.find_child(u"btnCloseFilter"));
-    press_key(key::letter('M'));
-    frame();
-    EXPECT_TRUE(screen.menu().is_shown());
-    screen.menu().close();
-    frame();
-    press_key(key::letter('R'));
-    EXPECT_TRUE(document->is_recording());
-    document->stop();
 }
 
 TEST_F(RecordRowsTest, SevenDoesNotFindEveryVoiceNote) {

@@ -1,6 +1,6 @@
 #pragma once
 // Screens on the null display: a Document on a plain event loop (file microphone and speaker, as the
-// document tests use), the shipped default skin and English, a screen stack at phone size, and a
+// document tests use) or the stand-in document, the shipped default skin and English, a screen stack at phone size, and a
 // host that records what the screens asked of the window. Input goes through the screen stack as
 // the window would send it.
 #include <memory>
@@ -13,6 +13,7 @@
 #include "skin/render_surface.h"
 #include "skin/screen_manager.h"
 #include "tests/document/document_test_support.h"
+#include "tests/screens/fake_document.h"
 
 namespace screen_test {
 
@@ -29,12 +30,14 @@ public:
     std::vector<std::u16string> messages;
 };
 
-class ScreenFixture : public document_test::DocumentFixture {
+// The skin, language, screen stack and host the screens are built on, for either document.
+class ScreenParts {
 protected:
     static constexpr Size screen_size{480, 800};
 
-    void SetUp() override;
-    void TearDown() override;
+    // Loads the skin and the language and makes the context over the document.
+    void set_up(DocumentFace& document);
+    void tear_down();
 
     // Lays out and draws the stack as the window's next frame would (finishing any transition).
     void frame();
@@ -55,6 +58,25 @@ protected:
 
 private:
     RenderSurface m_frame;
+};
+
+// Screens over the real document, for what needs recording and playback to run.
+class ScreenFixture : public document_test::DocumentFixture, public ScreenParts {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Screens over the stand-in document: no audio, no real time, the same skin and stack.
+class FakeScreenFixture : public ::testing::Test, public ScreenParts {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    TempRoot root;
+    PlainEventLoop loop;
+    CActiveScheduler scheduler{loop};
+    FakeDocument fake;
 };
 
 }  // namespace screen_test
