@@ -1,11 +1,16 @@
 // "Open" on a call's notification, end to end with real processes: dbusmock's ModemManager and
 // notification daemon on a private bus, quillon-phone bridge keeping the notification, and
 // quillon-touch started for the call, quitting at hang-up, and started again by the notification's
-// action to open the recording. Also "quillon-touch open PATH" handed to a running instance.
+// action to open the recording. Also "quillon-touch open PATH" handed to a running instance, and a
+// call recorded onto a storage that fills up.
+#include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <string.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -189,6 +194,56 @@ TEST_F(CallNotificationOpen, WithoutABridgeTheInstanceShowsTheNotificationItself
         << touch_log();
     const std::string calls = notify_calls();
     EXPECT_NE(calls.find("<'Call with " + std::string(caller_name) + " recorded, 0:0"), std::string::npos) << calls;
+}
+
+// The recordings' folder on a real, tiny file system (a tmpfs of 48 KiB: the tag and about five
+// seconds of a call), which the call's recording fills.
+class FullStorage : public CallNotificationOpen {
+protected:
+    void SetUp() override {
+        CallNotificationOpen::SetUp();
+        if (HasFatalFailure()) return;
+        fs::create_directories(documents());
+        if (::mount("quillon-test", documents().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=48k,mode=0700") != 0) {
+            GTEST_SKIP() << "no tmpfs can be mounted here (" << ::strerror(errno) << "); run as root";
+        }
+        mounted = true;
+    }
+    void TearDown() override {
+        CallNotificationOpen::TearDown();
+        if (mounted) {
+            EXPECT_EQ(::umount2(documents().c_str(), MNT_DETACH), 0) << ::strerror(errno);
+        }
+    }
+    bool mounted = false;
+};
+
+TEST_F(FullStorage, ACallRecordingThatFillsTheStorageIsToldAsStoppedEarly) {
+    ASSERT_EQ(phone({"incoming", caller_number}).status, 0);
+    ASSERT_EQ(phone({"answer"}).status, 0);
+    touch = spawn("quillon-touch", {"call"});
+    std::vector<std::string> found;
+    ASSERT_TRUE(await([&] { return !(found = recordings(documents(), true)).empty(); }, 20.0)) << touch_log();
+    const std::string path = found.front();
+    // The call goes on; the storage is full after some seconds.
+    const std::string told = "Call with " + std::string(caller_name) +
+                             " stopped early: the storage is full or cannot be written; 0:0";
+    const bool notified = await([&] { return notify_calls().find(told) != std::string::npos; }, 40.0);
+    ASSERT_EQ(phone({"hangup"}).status, 0);
+    const int status = wait_exit(touch, 30.0);
+    if (status != -2) touch = -1;
+    EXPECT_EQ(status, 0) << touch_log();
+    ASSERT_TRUE(notified) << notify_calls() << touch_log();
+    const std::string calls = notify_calls();
+    const size_t at = calls.find(told);
+    std::printf("[ told ] %s; the file holds %.2f s\n", calls.substr(at, calls.find('\'', at) - at).c_str(),
+                duration_of(path));
+    EXPECT_NE(calls.find(" recorded'>, <''>, <['default', 'Open']>"), std::string::npos) << calls;
+    // Never told as a whole recording.
+    EXPECT_EQ(calls.find(std::string(caller_name) + " recorded,"), std::string::npos) << calls;
+    // What fitted is kept and plays.
+    EXPECT_TRUE(fs::exists(path));
+    EXPECT_GT(duration_of(path), 2.0);
 }
 
 }  // namespace
