@@ -106,6 +106,7 @@ constexpr TextKey kKeys[] = {
     {u"About_libraries", u"about card: before the list of libraries", u""},
     {u"Sorry_no_sound_output", u"error overlay: no output device took the playback", u""},
     {u"Sorry_cannot_open_help", u"main menu: no browser showed the help page", u""},
+    {u"Sorry_sound_input_lost", u"error overlay: the microphone or sound server was lost while recording", u""},
     {u"Sorry_recording_gone", u"error overlay: the recording a call notification opens is gone", u""},
     // The desktop notification of a call recording (the caller's name or number, and the length).
     {u"Call_recorded", u"notification: a call recorded whole", u"%caller%%length%"},
