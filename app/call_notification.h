@@ -2,7 +2,7 @@
 // Tells the desktop when a call was recorded while the window was not in front:
 // "Call with Alice Walker recorded, 2:31" (the caller's name, else the number, and the length).
 // Choosing the notification brings the window to the front and hands the recording to the open
-// hook, which the main screen fills to show it in the playback screen.
+// hook, which the starter fills to show it in the playback screen as "quillon-touch open PATH" would.
 //
 // Where a process that outlives this one keeps notifications (the phone bridge), the notification
 // is handed over to it, so that choosing it still opens the recording after this instance quit;
