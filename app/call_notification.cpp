@@ -4,6 +4,7 @@
 
 #include "core/event_loop.h"
 #include "document/document.h"
+#include "lang/text_variables.h"
 #include "os/file_system.h"
 #include "os/log.h"
 #include "os/text.h"
@@ -11,6 +12,10 @@
 namespace {
 
 std::u16string two_digits(long long value) { return (value < 10 ? u"0" : u"") + os::to_text(value); }
+
+constexpr std::u16string_view caller_variable = u"%caller%";
+constexpr std::u16string_view length_variable = u"%length%";
+constexpr std::u16string_view reason_variable = u"%reason%";
 
 }  // namespace
 
@@ -32,9 +37,11 @@ CallNotification::CallNotification(Document& document, EventLoop& loop, WindowHo
     }
     m_document.add_observer(this);
     m_document.set_call_not_recorded_hook([this](const std::u16string& caller) {
-        if (!m_notifier) return;
         // No recording to open: the notification only tells.
-        m_notifier->show({u"Call with " + caller + u" could not be recorded", u"", u""}, m_next_tag++);
+        send({lang::set_text_variable(translate(u"Call_not_recorded", u"Call with %caller% could not be recorded"),
+                                      caller_variable, caller),
+              u"", u""},
+             u"");
     });
 }
 
@@ -42,37 +49,57 @@ CallNotification::~CallNotification() {
     m_document.set_call_not_recorded_hook(nullptr);
     m_document.remove_observer(this);
     m_alive.reset();
+    // What is still being handed over goes out (or is shown here) before the notifier goes.
+    {
+        std::lock_guard<std::mutex> guard(m_jobs_lock);
+        m_closing = true;
+    }
+    m_jobs_ready.notify_all();
+    if (m_hand_over_thread.joinable()) m_hand_over_thread.join();
     // The notifier's thread ends here, after the notifications given to it went out.
     m_notifier.reset();
 }
 
 std::u16string CallNotification::text_for(std::u16string_view caller, double seconds, int32_t failure, bool gap) {
+    return text_for([](std::u16string_view, std::u16string_view fallback) { return std::u16string(fallback); },
+                    caller, seconds, failure, gap);
+}
+
+std::u16string CallNotification::text_for(const Translate& translate, std::u16string_view caller, double seconds,
+                                          int32_t failure, bool gap) {
     // Rounded: a call of 7.94 s is one of 0:08.
     const long long total = seconds > 0 ? std::llround(seconds) : 0;
     const long long hours = total / 3600;
     const long long minutes = total / 60 % 60;
     std::u16string length = hours > 0 ? os::to_text(hours) + u":" + two_digits(minutes) : os::to_text(minutes);
     length += u":" + two_digits(total % 60);
-    std::u16string why;
+    std::u16string text;
     switch (failure) {
         case DocumentEvent::CardProblem:
-            why = u"the storage card is gone";
-            break;
         case DocumentEvent::WriterFailed:
-            why = u"the storage is full or cannot be written";
+        case DocumentEvent::BufferFailed: {
+            const std::u16string why =
+                failure == DocumentEvent::CardProblem    ? translate(u"Call_why_card", u"the storage card is gone")
+                : failure == DocumentEvent::WriterFailed ? translate(u"Call_why_full", u"the storage is full or cannot be written")
+                                                         : translate(u"Call_why_slow", u"the device was too slow");
+            // Nothing is told as a whole recording that is not one.
+            text = lang::set_text_variable(
+                translate(u"Call_stopped_early", u"Call with %caller% stopped early: %reason%; %length% recorded"),
+                reason_variable, why);
             break;
-        case DocumentEvent::BufferFailed:
-            why = u"the device was too slow";
-            break;
+        }
         default:
-            if (gap) {
-                return u"Call with " + std::u16string(caller) + u" recorded with a gap: the sound server went away; " +
-                       length;
-            }
-            return u"Call with " + std::u16string(caller) + u" recorded, " + length;
+            text = gap ? translate(u"Call_recorded_gap",
+                                   u"Call with %caller% recorded with a gap: the sound server went away; %length%")
+                       : translate(u"Call_recorded", u"Call with %caller% recorded, %length%");
     }
-    // Nothing is told as a whole recording that is not one.
-    return u"Call with " + std::u16string(caller) + u" stopped early: " + why + u"; " + length + u" recorded";
+    // The caller last: a name from the network is never read for variables.
+    text = lang::set_text_variable(text, length_variable, length);
+    return lang::set_text_variable(text, caller_variable, caller);
+}
+
+std::u16string CallNotification::translate(std::u16string_view key, std::u16string_view fallback) const {
+    return m_translate ? m_translate(key, fallback) : std::u16string(fallback);
 }
 
 void CallNotification::on_document_event(const DocumentEvent& event) {
@@ -116,10 +143,47 @@ void CallNotification::on_document_event(const DocumentEvent& event) {
 void CallNotification::show(const Pending& pending) {
     os::log() << u"CallNotification: " << pending.path
               << (pending.failure ? u" stopped early, event " + os::to_text(pending.failure) : u"") << u"\n";
-    if (!m_notifier) return;
+    send({text_for([this](std::u16string_view key, std::u16string_view fallback) { return translate(key, fallback); },
+                   pending.caller, pending.seconds, pending.failure, pending.gap),
+          u"", translate(u"Call_open", u"Open")},
+         pending.path);
+}
+
+void CallNotification::send(os::Notification notification, std::u16string path) {
+    if (!m_notifier && !m_hand_over) return;
     const uint64_t tag = m_next_tag++;
-    m_paths[tag] = pending.path;
-    m_notifier->show({text_for(pending.caller, pending.seconds, pending.failure, pending.gap), u"", u"Open"}, tag);
+    if (!path.empty()) m_paths[tag] = path;
+    if (!m_hand_over) {
+        m_notifier->show(notification, tag);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(m_jobs_lock);
+        m_jobs.push_back({std::move(notification), std::move(path), tag});
+    }
+    m_jobs_ready.notify_one();
+    if (!m_hand_over_thread.joinable()) m_hand_over_thread = std::thread([this] { hand_over_jobs(); });
+}
+
+void CallNotification::hand_over_jobs() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> guard(m_jobs_lock);
+            m_jobs_ready.wait(guard, [this] { return m_closing || !m_jobs.empty(); });
+            if (m_jobs.empty()) return;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        std::u16string why;
+        if (m_hand_over(job.notification, job.path, why)) {
+            os::log() << u"CallNotification: kept by the phone bridge\n";
+            continue;
+        }
+        // No keeper: this instance shows it, and its action works while this instance runs.
+        os::log() << u"CallNotification: shown here, no phone bridge took it: " << why << u"\n";
+        if (m_notifier) m_notifier->show(job.notification, job.tag);
+    }
 }
 
 void CallNotification::open(uint64_t tag) {

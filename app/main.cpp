@@ -1,7 +1,9 @@
 // Entry point of quillon-touch. The argument words joined by spaces are the command line
 // ("quillon-touch record" → "record"); "--fullscreen" and "--headless" choose the window and are
-// not part of it.
+// not part of it. "quillon-touch open PATH" shows that recording (a relative path is made absolute
+// here, since the instance that opens it may be another process).
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -19,6 +21,7 @@
 #include "os/shortcuts/global_shortcut.h"
 #include "os/text.h"
 #include "os/tick.h"
+#include "telephony/bridge/call_notification_keeper.h"
 
 namespace {
 
@@ -48,6 +51,8 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
             document, host.loop(), {[&host] { return host.is_active(); }, [&host] { host.bring_to_front(); }},
             std::make_unique<os::DesktopNotifier>(std::u16string(application_name), std::u16string(desktop_id),
                                                   std::u16string(desktop_id)));
+        // The phone bridge, where it runs, keeps the notification after this instance quits.
+        call_notification.set_hand_over(&call_notification_keeper::hand_over);
         // The desktop's media controls and headset buttons see and drive what plays or records.
         MediaSession media_session(document, host.loop(), [&host] { host.bring_to_front(); },
                                    std::make_unique<os::MprisService>(std::u16string(application_name),
@@ -77,6 +82,14 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
     return status;
 }
 
+std::string absolute_path(const std::string& path) {
+    char* folder = ::getcwd(nullptr, 0);
+    if (!folder) return path;
+    const std::string joined = std::string(folder) + "/" + path;
+    ::free(folder);
+    return joined;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,7 +108,8 @@ int main(int argc, char** argv) {
             continue;
         }
         if (!first) words += ' ';
-        words += word;
+        // The running instance that opens the file may work in another folder.
+        words += words == "open " && !word.empty() && word.front() != '/' ? absolute_path(word) : word;
         first = false;
     }
     return win_main(os::from_utf8(words), options);

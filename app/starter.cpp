@@ -1,6 +1,7 @@
 #include "app/starter.h"
 
 #include <exception>
+#include <utility>
 
 #include "app/application.h"
 #include "app/call_notification.h"
@@ -8,6 +9,7 @@
 #include "app/single_screen.h"
 #include "app/window_screen_host.h"
 #include "document/document.h"
+#include "os/file_system.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/path.h"
@@ -46,7 +48,10 @@ Starter::~Starter() {
     GameBase& host = m_application.game_base();
     host.set_frame_source(nullptr);
     host.set_input_sink(nullptr);
-    if (CallNotification* notification = CallNotification::instance()) notification->set_open_hook(nullptr);
+    if (CallNotification* notification = CallNotification::instance()) {
+        notification->set_open_hook(nullptr);
+        notification->set_translate(nullptr);
+    }
     if (MediaSession* session = MediaSession::instance()) session->set_play_hook(nullptr);
     // The screens leave the stack before it goes, and stop hearing the language before it goes.
     m_quick_record.reset();
@@ -151,6 +156,7 @@ void Starter::on_timer(Timer&) {
         return;
     }
     if (Document* document = Document::instance()) document->load_secondary_things();
+    if (!m_open_pending.empty()) open_recording(std::exchange(m_open_pending, std::u16string()));
     // Settings lost to a damaged registry are never lost silently.
     if (os::reg_take_damage_notice() && m_main_screen) m_main_screen->show_error_text(u"Sorry_settings_damaged");
     m_start_finished = true;
@@ -161,6 +167,12 @@ bool Starter::load_language() {
     // A language chosen from the menu reloads the skin from the next frame (the menu row that was
     // tapped is still running then), not at once.
     m_language_binding = std::make_unique<LanguageBinding>(m_language, m_properties, false);
+    // The call notifications speak the user's language too, the one chosen later included.
+    if (CallNotification* notification = CallNotification::instance()) {
+        notification->set_translate([this](std::u16string_view key, std::u16string_view fallback) {
+            return m_language.translate(key, fallback);
+        });
+    }
     // The splash says its texts in the language from now on.
     if (m_splash_properties.is_loaded()) {
         m_splash_properties.set_language_table(m_language.table());
@@ -214,10 +226,9 @@ bool Starter::open_main_screen() {
     m_splash.reset();
     // A recording started from the command line is running already: its screen comes up.
     m_main_screen->show_running_recording();
-    // A chosen "call recorded" notification plays the call.
+    // A chosen "call recorded" notification plays the call, as "open PATH" would.
     if (CallNotification* notification = CallNotification::instance()) {
-        notification->set_open_hook(
-            [screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
+        notification->set_open_hook([this](const std::u16string& path) { open_recording(path); });
     }
     // Play from the desktop's media controls shows the playback screen as a tap on the row would.
     if (MediaSession* session = MediaSession::instance()) {
@@ -227,5 +238,35 @@ bool Starter::open_main_screen() {
 }
 
 void Starter::handle_command_line(const std::u16string& text) {
+    if (text == u"open" || text.starts_with(u"open ")) {
+        const std::u16string path = text.size() > 5 ? text.substr(5) : std::u16string();
+        if (path.empty()) {
+            os::log() << u"open: no recording named\n";
+        } else if (m_main_screen) {
+            open_recording(path);
+        } else {
+            // The list and the playback screen come with the main screen.
+            m_open_pending = path;
+        }
+        return;
+    }
     if (Document* document = Document::instance()) document->handle_command_line(text);
+}
+
+void Starter::open_recording(const std::u16string& path) {
+    os::log() << u"open: " << path << u"\n";
+    Document* document = Document::instance();
+    if (!document || !m_main_screen) return;
+    if (document->is_recording()) {
+        // Playing would end the recording: its screen stays, and the user can open the file after.
+        os::log() << u"open: a recording runs, " << path << u" is not opened\n";
+        return;
+    }
+    if (!os::exists(path)) {
+        os::log() << u"open: " << path << u" is gone\n";
+        m_main_screen->show_error_text(u"Sorry_recording_gone");
+        return;
+    }
+    m_main_screen->play_record(path);
+    if (document->is_playing()) os::log() << u"open: playing " << path << u"\n";
 }

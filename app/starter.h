@@ -50,8 +50,13 @@ public:
     void set_main_screen_hooks(MainScreenHooks hooks);
 
 private:
-    // Where the document executes the command words ("call", "record").
+    // Where the document executes the command words ("call", "record"); "open PATH" is the
+    // starter's own.
     void handle_command_line(const std::u16string& text);
+    // Shows the recording at path in the playback screen (a chosen call notification, "open PATH"),
+    // once the main screen is up; a file that is gone is told on screen. A recording that runs is
+    // never stopped for it.
+    void open_recording(const std::u16string& path);
     void show_splash();
     // Builds the splash form from the splash skin as it is loaded now (with its language table).
     void bind_splash();
@@ -79,6 +84,8 @@ private:
     std::unique_ptr<ScreenContext> m_context;
     std::unique_ptr<MainScreen> m_main_screen;
     std::unique_ptr<QuickRecordScreen> m_quick_record;
+    // A recording to open once the main screen is up.
+    std::u16string m_open_pending;
     bool m_start_finished = false;
     bool m_failed = false;
 };

@@ -701,10 +701,19 @@ void Document::poll_capture() {
         close_recorder(true);
         m_capture_gap = true;
         m_capture_lost_at = os::tick_count();
+        m_capture_retries = 0;
+        // The user hears no beep of it: the screen says so.
+        notify(DocumentEvent::CaptureLost);
     }
     if (m_recorder) return;
+    // A capture that cannot open fails at once (and logs why): tried every second at first, then
+    // every five, so a server that stays away does not fill the log.
+    const uint32_t wait_ms = m_capture_retries == 0 ? 0 : m_capture_retries < 10 ? 1000 : 5000;
+    if (static_cast<uint32_t>(os::tick_count() - m_capture_retried_at) < wait_ms) return;
+    m_capture_retried_at = os::tick_count();
     if (!open_recorder(false)) {
         m_recorder.reset();
+        ++m_capture_retries;
         return;
     }
     os::log() << u"recorder back after " << static_cast<int32_t>(os::tick_count() - m_capture_lost_at)

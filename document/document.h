@@ -283,6 +283,9 @@ private:
     uint32_t m_call_started_at = 0;
     bool m_capture_gap = false;
     uint32_t m_capture_lost_at = 0;
+    // Failed tries to open the capture again since it was lost, and when the last one was.
+    int32_t m_capture_retries = 0;
+    uint32_t m_capture_retried_at = 0;
     // The recording runs into a file of its own (not appended to an earlier one).
     bool m_recording_new = false;
     bool m_started_for_call = false;

@@ -19,6 +19,7 @@ struct DocumentEvent {
         BufferFailed = 11,      // "Sorry_too_slow_device"
         PlayerFailed = 12,      // "Sorry_no_sound_output": no output device took the playback
         FileGone = 13,          // "Sorry_file_gone": another program deleted the file being recorded
+        CaptureLost = 14,       // "Sorry_sound_input_lost": the recording goes on when the input is back
     };
     int32_t code = 0;
     int32_t parameter = 0;

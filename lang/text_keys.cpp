@@ -106,6 +106,18 @@ constexpr TextKey kKeys[] = {
     {u"About_libraries", u"about card: before the list of libraries", u""},
     {u"Sorry_no_sound_output", u"error overlay: no output device took the playback", u""},
     {u"Sorry_cannot_open_help", u"main menu: no browser showed the help page", u""},
+    {u"Sorry_sound_input_lost", u"error overlay: the microphone or sound server was lost while recording", u""},
+    {u"Sorry_recording_gone", u"error overlay: the recording a call notification opens is gone", u""},
+    // The desktop notification of a call recording (the caller's name or number, and the length).
+    {u"Call_recorded", u"notification: a call recorded whole", u"%caller%%length%"},
+    {u"Call_recorded_gap", u"notification: a call recorded with a gap (sound server lost)", u"%caller%%length%"},
+    {u"Call_stopped_early", u"notification: a call recording a failure ended; %reason% is a Call_why_ text",
+     u"%caller%%reason%%length%"},
+    {u"Call_why_card", u"notification: why a call recording stopped early", u""},
+    {u"Call_why_full", u"notification: why a call recording stopped early", u""},
+    {u"Call_why_slow", u"notification: why a call recording stopped early", u""},
+    {u"Call_not_recorded", u"notification: an automatic call recording could not start", u"%caller%"},
+    {u"Call_open", u"notification: the action that opens the call's recording", u""},
 };
 
 }  // namespace

@@ -475,6 +475,10 @@ void MainScreen::on_document_event(const DocumentEvent& event) {
         case DocumentEvent::FileGone:
             show_error_text(u"Sorry_file_gone");
             return;
+        case DocumentEvent::CaptureLost:
+            os::log() << u"main screen: the sound input was lost\n";
+            show_error_text(u"Sorry_sound_input_lost");
+            return;
         case DocumentEvent::AppendStarted:
             // The appended-to row says that it is being recorded.
             if (m_list) m_list->refresh_all();

@@ -37,8 +37,9 @@ std::vector<std::string> split_command_line(std::u16string_view command_line) {
     return words;
 }
 
-pid_t spawn_command_line(std::u16string_view command_line) {
-    std::vector<std::string> words = split_command_line(command_line);
+pid_t spawn_command_line(std::u16string_view command_line) { return spawn_program(split_command_line(command_line)); }
+
+pid_t spawn_program(std::vector<std::string> words) {
     if (words.empty() || words.front().empty()) return -1;
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());

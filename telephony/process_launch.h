@@ -14,6 +14,9 @@ std::vector<std::string> split_command_line(std::u16string_view command_line);
 // Starts the command line's program with the rest as its arguments (posix_spawn, no shell) and does
 // not wait for it, with its standard input and output on /dev/null. The pid, or -1 when nothing was started.
 pid_t spawn_command_line(std::u16string_view command_line);
+// The same with the program and its arguments given one by one (a path with spaces or quotes stays
+// one argument).
+pid_t spawn_program(std::vector<std::string> words);
 
 // True while a quillon-touch instance runs for this user (or this QUILLON_ROOT): its command socket
 // accepts a connection, or its start-up lock is held (an instance still starting).

@@ -3,7 +3,11 @@
 
 _quillon_touch() {
     local cur="${COMP_WORDS[COMP_CWORD]}"
-    COMPREPLY=($(compgen -W "record call --fullscreen --headless" -- "$cur"))
+    if [[ "${COMP_WORDS[COMP_CWORD-1]}" == open ]]; then
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+    fi
+    COMPREPLY=($(compgen -W "record call open --fullscreen --headless" -- "$cur"))
 }
 
 # The commands come from the tool itself, so new ones complete without touching this file.

@@ -132,6 +132,9 @@ protected:
     // Called by stop() and reset() while capture still runs: a backend that holds audio back (to line up two
     // sources) delivers it now, so a recording ends where it was stopped.
     virtual void backend_drain() {}
+    // Called by failure() before it answers, without the device's mutex held: a backend whose library
+    // only tells of a lost device when asked looks now.
+    virtual void backend_check() {}
     virtual void backend_stop() = 0;
     virtual void backend_close() = 0;
     // Called by the backend's thread with captured bytes in the asked format; bytes arriving while

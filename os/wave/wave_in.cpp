@@ -133,6 +133,7 @@ bool WaveIn::is_started() {
 }
 
 std::string WaveIn::failure() {
+    backend_check();
     std::lock_guard lock(m_mutex);
     return m_failure;
 }

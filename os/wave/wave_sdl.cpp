@@ -66,6 +66,13 @@ protected:
         if (m_device != 0) SDL_CloseAudioDevice(m_device);
         m_device = 0;
     }
+    // An open device that SDL reports stopped (neither playing nor paused) was disconnected: the
+    // microphone was unplugged or the sound server went away, and it delivers nothing more.
+    void backend_check() override {
+        if (m_device != 0 && SDL_GetAudioDeviceStatus(m_device) == SDL_AUDIO_STOPPED) {
+            set_failure("the sound input went away (the microphone or the sound server was lost)");
+        }
+    }
 
 private:
     static void callback(void* user, Uint8* stream, int length) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "document/never_record.h"
+#include "lang/language.h"
 #include "os/notify/desktop_notifier.h"
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
@@ -53,6 +54,33 @@ TEST(CallNotificationText, NameAndLengthInMinutesAndSecondsOrHours) {
               u"Call with Bob recorded with a gap: the sound server went away; 0:12");
     EXPECT_EQ(CallNotification::text_for(u"Bob", 2.9, DocumentEvent::BufferFailed),
               u"Call with Bob stopped early: the device was too slow; 0:03 recorded");
+}
+
+TEST(CallNotificationText, InTheUsersLanguageFromTheShippedFiles) {
+    Language german(u"" QUILLON_BIN_DIR);
+    ASSERT_TRUE(german.load(std::u16string(u"" QUILLON_BIN_DIR) + u"/german.lng"));
+    const CallNotification::Translate in_german = [&german](std::u16string_view key, std::u16string_view fallback) {
+        return german.translate(key, fallback);
+    };
+    EXPECT_EQ(CallNotification::text_for(in_german, u"Alice Walker", 151.7), u"Anruf mit Alice Walker aufgenommen, 2:32");
+    EXPECT_EQ(CallNotification::text_for(in_german, u"Bob", 12.2, DocumentEvent::WriterFailed),
+              u"Aufnahme des Anrufs mit Bob vorzeitig beendet: der Speicher ist voll oder nicht beschreibbar; 0:12 "
+              u"aufgenommen");
+    Language russian(u"" QUILLON_BIN_DIR);
+    ASSERT_TRUE(russian.load(std::u16string(u"" QUILLON_BIN_DIR) + u"/russian.lng"));
+    const CallNotification::Translate in_russian = [&russian](std::u16string_view key, std::u16string_view fallback) {
+        return russian.translate(key, fallback);
+    };
+    EXPECT_EQ(CallNotification::text_for(in_russian, u"Bob", 2.9, DocumentEvent::CardProblem),
+              u"Запись разговора с Bob прервана: карта памяти извлечена; записано 0:03");
+    // A caller's name that looks like a text variable is shown as it is, never filled in.
+    EXPECT_EQ(CallNotification::text_for(in_german, u"%length% %reason%", 7), u"Anruf mit %length% %reason% aufgenommen, 0:07");
+    // A language without the texts falls back to English.
+    const CallNotification::Translate none = [](std::u16string_view, std::u16string_view fallback) {
+        return std::u16string(fallback);
+    };
+    EXPECT_EQ(CallNotification::text_for(none, u"Bob", 12.2, 0, true),
+              u"Call with Bob recorded with a gap: the sound server went away; 0:12");
 }
 
 class CallNotificationTest : public DocumentFixture {

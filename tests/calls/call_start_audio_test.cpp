@@ -329,4 +329,47 @@ TEST_F(CallStartAudio, ASoundServerThatDiesMidCallIsToldAndTheRecordingGoesOnWhe
     EXPECT_GT(heard_again, far_level / 2);
 }
 
+TEST_F(CallStartAudio, ASoundServerThatDiesDuringAVoiceNoteIsLoggedAndToldAndTheNoteGoesOnWhenItIsBack) {
+    if (SoundServer::pipewire()) GTEST_SKIP() << "kills PulseAudio itself";
+    start_touch();
+    // A voice note: the microphone through SDL from the server's default source.
+    ASSERT_EQ(run("quillon-touch", {"record"}).status, 0);
+    std::vector<std::string> found;
+    ASSERT_TRUE(await([&] { return !(found = recordings(documents())).empty(); }, 20.0)) << touch_log();
+    const std::string path = found.front();
+    ASSERT_TRUE(await([&] { return tag_written(path) && duration_of(path) > 1.0; }, 20.0)) << touch_log();
+    EXPECT_EQ(touch_log().find("recorder lost"), std::string::npos) << touch_log();
+
+    server->kill_pulseaudio();
+    EXPECT_TRUE(await(
+        [&] {
+            return touch_log().find("recorder lost: the sound input went away (the microphone or the sound server was "
+                                    "lost)") != std::string::npos;
+        },
+        20.0))
+        << touch_log();
+    EXPECT_TRUE(await([&] { return touch_log().find("main screen: the sound input was lost\n") != std::string::npos; },
+                      10.0))
+        << touch_log();
+    sync_touch();
+    const double kept = duration_of(path);
+    EXPECT_GT(kept, 1.0);
+    // The server comes back: the voice note goes on in the same file.
+    server->start_pulseaudio();
+    ASSERT_TRUE(server->ok());
+    EXPECT_TRUE(await([&] { return touch_log().find("recorder back after ") != std::string::npos; }, 20.0))
+        << touch_log();
+    EXPECT_TRUE(await([&] { return duration_of(path) > kept + 1.0; }, 20.0)) << kept;
+    // Stopped by hand, the recording ends whole with what was captured.
+    ASSERT_EQ(run("quillon-touch", {"record"}).status, 0);
+    sync_touch();
+    EXPECT_EQ(stop_touch(), 0);
+    EXPECT_GE(duration_of(path), kept);
+    // Told once per loss, not at every retry.
+    const std::string log = touch_log();
+    EXPECT_EQ(log.find("main screen: the sound input was lost", log.find("main screen: the sound input was lost") + 1),
+              std::string::npos)
+        << log;
+}
+
 }  // namespace

@@ -9,7 +9,9 @@
 // "bridge" follows a real phone's modem stack instead (telephony/bridge/phone_bridge.h) until
 // SIGINT or SIGTERM, printing one line per change. It also holds the quick-record shortcut where
 // the desktop offers global shortcuts: pressed while no recorder runs, it starts
-// "quillon-touch record" (QUILLON_TOUCH_PROGRAM names another program).
+// "quillon-touch record" (QUILLON_TOUCH_PROGRAM names another program). And it keeps the
+// notifications of recorded calls, so that "Open" on one starts "quillon-touch open PATH" after
+// the instance that recorded the call has quit.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,9 +20,11 @@
 #include <vector>
 
 #include "os/buttons/gnome_buttons.h"
+#include "os/notify/desktop_notifier.h"
 #include "os/path.h"
 #include "os/shortcuts/global_shortcut.h"
 #include "os/text.h"
+#include "telephony/bridge/call_notification_keeper.h"
 #include "telephony/bridge/phone_bridge.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/process_launch.h"
@@ -68,12 +72,25 @@ void print_launches(const std::vector<NotificationLaunch>& launches) {
     }
 }
 
-// The recorder beside this program, or the one QUILLON_TOUCH_PROGRAM names, with "record".
-std::u16string quick_record_launch() {
+// The recorder beside this program, or the one QUILLON_TOUCH_PROGRAM names.
+std::u16string touch_program() {
     const char* named = std::getenv("QUILLON_TOUCH_PROGRAM");
-    const std::u16string program =
-        named && *named ? os::from_utf8(named) : os::join(os::program_folder(), u"quillon-touch");
-    return u"\"" + program + u"\" record";
+    return named && *named ? os::from_utf8(named) : os::join(os::program_folder(), u"quillon-touch");
+}
+
+// The recorder with "record".
+std::u16string quick_record_launch() { return u"\"" + touch_program() + u"\" record"; }
+
+// The notifications of recorded calls, kept here so that choosing one still opens its recording
+// after the instance that recorded the call has quit.
+std::unique_ptr<CallNotificationKeeper> keep_call_notifications() {
+    auto keeper = std::make_unique<CallNotificationKeeper>(
+        std::make_unique<os::DesktopNotifier>(u"Quillon Touch", u"com.korvel.QuillonTouch", u"com.korvel.QuillonTouch"),
+        [](const std::u16string& path) {
+            return spawn_program({os::to_utf8(touch_program()), "open", os::to_utf8(path)});
+        });
+    keeper->set_message_listener([](const std::string& message) { std::printf("notification: %s\n", message.c_str()); });
+    return keeper;
 }
 
 // A press while the recorder runs is the recorder's own: it holds the shortcut too.
@@ -113,6 +130,7 @@ int bridge() {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::unique_ptr<os::GlobalShortcut> record_shortcut = hold_record_shortcut();
     std::unique_ptr<PhoneBridge> phone_bridge = PhoneBridge::create();
+    const std::unique_ptr<CallNotificationKeeper> call_notifications = keep_call_notifications();
     phone_bridge->set_message_listener([](const std::string& message) { std::printf("%s\n", message.c_str()); });
     phone_bridge->set_publish_listener([](const LineSnapshot& line, const std::vector<NotificationLaunch>& launches) {
         std::printf("calls %u%s%s%s\n", line.call_count, line.connected ? " connected" : "",
