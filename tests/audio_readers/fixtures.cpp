@@ -9,16 +9,13 @@
 #include <iterator>
 #include <limits>
 
+#include "tests/support/temp_folder.h"
+
 namespace fixtures {
 
 const std::string& scratch() {
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/quillon-readers-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        ::setenv("QUILLON_ROOT", pattern.c_str(), 1);
-        return pattern;
-    }();
-    return folder;
+    static const test_support::TempRoot folder("quillon-readers");
+    return folder.path();
 }
 
 std::string path_in_scratch(const std::string& name) { return scratch() + "/" + name; }
