@@ -35,8 +35,8 @@ void ScopedEnv::unset(const std::string& name) {
 }
 
 void ScopedEnv::remember(const std::string& name) {
-    const bool known = std::any_of(m_before.begin(), m_before.end(), [&](const auto& kept) { return kept.first == name; });
-    if (known) return;
+    auto same_name = [&](const auto& kept) { return kept.first == name; };
+    if (std::any_of(m_before.begin(), m_before.end(), same_name)) return;
     const char* value = ::getenv(name.c_str());
     m_before.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
 }

@@ -23,8 +23,10 @@ TempFolder::~TempFolder() {
     namespace fs = std::filesystem;
     std::error_code ignored;
     fs::permissions(m_path, fs::perms::all, ignored);
-    for (auto& entry : fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, ignored)) {
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ignored);
+    const auto options = fs::directory_options::skip_permission_denied;
+    for (auto& entry : fs::recursive_directory_iterator(m_path, options, ignored)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                        ignored);
     }
     // A program the test started may still be taking its own files away as it ends: try again.
     for (int attempt = 0; attempt < 5 && fs::exists(m_path, ignored); ++attempt) fs::remove_all(m_path, ignored);
