@@ -25,6 +25,7 @@
 
 #include "skin/display/display.h"
 #include "skin/display/platform_window.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -169,12 +170,12 @@ double cpu_seconds_of(pid_t pid) {
 // Starts quillon-touch in a fresh root, lets its start-up finish, and returns its CPU load over
 // the measured seconds as a fraction of one core.
 double idle_load(bool window, double seconds) {
-    char pattern[] = "/tmp/quillon-bench-XXXXXX";
-    const std::string root = ::mkdtemp(pattern);
-    ::setenv("QUILLON_ROOT", root.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root + "/speaker.wav").c_str(), 1);
+    const test_support::TempRoot scratch("quillon-bench");
+    const std::string root = scratch.path();
+    test_support::ScopedEnv env;
+    env.set("QUILLON_AUDIO_OUT", root + "/speaker.wav");
     const std::string shot = root + "/shot.png";
-    ::setenv("QUILLON_SCREENSHOT", shot.c_str(), 1);
+    env.set("QUILLON_SCREENSHOT", shot);
     std::vector<std::string> words = {std::string(QUILLON_BIN_DIR) + "/quillon-touch"};
     if (!window) words.push_back("--headless");
     const pid_t pid = spawn(words, true);
@@ -192,8 +193,6 @@ double idle_load(bool window, double seconds) {
         ::kill(pid, SIGTERM);
         ::waitpid(pid, nullptr, 0);
     }
-    ::unsetenv("QUILLON_SCREENSHOT");
-    std::filesystem::remove_all(root);
     return load;
 }
 

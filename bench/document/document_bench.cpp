@@ -33,6 +33,7 @@
 #include "os/text.h"
 #include "os/tick.h"
 #include "os/walk.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -65,10 +66,9 @@ std::vector<uint8_t> some_audio(const std::string& folder) {
 }
 
 const std::string& tree_root() {
+    static const test_support::TempRoot scratch("quillon-docbench");
     static const std::string root = [] {
-        char pattern[] = "/tmp/quillon-docbench-XXXXXX";
-        std::string path = ::mkdtemp(pattern);
-        ::setenv("QUILLON_ROOT", path.c_str(), 1);
+        const std::string path = scratch.path();
         const std::vector<uint8_t> audio = some_audio(path);
         const std::u16string top = os::from_utf8(path) + u"/Documents/My Quillon";
         for (int f = 0; f < folders; ++f) {

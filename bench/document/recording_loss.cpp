@@ -27,6 +27,8 @@
 
 #include "audio/readers/file_reader.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
@@ -66,34 +68,6 @@ void finish(const Child& child) {
     int status = 0;
     ::waitpid(child.pid, &status, 0);
     ::close(child.output);
-}
-
-// A mono 16-bit WAV holding a tone long enough for every run.
-void write_tone(const std::string& path, int rate, double seconds) {
-    const auto frames = static_cast<uint32_t>(rate * seconds);
-    std::string bytes = "RIFF";
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
-    };
-    auto u16 = [&](uint16_t v) {
-        bytes += static_cast<char>(v);
-        bytes += static_cast<char>(v >> 8);
-    };
-    u32(36 + frames * 2);
-    bytes += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<uint32_t>(rate));
-    u32(static_cast<uint32_t>(rate * 2));
-    u16(2);
-    u16(16);
-    bytes += "data";
-    u32(frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        u16(static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440.0 * i / rate))));
-    }
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Seconds of audio a player decodes from the file (an MP3 holds the encoder's delay and padding,
@@ -137,14 +111,14 @@ int main(int argc, char** argv) {
         if (name == "--runs") runs = std::max(1, std::atoi(argv[i + 1]));
         if (name == "--seconds") seconds = std::max(0.5, std::atof(argv[i + 1]));
     }
-    char pattern[] = "/tmp/quillon-loss-XXXXXX";
-    const std::string root = ::mkdtemp(pattern);
-    ::setenv("QUILLON_ROOT", root.c_str(), 1);
-    ::setenv("QUILLON_APP_DIR", std::filesystem::path(tool).parent_path().c_str(), 1);
-    ::setenv("QUILLON_AUDIO_IN", (root + "/microphone.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root + "/speaker.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
-    write_tone(root + "/microphone.wav", 44100, 120.0);
+    const test_support::TempRoot scratch("quillon-loss");
+    const std::string root = scratch.path();
+    test_support::ScopedEnv env;
+    env.set("QUILLON_APP_DIR", std::filesystem::path(tool).parent_path().string());
+    env.set("QUILLON_AUDIO_IN", root + "/microphone.wav");
+    env.set("QUILLON_AUDIO_OUT", root + "/speaker.wav");
+    env.set("QUILLON_AUDIO_PACE", "1");
+    test_support::write_tone(root + "/microphone.wav", 44100, 120.0);
 
     std::printf("tool %s, %d runs of %.1f s\n", tool.c_str(), runs, seconds);
     std::printf("%-10s %18s %18s\n", "format", "stop: mean/worst", "kill -9: mean/worst");
@@ -172,7 +146,5 @@ int main(int argc, char** argv) {
         std::printf("%-10s %8.0f/%-8.0f ms %8.0f/%-8.0f ms\n", format, stop.mean_ms, stop.worst_ms, kill.mean_ms,
                     kill.worst_ms);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return 0;
 }

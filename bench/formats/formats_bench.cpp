@@ -24,6 +24,7 @@
 #include "audio/wav/adpcm_codec.h"
 #include "audio/wav/codec_wav_writer.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -42,10 +43,6 @@ std::vector<int16_t> speech_like(int frames, int rate) {
     return samples;
 }
 
-std::string temp_folder() {
-    char pattern[] = "/tmp/quillon-bench-XXXXXX";
-    return mkdtemp(pattern);
-}
 
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
@@ -103,8 +100,8 @@ void BM_Mp3RecordingPathVsBareLame(benchmark::State& state) {
     const int rate = 44100;
     const double audio_seconds = 20.0;
     const std::vector<int16_t> pcm = speech_like(static_cast<int>(audio_seconds * rate), rate);
-    const std::string folder = temp_folder();
-    setenv("QUILLON_ROOT", folder.c_str(), 1);
+    const test_support::TempRoot scratch("quillon-bench");
+    const std::string folder = scratch.path();
     double ours = 0, bare = 0;
     for (auto _ : state) {
         bare += run_bare_lame(pcm, rate);
@@ -114,7 +111,6 @@ void BM_Mp3RecordingPathVsBareLame(benchmark::State& state) {
     state.counters["rtf_path"] = audio_seconds * n / ours;
     state.counters["rtf_bare_lame"] = audio_seconds * n / bare;
     state.counters["ratio"] = bare / ours;
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_Mp3RecordingPathVsBareLame)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
@@ -149,7 +145,8 @@ void BM_AdpcmEncode(benchmark::State& state) {
     const int rate = static_cast<int>(state.range(0));
     const double audio_seconds = 60.0;
     const std::vector<int16_t> pcm = speech_like(static_cast<int>(audio_seconds * rate), rate);
-    const std::string folder = temp_folder();
+    const test_support::TempRoot scratch("quillon-bench");
+    const std::string folder = scratch.path();
     double ours = 0, sox = 0;
     for (auto _ : state) {
         ours += encode_adpcm(pcm, rate);
@@ -161,7 +158,6 @@ void BM_AdpcmEncode(benchmark::State& state) {
         state.counters["rtf_sox"] = audio_seconds * n / sox;
         state.counters["ratio_vs_sox"] = sox / ours;
     }
-    std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_AdpcmEncode)->Arg(8000)->Arg(44100)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "os/registry.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -19,17 +20,12 @@ constexpr std::u16string_view kKey = u"HKEY_CURRENT_USER\\Software\\Korvel";
 
 struct Root {
     Root() {
-        char pattern[] = "/tmp/quillon-bench-XXXXXX";
-        path = ::mkdtemp(pattern);
-        ::setenv("QUILLON_ROOT", path.c_str(), 1);
+        path = scratch.path();
         os::reg_write_dword(kKey, u"Log", 0);
         os::reg_flush(kKey);
         file = path + "/registry.db";
     }
-    ~Root() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    test_support::TempRoot scratch{"quillon-bench"};
     std::string path;
     std::string file;
 };

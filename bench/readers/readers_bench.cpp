@@ -19,19 +19,15 @@
 
 #include "audio/readers/file_reader.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 constexpr double seconds_of_audio = 60.0;
 
 const std::string& folder() {
-    static const std::string path = [] {
-        std::string pattern = "/tmp/quillon-readers-bench-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        ::setenv("QUILLON_ROOT", pattern.c_str(), 1);
-        return pattern;
-    }();
-    return path;
+    static const test_support::TempRoot scratch("quillon-readers-bench");
+    return scratch.path();
 }
 
 bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }

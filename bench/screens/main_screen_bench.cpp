@@ -24,6 +24,8 @@
 #include "skin/properties.h"
 #include "skin/render_surface.h"
 #include "skin/screen_manager.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
@@ -40,27 +42,8 @@ public:
 
 // A WAV file with a few samples: enough for a reader to take it.
 void write_short_wav(const std::string& path) {
-    std::string bytes = "RIFF";
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
-    };
-    auto u16 = [&](uint16_t v) {
-        bytes += static_cast<char>(v);
-        bytes += static_cast<char>(v >> 8);
-    };
     const uint32_t frames = 80;
-    u32(36 + frames * 2);
-    bytes += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    bytes += "data";
-    u32(frames * 2);
-    bytes.append(frames * 2, '\0');
+    const std::string bytes = test_support::wav_bytes(1, 8000, 16, std::string(frames * 2, '\0'));
     FILE* file = ::fopen(path.c_str(), "wb");
     if (!file) return;
     ::fwrite(bytes.data(), 1, bytes.size(), file);
@@ -70,12 +53,9 @@ void write_short_wav(const std::string& path) {
 // Everything the screen needs, made once: 10,000 files named like calls and notes are scanned.
 struct World {
     World() {
-        char pattern[] = "/tmp/quillon-bench-XXXXXX";
-        root = ::mkdtemp(pattern);
-        ::setenv("QUILLON_ROOT", root.c_str(), 1);
-        ::setenv("QUILLON_APP_DIR", QUILLON_BIN_DIR, 1);
-        ::setenv("QUILLON_AUDIO_IN", (root + "/none.wav").c_str(), 1);
-        ::setenv("QUILLON_AUDIO_OUT", (root + "/speaker.wav").c_str(), 1);
+        env.set("QUILLON_APP_DIR", QUILLON_BIN_DIR);
+        env.set("QUILLON_AUDIO_IN", root + "/none.wav");
+        env.set("QUILLON_AUDIO_OUT", root + "/speaker.wav");
         const char* words[] = {"Anna",   "Boris",   "call",   "meeting", "shopping", "Dmitri", "idea",
                                "Olga",   "project", "budget", "Zürich",  "Юрий",     "note",   "Kate",
                                "review", "Gerhard", "list",   "plan",    "Wien",     "Мария"};
@@ -103,7 +83,6 @@ struct World {
         screen.reset();
         context.reset();
         document.reset();
-        std::filesystem::remove_all(root);
     }
     void compose() {
         for (int i = 0; i < 40 && (i == 0 || stack.needs_frame()); ++i) {
@@ -112,7 +91,9 @@ struct World {
         }
     }
 
-    std::string root;
+    test_support::TempRoot scratch{"quillon-bench"};
+    test_support::ScopedEnv env;
+    std::string root = scratch.path();
     PlainEventLoop loop;
     CActiveScheduler scheduler{loop};
     std::unique_ptr<Document> document;

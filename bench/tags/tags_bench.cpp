@@ -24,19 +24,15 @@
 #include "audio/tags/file_tags.h"
 #include "os/file.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 constexpr int tagged_files = 10000;
 
 const std::string& folder() {
-    static const std::string path = [] {
-        std::string pattern = "/tmp/quillon-tags-bench-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        ::setenv("QUILLON_ROOT", pattern.c_str(), 1);
-        return pattern;
-    }();
-    return path;
+    static const test_support::TempRoot scratch("quillon-tags-bench");
+    return scratch.path();
 }
 
 bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }

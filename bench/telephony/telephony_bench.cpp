@@ -17,17 +17,16 @@
 #include "telephony/call_state.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/phone_state.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 struct Root {
     Root() {
-        char pattern[] = "/tmp/quillon-bench-phone-XXXXXX";
-        path = ::mkdtemp(pattern);
-        ::setenv("QUILLON_ROOT", path.c_str(), 1);
+        path = scratch.path();
         contacts = path + "/contacts";
         ::mkdir(contacts.c_str(), 0755);
-        ::setenv("QUILLON_CONTACTS", contacts.c_str(), 1);
+        env.set("QUILLON_CONTACTS", contacts);
         const std::string photo(27000, 'Q');  // about 20 kB of picture in base64
         for (int i = 0; i < 500; ++i) {
             std::ofstream out(contacts + "/contact-" + std::to_string(1000 + i) + ".vcf");
@@ -43,10 +42,8 @@ struct Root {
         os::reg_write_dword(phone_state::phone_key, phone_state::active_call_count, 0);
         os::reg_flush(phone_state::phone_key);
     }
-    ~Root() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    test_support::TempRoot scratch{"quillon-bench-phone"};
+    test_support::ScopedEnv env;
     std::string path;
     std::string contacts;
 };

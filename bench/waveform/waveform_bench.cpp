@@ -28,6 +28,7 @@
 #include "skin/render_surface.h"
 #include "skin/waveform_widget.h"
 #include "skin/widget.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -46,10 +47,8 @@ double process_seconds() {
 }
 
 const std::string& hour_mp3() {
+    static const test_support::TempRoot scratch("quillon-waveform-bench");
     static const std::string path = [] {
-        std::string folder = "/tmp/quillon-waveform-bench-XXXXXX";
-        if (::mkdtemp(folder.data()) == nullptr) std::abort();
-        ::setenv("QUILLON_ROOT", folder.c_str(), 1);
         // Encoding an hour takes minutes: a file made by an earlier run is used again.
         const std::string out = "/tmp/quillon-waveform-bench-hour.mp3";
         if (::access(out.c_str(), R_OK) == 0) return out;

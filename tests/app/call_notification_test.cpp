@@ -15,17 +15,15 @@
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/document/document_test_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using document_test::DocumentFixture;
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 const char* const service = "org.freedesktop.Notifications";
@@ -164,7 +162,7 @@ TEST_F(CallNotificationTest, ACallThatCouldNotBeRecordedIsToldButANeverRecordCal
     document->on_call_start(u"", u"0800 123 456", call_direction_incoming);
     EXPECT_FALSE(document->is_recording());
     // No microphone can be opened: the recording cannot start.
-    ::setenv("QUILLON_AUDIO_IN", (root.path() + "/no such microphone.wav").c_str(), 1);
+    env.set("QUILLON_AUDIO_IN", root.path() + "/no such microphone.wav");
     document->on_call_start(u"Alice Walker", u"+44 20 7946 0958", call_direction_incoming);
     EXPECT_FALSE(document->is_recording());
     ASSERT_TRUE(notifier->wait_idle(10));

@@ -17,16 +17,14 @@
 #include "tests/dbus/bus_environment.h"
 #include "tests/document/document_test_support.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 constexpr const char* portal = "org.freedesktop.portal.Desktop";
@@ -62,11 +60,12 @@ TEST(DesktopControls, TheShortcutStartsAndPausesAVoiceNoteThatTheMediaControlsSh
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
     const std::string microphone = root.path() + "/microphone.wav";
     document_test::write_tone(microphone, 44100, 60.0);
-    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-    ::setenv("QUILLON_APP_DIR", QUILLON_BIN_DIR, 1);
+    ScopedEnv env;
+    env.set("QUILLON_AUDIO_IN", microphone);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+    env.set("QUILLON_APP_DIR", QUILLON_BIN_DIR);
     // No GNOME key of the machine's user may stand in for the portal's shortcut.
-    ::setenv("GSETTINGS_BACKEND", "memory", 1);
+    env.set("GSETTINGS_BACKEND", "memory");
     MockService service(portal, {"--template", QUILLON_PORTAL_TEMPLATE}, g_bus_folder + "/portal.log");
     ASSERT_TRUE(service.ok());
     FolderWatch watch{root.path()};

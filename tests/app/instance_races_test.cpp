@@ -101,10 +101,11 @@ TEST_F(InstanceRacesTest, AStartNeverRunsBesideAnInstanceThatTakesNothing) {
 TEST_F(InstanceRacesTest, ACommandHandedOverWhileQuittingStartsTheNextInstance) {
     const std::string microphone = root.path() + "/microphone.wav";
     document_test::write_tone(microphone, 44100, 30.0);
-    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
-    ::unsetenv("QUILLON_APP_DIR");
+    ScopedEnv env;
+    env.set("QUILLON_AUDIO_IN", microphone);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+    env.set("QUILLON_AUDIO_PACE", "1");
+    env.unset("QUILLON_APP_DIR");
 
     auto first = std::make_unique<Program>(std::vector<std::string>{"record"});
     // Some audio in the file first: an empty recording is removed when its instance ends.
@@ -121,9 +122,9 @@ TEST_F(InstanceRacesTest, ACommandHandedOverWhileQuittingStartsTheNextInstance) 
     second.signal(SIGTERM);
     EXPECT_EQ(second.wait(), 0);
 
-    ::unsetenv("QUILLON_AUDIO_IN");
-    ::unsetenv("QUILLON_AUDIO_OUT");
-    ::unsetenv("QUILLON_AUDIO_PACE");
+    env.unset("QUILLON_AUDIO_IN");
+    env.unset("QUILLON_AUDIO_OUT");
+    env.unset("QUILLON_AUDIO_PACE");
 }
 
 TEST_F(InstanceRacesTest, AQuitSignalWhileWaitingForTheMutexEndsTheStart) {

@@ -18,17 +18,15 @@
 #include "tests/app/process_helpers.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/document/document_test_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using document_test::DocumentFixture;
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 constexpr const char* player = "org.mpris.MediaPlayer2.QuillonTouch";
@@ -73,7 +71,7 @@ protected:
     void SetUp() override {
         DocumentFixture::SetUp();
         // The speaker takes audio in real time, so positions move as a listener hears them.
-        ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+        env.set("QUILLON_AUDIO_PACE", "1");
         auto owned = std::make_unique<os::MprisService>(u"Quillon Touch", u"com.korvel.QuillonTouch", u"QuillonTouch");
         service = owned.get();
         session = std::make_unique<MediaSession>(*document, loop, [this] { ++raised; }, std::move(owned));
@@ -210,22 +208,27 @@ TEST(MprisWithoutBus, PublishesNothingAndSaysSoOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            TempRoot root;
-            ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root.path() + "/no-bus").c_str(), 1);
-            os::reg_write_dword(kKorvel, u"Log", 1);
-            bool ok = false;
+            // The root goes before the exit, which runs no destructors of this block.
+            bool passed = false;
             {
-                os::MprisService service(u"Quillon Touch", u"com.korvel.QuillonTouch", u"QuillonTouch");
-                ok = !service.wait_published(10);
-                service.publish({});
+                TempRoot root;
+                ScopedEnv env("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root.path() + "/no-bus").c_str());
+                os::reg_write_dword(kKorvel, u"Log", 1);
+                bool ok = false;
+                {
+                    os::MprisService service(u"Quillon Touch", u"com.korvel.QuillonTouch", u"QuillonTouch");
+                    ok = !service.wait_published(10);
+                    service.publish({});
+                }
+                const std::u16string log = read_log_text(os::to_utf8(os::log_file_path()));
+                size_t lines = 0;
+                for (size_t at = log.find(u"mpris: no session bus: "); at != std::u16string::npos;
+                     at = log.find(u"mpris: no session bus: ", at + 1)) {
+                    ++lines;
+                }
+                passed = ok && lines == 1;
             }
-            const std::u16string log = read_log_text(os::to_utf8(os::log_file_path()));
-            size_t lines = 0;
-            for (size_t at = log.find(u"mpris: no session bus: "); at != std::u16string::npos;
-                 at = log.find(u"mpris: no session bus: ", at + 1)) {
-                ++lines;
-            }
-            std::exit(ok && lines == 1 ? 0 : 1);
+            std::exit(passed ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
 }

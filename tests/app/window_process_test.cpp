@@ -98,26 +98,26 @@ protected:
         while (::poll(&readable, 1, 20000) == 1 && ::read(pipe_fds[0], &c, 1) == 1 && c != '\n') number += c;
         ::close(pipe_fds[0]);
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        ::setenv("DISPLAY", (":" + number).c_str(), 1);
-        ::unsetenv("WAYLAND_DISPLAY");
-        ::unsetenv("SDL_VIDEODRIVER");
+        env.set("DISPLAY", ":" + number);
+        env.unset("WAYLAND_DISPLAY");
+        env.unset("SDL_VIDEODRIVER");
 
         screenshot = root.path() + "/shot.png";
-        ::setenv("QUILLON_SCREENSHOT", screenshot.c_str(), 1);
-        ::unsetenv("QUILLON_APP_DIR");
+        env.set("QUILLON_SCREENSHOT", screenshot);
+        env.unset("QUILLON_APP_DIR");
         const std::string microphone = root.path() + "/microphone.wav";
         document_test::write_tone(microphone, 44100, 30.0);
-        ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-        ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-        ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+        env.set("QUILLON_AUDIO_IN", microphone);
+        env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+        env.set("QUILLON_AUDIO_PACE", "1");
         ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
         ASSERT_TRUE(os::reg_flush(kKorvel));
 #ifdef __SANITIZE_ADDRESS__
         // Mesa's GLX keeps allocations for the process's life, which the leak checker would
         // blame on the program: under the sanitizers the window draws through SDL's software
         // renderer, straight into X shared memory, instead.
-        ::setenv("SDL_RENDER_DRIVER", "software", 1);
-        ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+        env.set("SDL_RENDER_DRIVER", "software");
+        env.set("SDL_FRAMEBUFFER_ACCELERATION", "0");
 #endif
     }
     void TearDown() override {
@@ -125,8 +125,8 @@ protected:
             ::kill(xvfb, SIGTERM);
             ::waitpid(xvfb, nullptr, 0);
         }
-        ::unsetenv("DISPLAY");
-        ::unsetenv("QUILLON_SCREENSHOT");
+        env.unset("DISPLAY");
+        env.unset("QUILLON_SCREENSHOT");
     }
 
     std::string log() { return os::to_utf8(read_log_text(root.path() + "/Temp/quillon-touch.txt")); }
@@ -145,6 +145,7 @@ protected:
     }
 
     TempRoot root;
+    ScopedEnv env;
     FolderWatch watch{root.path()};
     pid_t xvfb = -1;
     std::string screenshot;
@@ -403,9 +404,10 @@ TEST(BrokenSkin, AMainSkinWithoutTheMainScreenEndsTheProgramWithAMessage) {
     fs::copy_file(app + "/skins/bin/splash.skin", app + "/skins/bin/default.skin",
                   fs::copy_options::overwrite_existing);
     fs::copy_file(std::string(QUILLON_BIN_DIR) + "/english.lng", app + "/english.lng");
-    ::setenv("QUILLON_APP_DIR", app.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_IN", (root.path() + "/none.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_APP_DIR", app);
+    env.set("QUILLON_AUDIO_IN", root.path() + "/none.wav");
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
     ASSERT_TRUE(os::reg_flush(kKorvel));
 
@@ -418,7 +420,7 @@ TEST(BrokenSkin, AMainSkinWithoutTheMainScreenEndsTheProgramWithAMessage) {
     EXPECT_NE(log.find("Starter: the main skin is incomplete: element not found in skin: FormMain"), std::string::npos)
         << log;
     EXPECT_NE(log.find("message: The skin files are missing or damaged, please reinstall"), std::string::npos);
-    ::unsetenv("QUILLON_APP_DIR");
+    env.unset("QUILLON_APP_DIR");
 }
 
 }  // namespace

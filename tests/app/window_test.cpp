@@ -35,7 +35,8 @@
 namespace {
 
 // The data files (skins, beeps) beside the programs; set before anything asks for the folder.
-const bool app_dir_set = [] { return ::setenv("QUILLON_APP_DIR", QUILLON_BIN_DIR, 1) == 0; }();
+const ScopedEnv g_app_dir("QUILLON_APP_DIR", QUILLON_BIN_DIR);
+const bool app_dir_set = std::getenv("QUILLON_APP_DIR") != nullptr;
 
 // The log of this test program.
 std::u16string log_of(const TempRoot& root) {
@@ -85,7 +86,7 @@ public:
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+        env.set("SDL_VIDEODRIVER", "dummy");
         ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
         host = std::make_unique<GameBase>(u"Quillon Touch", WindowOptions{});
         ASSERT_TRUE(host->has_window());
@@ -95,7 +96,7 @@ protected:
     }
     void TearDown() override {
         host.reset();
-        ::unsetenv("SDL_VIDEODRIVER");
+        env.unset("SDL_VIDEODRIVER");
     }
 
     static uint32_t window_of_host() {
@@ -153,6 +154,7 @@ protected:
     std::u16string log() { return log_of(root); }
 
     TempRoot root;
+    ScopedEnv env;
     std::unique_ptr<GameBase> host;
     SdlEventLoop* loop = nullptr;
     InputRecorder input;
@@ -409,13 +411,14 @@ TEST_F(WindowTest, EditingKeepsTheKeyboardPreferenceAcrossRuns) {
 // The close button with the real start-up: refused while the document records, accepted after.
 TEST(CloseTest, CloseIsRefusedWhileARecordingRuns) {
     TempRoot root;
-    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ScopedEnv env;
+    env.set("SDL_VIDEODRIVER", "dummy");
     ASSERT_TRUE(app_dir_set);
     const std::string microphone = root.path() + "/microphone.wav";
     document_test::write_tone(microphone, 44100, 30.0);
-    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    env.set("QUILLON_AUDIO_IN", microphone);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+    env.set("QUILLON_AUDIO_PACE", "0");
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 1));
     {
         Application application(u"Quillon Touch", WindowOptions{});
@@ -444,22 +447,23 @@ TEST(CloseTest, CloseIsRefusedWhileARecordingRuns) {
         ASSERT_EQ(SDL_PushEvent(&close), 1);
         application.run();  // returns: the close was accepted
     }
-    ::unsetenv("SDL_VIDEODRIVER");
-    ::unsetenv("QUILLON_AUDIO_IN");
-    ::unsetenv("QUILLON_AUDIO_OUT");
+    env.unset("SDL_VIDEODRIVER");
+    env.unset("QUILLON_AUDIO_IN");
+    env.unset("QUILLON_AUDIO_OUT");
 }
 
 // Started for a call as the first instance: the window is minimised, so not active, and the
 // document knows the start was for a call (with no call on the line it records nothing).
 TEST(CloseTest, StartedForACallTheWindowIsMinimised) {
     TempRoot root;
-    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ScopedEnv env;
+    env.set("SDL_VIDEODRIVER", "dummy");
     ASSERT_TRUE(app_dir_set);
     const std::string microphone = root.path() + "/microphone.wav";
     document_test::write_tone(microphone, 44100, 30.0);
-    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    env.set("QUILLON_AUDIO_IN", microphone);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+    env.set("QUILLON_AUDIO_PACE", "0");
     {
         Application application(u"Quillon Touch", WindowOptions{});
         ASSERT_TRUE(application.game_base().has_window());
@@ -469,9 +473,9 @@ TEST(CloseTest, StartedForACallTheWindowIsMinimised) {
         EXPECT_FALSE(application.game_base().is_active());
         EXPECT_FALSE(document.is_recording());
     }
-    ::unsetenv("SDL_VIDEODRIVER");
-    ::unsetenv("QUILLON_AUDIO_IN");
-    ::unsetenv("QUILLON_AUDIO_OUT");
+    env.unset("SDL_VIDEODRIVER");
+    env.unset("QUILLON_AUDIO_IN");
+    env.unset("QUILLON_AUDIO_OUT");
 }
 
 }  // namespace

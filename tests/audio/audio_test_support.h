@@ -1,6 +1,6 @@
 #pragma once
-// Shared helpers of the audio tests: a private scratch folder as QUILLON_ROOT, WAV files written
-// byte by byte, a source port over a byte buffer and a sink that collects what reaches it.
+// Shared helpers of the audio tests: WAV files written byte by byte, a source port over a byte
+// buffer and a sink that collects what reaches it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,16 +13,10 @@
 
 #include "os/event.h"
 #include "audio/audio_node.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wav_file.h"
 
 namespace audio_test {
-
-inline std::string make_scratch_folder() {
-    char pattern[] = "/tmp/quillon-audio-XXXXXX";
-    const char* folder = mkdtemp(pattern);
-    EXPECT_NE(folder, nullptr);
-    setenv("QUILLON_ROOT", folder, 1);
-    return folder;
-}
 
 inline void put_u32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -34,20 +28,7 @@ inline void put_u16(std::vector<uint8_t>& out, uint16_t v) {
 
 inline void write_wav(const std::string& path, const AudioFormat& format, const std::vector<uint8_t>& data,
                       uint16_t tag = 1) {
-    std::vector<uint8_t> file;
-    file.insert(file.end(), {'R', 'I', 'F', 'F'});
-    put_u32(file, static_cast<uint32_t>(36 + data.size()));
-    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put_u32(file, 16);
-    put_u16(file, tag);
-    put_u16(file, static_cast<uint16_t>(format.channels));
-    put_u32(file, static_cast<uint32_t>(format.rate));
-    put_u32(file, static_cast<uint32_t>(format.byte_rate()));
-    put_u16(file, static_cast<uint16_t>(format.block_align()));
-    put_u16(file, static_cast<uint16_t>(format.bits));
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    put_u32(file, static_cast<uint32_t>(data.size()));
-    file.insert(file.end(), data.begin(), data.end());
+    const std::string file = test_support::wav_bytes(format.channels, format.rate, format.bits, data, tag);
     std::FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
     std::fwrite(file.data(), 1, file.size(), out);

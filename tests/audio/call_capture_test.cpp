@@ -49,8 +49,8 @@ double amplitude_at(const std::vector<int16_t>& samples, size_t begin, size_t co
 class SoundServer {
 public:
     explicit SoundServer(const std::string& folder) : m_folder(folder) {
-        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        unsetenv("PULSE_SERVER");
+        m_env.set("XDG_RUNTIME_DIR", folder);
+        m_env.unset("PULSE_SERVER");
         m_ok = run("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
                    "--load='module-null-sink sink_name=qsink' --load='module-pipe-source source_name=near file=" +
                    folder + "/near.fifo format=s16le rate=16000 channels=1' >/dev/null 2>&1") &&
@@ -59,11 +59,14 @@ public:
     }
     ~SoundServer() {
         if (m_pid > 0) kill(m_pid, SIGTERM);
+        // Gone before its folder is: it takes its socket and pid file away as it ends.
+        for (int i = 0; i < 250 && m_pid > 0 && kill(m_pid, 0) == 0; ++i) usleep(20000);
     }
     bool ok() const { return m_ok; }
 
 private:
     std::string m_folder;
+    test_support::ScopedEnv m_env;
     pid_t m_pid = 0;
     bool m_ok = false;
 };
@@ -72,9 +75,11 @@ TEST(CallCapture, BothSidesOfTheCallAtTheirLevels) {
     if (access("/usr/bin/pulseaudio", X_OK) != 0 || access("/usr/bin/pactl", X_OK) != 0) {
         GTEST_SKIP() << "pulseaudio is not installed";
     }
-    const std::string folder = audio_test::make_scratch_folder();
-    unsetenv("QUILLON_AUDIO_IN");
-    unsetenv("QUILLON_AUDIO_OUT");
+    const test_support::TempRoot scratch("quillon-audio");
+    const std::string folder = scratch.path();
+    test_support::ScopedEnv env;
+    env.unset("QUILLON_AUDIO_IN");
+    env.unset("QUILLON_AUDIO_OUT");
     SoundServer server(folder);
     ASSERT_TRUE(server.ok());
 

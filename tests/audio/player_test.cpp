@@ -12,12 +12,10 @@ namespace {
 class PlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_folder = audio_test::make_scratch_folder();
-        setenv("QUILLON_AUDIO_OUT", path("speaker.wav").c_str(), 1);
-        setenv("QUILLON_AUDIO_PACE", "0", 1);
+        m_env.set("QUILLON_AUDIO_OUT", path("speaker.wav"));
+        m_env.set("QUILLON_AUDIO_PACE", "0");
     }
-    void TearDown() override { unsetenv("QUILLON_AUDIO_OUT"); }
-    std::string path(const char* name) { return m_folder + "/" + name; }
+    std::string path(const char* name) { return m_root.path(name); }
 
     // The player offers no notification (the Document polls it), so neither can the test.
     static bool poll_until(const std::function<bool()>& condition) {
@@ -28,7 +26,8 @@ protected:
         }
         return true;
     }
-    std::string m_folder;
+    test_support::TempRoot m_root{"quillon-audio"};
+    test_support::ScopedEnv m_env;
 };
 
 }  // namespace
@@ -71,7 +70,7 @@ TEST_F(PlayerTest, NothingToPlayFinishesAtOnce) {
 }
 
 TEST_F(PlayerTest, NoSpeakerFinishes) {
-    setenv("QUILLON_AUDIO_OUT", path("no/such/folder/out.wav").c_str(), 1);
+    m_env.set("QUILLON_AUDIO_OUT", path("no/such/folder/out.wav"));
     audio_test::ByteSource source(audio_test::speech_like(8000, 8000), AudioFormat{1, 16, 8000});
     PlayerPCM player;
     connect(source, &player);
@@ -102,7 +101,7 @@ TEST_F(PlayerTest, FormatChangeEndsAtTheBoundary) {
 }
 
 TEST_F(PlayerTest, StereoLevelsPauseAndStop) {
-    setenv("QUILLON_AUDIO_PACE", "1", 1);  // real time, so playback is still going when we look
+    m_env.set("QUILLON_AUDIO_PACE", "1");  // real time, so playback is still going when we look
     std::vector<uint8_t> stereo;
     for (int f = 0; f < 8000 * 10; ++f) {
         audio_test::put_u16(stereo, static_cast<uint16_t>(f % 2 ? 16384 : -16384));

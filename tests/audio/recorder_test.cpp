@@ -13,12 +13,11 @@ namespace {
 class RecorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_folder = audio_test::make_scratch_folder();
-        setenv("QUILLON_AUDIO_PACE", "0", 1);
+        m_env.set("QUILLON_AUDIO_PACE", "0");
     }
-    void TearDown() override { unsetenv("QUILLON_AUDIO_IN"); }
-    std::string path(const char* name) { return m_folder + "/" + name; }
-    std::string m_folder;
+    std::string path(const char* name) { return m_root.path(name); }
+    test_support::TempRoot m_root{"quillon-audio"};
+    test_support::ScopedEnv m_env;
 };
 
 }  // namespace
@@ -30,7 +29,7 @@ TEST(RecorderPCM, BufferSizes) {
 }
 
 TEST_F(RecorderTest, MissingOrForeignMicrophoneFailsCleanly) {
-    setenv("QUILLON_AUDIO_IN", path("absent.wav").c_str(), 1);
+    m_env.set("QUILLON_AUDIO_IN", path("absent.wav"));
     {
         RecorderPCMImpl recorder(1, 8000, 16);
         EXPECT_EQ(recorder.state(), 3);
@@ -40,7 +39,7 @@ TEST_F(RecorderTest, MissingOrForeignMicrophoneFailsCleanly) {
     }
     const std::vector<uint8_t> adpcm(512, 0);
     audio_test::write_wav(path("adpcm.wav"), AudioFormat{1, 4, 8000}, adpcm, 2);
-    setenv("QUILLON_AUDIO_IN", path("adpcm.wav").c_str(), 1);
+    m_env.set("QUILLON_AUDIO_IN", path("adpcm.wav"));
     RecorderPCMImpl recorder(1, 8000, 16);
     EXPECT_FALSE(recorder.is_ok());
     EXPECT_EQ(recorder.bit_rate(), 128000);
@@ -50,7 +49,7 @@ TEST_F(RecorderTest, RecordsAFileCompleteAndInOrderThroughTheChain) {
     const AudioFormat format{1, 16, 8000};
     const std::vector<uint8_t> voice = audio_test::speech_like(8000 * 3 + 123, 8000);
     audio_test::write_wav(path("voice.wav"), format, voice);
-    setenv("QUILLON_AUDIO_IN", path("voice.wav").c_str(), 1);
+    m_env.set("QUILLON_AUDIO_IN", path("voice.wav"));
 
     BoostFilter boost;
     LevelFilter level;
@@ -92,7 +91,7 @@ TEST_F(RecorderTest, ConvertsTheMicrophoneFileToTheAskedFormat) {
     // A 22,050 Hz stereo file heard as an 11,025 Hz 8-bit mono microphone.
     const std::vector<uint8_t> voice = audio_test::speech_like(22050, 22050, 2);
     audio_test::write_wav(path("stereo.wav"), AudioFormat{2, 16, 22050}, voice);
-    setenv("QUILLON_AUDIO_IN", path("stereo.wav").c_str(), 1);
+    m_env.set("QUILLON_AUDIO_IN", path("stereo.wav"));
     audio_test::CollectingSink sink;
     {
         RecorderPCMImpl recorder(1, 11025, 8);

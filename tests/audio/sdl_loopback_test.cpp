@@ -28,11 +28,13 @@ TEST(SdlLoopback, PlayedToneIsHeardOnTheMonitor) {
     if (access("/usr/bin/pulseaudio", X_OK) != 0 || access("/usr/bin/pactl", X_OK) != 0) {
         GTEST_SKIP() << "pulseaudio is not installed";
     }
-    const std::string folder = audio_test::make_scratch_folder();
-    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    unsetenv("QUILLON_AUDIO_IN");
-    unsetenv("QUILLON_AUDIO_OUT");
-    unsetenv("PULSE_SERVER");
+    const test_support::TempRoot scratch("quillon-audio");
+    const std::string folder = scratch.path();
+    test_support::ScopedEnv env;
+    env.set("XDG_RUNTIME_DIR", folder);
+    env.unset("QUILLON_AUDIO_IN");
+    env.unset("QUILLON_AUDIO_OUT");
+    env.unset("PULSE_SERVER");
     ASSERT_TRUE(run("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
                     "--load='module-null-sink sink_name=qsink' >/dev/null 2>&1"));
     ASSERT_TRUE(run("pactl set-default-source qsink.monitor && pactl set-default-sink qsink"));
@@ -63,6 +65,7 @@ TEST(SdlLoopback, PlayedToneIsHeardOnTheMonitor) {
         connect(recorder, nullptr);
     }
     if (server > 0) kill(server, SIGTERM);
+    for (int i = 0; i < 250 && server > 0 && kill(server, 0) == 0; ++i) usleep(20000);  // ended before its folder goes
     const auto got = heard.snapshot();
     ASSERT_GT(got.size(), 16000u);  // more than half a second captured
     int peak = 0;

@@ -9,16 +9,14 @@
 #include <iterator>
 #include <limits>
 
+#include "tests/support/temp_folder.h"
+#include "tests/support/wav_file.h"
+
 namespace fixtures {
 
 const std::string& scratch() {
-    static const std::string folder = [] {
-        std::string pattern = "/tmp/quillon-readers-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        ::setenv("QUILLON_ROOT", pattern.c_str(), 1);
-        return pattern;
-    }();
-    return folder;
+    static const test_support::TempRoot folder("quillon-readers");
+    return folder.path();
 }
 
 std::string path_in_scratch(const std::string& name) { return scratch() + "/" + name; }
@@ -52,34 +50,12 @@ std::vector<std::int16_t> test_signal(int channels, int rate, double seconds) {
 }
 
 namespace {
-void put16(std::vector<std::uint8_t>& out, unsigned value) {
-    out.push_back(value & 0xFF);
-    out.push_back((value >> 8) & 0xFF);
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    put16(out, value & 0xFFFF);
-    put16(out, value >> 16);
-}
 std::uint32_t get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
 }  // namespace
 
 std::vector<std::uint8_t> pcm_wav(const std::vector<std::int16_t>& samples, int channels, int rate) {
-    std::vector<std::uint8_t> out;
-    const std::uint32_t data = static_cast<std::uint32_t>(samples.size() * 2);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    put32(out, 36 + data);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, channels);
-    put32(out, rate);
-    put32(out, rate * channels * 2);
-    put16(out, channels * 2);
-    put16(out, 16);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    put32(out, data);
-    for (std::int16_t s : samples) put16(out, static_cast<std::uint16_t>(s));
-    return out;
+    const std::string bytes = test_support::wav_bytes(channels, rate, 16, test_support::pcm16_bytes(samples));
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::vector<std::int16_t> wav_samples(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/audio_wav/format_test_support.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
@@ -24,29 +25,8 @@ void write_input(const std::string& path, int seconds, int channels, int rate, i
             data.push_back(static_cast<uint8_t>(128 + s / 256));
         }
     }
-    const uint32_t align = static_cast<uint32_t>(channels * bits / 8);
-    std::vector<uint8_t> out;
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    auto u16 = [&](uint32_t v) {
-        out.push_back(static_cast<uint8_t>(v));
-        out.push_back(static_cast<uint8_t>(v >> 8));
-    };
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    u32(static_cast<uint32_t>(36 + data.size()));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    u32(16);
-    u16(1);
-    u16(static_cast<uint32_t>(channels));
-    u32(static_cast<uint32_t>(rate));
-    u32(static_cast<uint32_t>(rate) * align);
-    u16(align);
-    u16(static_cast<uint32_t>(bits));
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    u32(static_cast<uint32_t>(data.size()));
-    out.insert(out.end(), data.begin(), data.end());
-    format_test::write_file(path, out);
+    const std::string bytes = test_support::wav_bytes(channels, rate, bits, data);
+    format_test::write_file(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 ToolRun encode(const std::string& arguments) { return format_test::run("'" + kTool + "' encode " + arguments); }

@@ -17,26 +17,11 @@
 
 #include "audio/audio_block.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
 
 namespace format_test {
 
-class TempRoot {
-public:
-    TempRoot() {
-        char pattern[] = "/tmp/quillon-formats-XXXXXX";
-        m_folder = mkdtemp(pattern);
-        setenv("QUILLON_ROOT", m_folder.c_str(), 1);
-    }
-    ~TempRoot() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
-    std::string path(const std::string& name) const { return m_folder + "/" + name; }
-    std::u16string path16(const std::string& name) const { return os::from_utf8(path(name)); }
-
-private:
-    std::string m_folder;
-};
+using test_support::TempRoot;
 
 inline std::vector<int16_t> tone(int frames, int channels, int rate, double frequency = 440.0, double level = 8000.0) {
     std::vector<int16_t> samples(static_cast<size_t>(frames) * channels);

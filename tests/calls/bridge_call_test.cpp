@@ -14,6 +14,7 @@
 #include "tests/dbus/bus_environment.h"
 #include "tests/dbus/modem_manager_mock.h"
 #include "tests/dbus/ofono_mock.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -21,11 +22,8 @@ using namespace calls_test;
 using namespace bus_test;
 namespace fs = std::filesystem;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 // The tick at the end of the first log line that holds the text; -1 when there is none.

@@ -58,8 +58,8 @@ pid_t start_program(const std::vector<std::string>& args, const std::string& log
 class SoundServer {
 public:
     explicit SoundServer(const std::string& folder) : m_folder(folder) {
-        ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-        ::unsetenv("PULSE_SERVER");
+        m_env.set("XDG_RUNTIME_DIR", folder);
+        m_env.unset("PULSE_SERVER");
         if (pipewire()) {
             m_pids.push_back(start_program({"pipewire"}, folder + "/pipewire.log"));
             m_ok = wait_for_server(false);
@@ -136,6 +136,7 @@ private:
     }
 
     std::string m_folder;
+    ScopedEnv m_env;
     std::vector<pid_t> m_pids;
     pid_t m_pulse = 0;
     bool m_ok = false;
@@ -178,23 +179,22 @@ protected:
         }
         CallsFixture::SetUp();
         ASSERT_EQ(settings({"AutoRecord", "1"}).status, 0);
-        char pattern[] = "/tmp/quillon-pulse-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-        ::unsetenv("QUILLON_AUDIO_IN");
-        ::unsetenv("QUILLON_AUDIO_OUT");
+        scratch = std::make_unique<TempFolder>("quillon-pulse");
+        folder = scratch->path();
+        env.unset("QUILLON_AUDIO_IN");
+        env.unset("QUILLON_AUDIO_OUT");
         server = std::make_unique<SoundServer>(folder);
         ASSERT_TRUE(server->ok());
     }
     void TearDown() override {
         CallsFixture::TearDown();
         server.reset();
-        std::error_code error;
-        std::filesystem::remove_all(folder, error);
+        scratch.reset();
     }
 
     void start_far_side() { ASSERT_TRUE(server->start_far_side(root.path())); }
 
+    std::unique_ptr<TempFolder> scratch;
     std::string folder;
     std::unique_ptr<SoundServer> server;
 };

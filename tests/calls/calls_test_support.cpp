@@ -39,21 +39,6 @@ std::vector<char*> argv_of(const std::string& path, const std::vector<std::strin
 
 }  // namespace
 
-std::string base64(const std::vector<uint8_t>& bytes) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const uint32_t chunk = static_cast<uint32_t>(bytes[i]) << 16 |
-                               (i + 1 < bytes.size() ? static_cast<uint32_t>(bytes[i + 1]) << 8 : 0) |
-                               (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        out += alphabet[chunk >> 18 & 63];
-        out += alphabet[chunk >> 12 & 63];
-        out += i + 1 < bytes.size() ? alphabet[chunk >> 6 & 63] : '=';
-        out += i + 2 < bytes.size() ? alphabet[chunk & 63] : '=';
-    }
-    return out;
-}
-
 std::vector<uint8_t> photo_bytes() {
     std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     for (int i = 0; i < 40; ++i) bytes.push_back(static_cast<uint8_t>(i * 37 + 11));
@@ -169,16 +154,16 @@ void CallsFixture::SetUp() {
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
     const std::string microphone = root.path() + "/microphone.wav";
     document_test::write_tone(microphone, 44100, 60.0);
-    ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
+    env.set("QUILLON_AUDIO_IN", microphone);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
     // Real time, so the length of a recording follows the length of the call.
-    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
-    ::unsetenv("QUILLON_APP_DIR");
-    ::unsetenv("QUILLON_TOUCH_PROGRAM");
+    env.set("QUILLON_AUDIO_PACE", "1");
+    env.unset("QUILLON_APP_DIR");
+    env.unset("QUILLON_TOUCH_PROGRAM");
 
     contacts = root.path() + "/contacts";
     fs::create_directories(contacts);
-    ::setenv("QUILLON_CONTACTS", contacts.c_str(), 1);
+    env.set("QUILLON_CONTACTS", contacts);
     write_bytes(contacts + "/other.vcf",
                 "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Bob Other\r\nTEL:+44 20 7946 1111\r\nEND:VCARD\r\n");
     write_bytes(contacts + "/ann.vcf", "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + std::string(caller_name) +

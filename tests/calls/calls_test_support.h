@@ -16,6 +16,7 @@
 #include "os/event.h"
 #include "os/stopwatch.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/base64.h"
 
 namespace calls_test {
 
@@ -25,7 +26,7 @@ inline constexpr const char* caller_name = "Ann Smith";
 // The contact's photo: a PNG signature and a few bytes, enough for the picture to count (more than
 // 7 bytes) and for its type to be guessed.
 std::vector<uint8_t> photo_bytes();
-std::string base64(const std::vector<uint8_t>& bytes);
+using test_support::base64;
 
 struct ProgramRun {
     int status = -1;  // exit status; -1 when the program did not exit normally
@@ -94,6 +95,7 @@ protected:
     ProgramRun settings(const std::vector<std::string>& args);
 
     TempRoot root;
+    ScopedEnv env;
     std::string contacts;
     pid_t touch = -1;
     int syncs = 0;

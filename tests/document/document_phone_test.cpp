@@ -11,17 +11,15 @@
 #include "os/registry.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/document/document_test_support.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using document_test::DocumentFixture;
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 // The inhibitors logind lists, as GVariant text.

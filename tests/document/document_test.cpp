@@ -1,12 +1,15 @@
 #include "document/document.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
+#include "os/file.h"
 #include "os/file_system.h"
 #include "os/path.h"
 #include "os/registry.h"
@@ -22,8 +25,29 @@ double file_duration(const std::u16string& path) {
     return reader ? reader->info().duration() : -1.0;
 }
 
+std::atomic<int> g_file_syncs{0};
+
+int counting_sync(int descriptor, bool is_folder) {
+    if (!is_folder) ++g_file_syncs;
+    return is_folder ? ::fsync(descriptor) : ::fdatasync(descriptor);
+}
+
 class DocumentTest : public DocumentFixture {
 protected:
+    void SetUp() override {
+        DocumentFixture::SetUp();
+        os::set_sync_function(&counting_sync);
+    }
+    void TearDown() override {
+        DocumentFixture::TearDown();
+        os::set_sync_function(nullptr);
+    }
+    // Runs the loop until the recording's writer has made one more checkpoint (it puts down what
+    // it holds, then syncs): a loaded machine may take longer than the second between them.
+    void run_past_a_checkpoint() {
+        const int before = g_file_syncs;
+        ASSERT_TRUE(run_until([&] { return g_file_syncs > before; }));
+    }
     // Records until the duration counter has seen the given seconds of audio.
     void record_for(double seconds) {
         ASSERT_TRUE(run_until([&] { return document->duration().total() >= seconds; }));
@@ -87,7 +111,8 @@ TEST_F(DocumentTest, CommandWordRecordStartsThenPausesAndResumes) {
     document->handle_command_line(u"record");
     EXPECT_TRUE(document->is_paused());
     const double at_pause = document->duration().total();
-    run_for(1500);  // one checkpoint at least
+    run_for(1500);
+    run_past_a_checkpoint();  // one checkpoint at least
     const auto size_paused = fs::file_size(os::to_utf8(document->current_record().path));
     run_for(1200);
     EXPECT_EQ(document->duration().total(), at_pause);
@@ -253,6 +278,7 @@ TEST_F(DocumentTest, WavRecordingKeepsItsHeaderCurrent) {
     EXPECT_EQ(os::extension_of(path), u"wav");
     record_for(2.5);
     run_for(1100);
+    run_past_a_checkpoint();
     // Read while the recording still runs: the header already tells of most of it.
     EXPECT_GE(file_duration(path), 1.5);
     document->stop();

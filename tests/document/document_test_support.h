@@ -13,36 +13,11 @@
 #include "core/plain_event_loop.h"
 #include "document/document.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/wav_file.h"
 
 namespace document_test {
 
-// A mono 16-bit PCM WAV holding a tone.
-inline void write_tone(const std::string& path, int rate, double seconds, double hz = 440.0, double amplitude = 8000) {
-    const uint32_t frames = static_cast<uint32_t>(rate * seconds);
-    std::string bytes = "RIFF";
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
-    };
-    auto u16 = [&](uint16_t v) {
-        bytes += static_cast<char>(v);
-        bytes += static_cast<char>(v >> 8);
-    };
-    u32(36 + frames * 2);
-    bytes += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<uint32_t>(rate));
-    u32(static_cast<uint32_t>(rate * 2));
-    u16(2);
-    u16(16);
-    bytes += "data";
-    u32(frames * 2);
-    for (uint32_t i = 0; i < frames; ++i) {
-        u16(static_cast<uint16_t>(static_cast<int16_t>(amplitude * std::sin(2 * M_PI * hz * i / rate))));
-    }
-    write_bytes(path, bytes);
-}
+using test_support::write_tone;
 
 class EventLog final : public DocumentObserver {
 public:
@@ -63,13 +38,13 @@ public:
 class DocumentFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("QUILLON_APP_DIR", QUILLON_BIN_DIR, 1);
+        env.set("QUILLON_APP_DIR", QUILLON_BIN_DIR);
         microphone = root.path() + "/microphone.wav";
         speaker = root.path() + "/speaker.wav";
         write_tone(microphone, 44100, 30.0);
-        ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-        ::setenv("QUILLON_AUDIO_OUT", speaker.c_str(), 1);
-        ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+        env.set("QUILLON_AUDIO_IN", microphone);
+        env.set("QUILLON_AUDIO_OUT", speaker);
+        env.set("QUILLON_AUDIO_PACE", "0");
         document = std::make_unique<Document>();
         document->add_observer(&log);
     }
@@ -89,6 +64,7 @@ protected:
     }
 
     TempRoot root;
+    ScopedEnv env;
     std::string microphone;
     std::string speaker;
     PlainEventLoop loop;

@@ -14,6 +14,7 @@
 #include "os/file.h"
 #include "os/path.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
@@ -27,27 +28,8 @@ void touch(const std::u16string& path, size_t bytes = 1) {
 // A playable file of exactly `bytes` bytes (at least 45): an 8-bit mono PCM WAV, whatever its name.
 void touch_playable(const std::u16string& path, size_t bytes) {
     fs::create_directories(fs::path(os::to_utf8(path)).parent_path());
-    const uint32_t data = static_cast<uint32_t>(bytes - 44);
-    std::string header = "RIFF";
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) header += static_cast<char>(v >> (8 * i));
-    };
-    auto u16 = [&](uint16_t v) {
-        header += static_cast<char>(v);
-        header += static_cast<char>(v >> 8);
-    };
-    u32(36 + data);
-    header += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(8000);
-    u16(1);
-    u16(8);
-    header += "data";
-    u32(data);
-    std::ofstream(os::to_utf8(path), std::ios::binary) << header << std::string(data, '\x90');
+    const std::string data(bytes - 44, '\x90');
+    std::ofstream(os::to_utf8(path), std::ios::binary) << test_support::wav_bytes(1, 8000, 8, data);
 }
 
 TEST(RecordFiles, NamesNeverCollideAndStayShort) {

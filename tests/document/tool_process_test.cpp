@@ -93,12 +93,13 @@ protected:
     void SetUp() override {
         const std::string microphone = root.path() + "/microphone.wav";
         document_test::write_tone(microphone, 44100, 30.0);
-        ::setenv("QUILLON_AUDIO_IN", microphone.c_str(), 1);
-        ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/speaker.wav").c_str(), 1);
-        ::setenv("QUILLON_AUDIO_PACE", "1", 1);
-        ::unsetenv("QUILLON_APP_DIR");
+        env.set("QUILLON_AUDIO_IN", microphone);
+        env.set("QUILLON_AUDIO_OUT", root.path() + "/speaker.wav");
+        env.set("QUILLON_AUDIO_PACE", "1");
+        env.unset("QUILLON_APP_DIR");
     }
     TempRoot root;
+    ScopedEnv env;
 };
 
 TEST_F(ToolProcessTest, VoiceNoteOfThreeSecondsHeadsTheList) {
@@ -152,7 +153,7 @@ TEST_F(ToolProcessTest, RenameAppendPlayAndDelete) {
     ASSERT_EQ(WEXITSTATUS(wait_for(append)), 0);
     EXPECT_GT(duration_of(renamed), before + 0.7);
 
-    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    env.set("QUILLON_AUDIO_PACE", "0");
     Child play = start_tool({"play", renamed});
     EXPECT_EQ(WEXITSTATUS(wait_for(play)), 0);
     // The speaker heard both parts.
@@ -211,7 +212,7 @@ TEST_F(ToolProcessTest, AReadThatCannotBeDoneIsNotShownAsTheDefaults) {
     os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", unused);
     RegistryHolder holder(database, true);
     ASSERT_TRUE(holder.holding());
-    ::setenv("QUILLON_ROOT", root_path.c_str(), 1);
+    env.set("QUILLON_ROOT", root_path);
     Child locked = start_tool({"settings"});
     const std::string printed = read_all(locked);
     EXPECT_NE(WEXITSTATUS(wait_for(locked)), 0);

@@ -100,27 +100,27 @@ TEST(KeyValueFile, DamagedFilesLoadWhatTheyCanOrAreRefusedWithOneLogLine) {
 
     // A megabyte line among good ones: the good lines load, the giant is dropped.
     std::u16string text = u"Before=1\nHuge=" + std::u16string(1024 * 1024, u'x') + u"\nAfter=2\n";
-    lang_test::write_utf16(folder.file("huge.lng"), text);
-    auto huge = lang::read_key_value_file(os::from_utf8(folder.file("huge.lng")));
+    lang_test::write_utf16(folder.path("huge.lng"), text);
+    auto huge = lang::read_key_value_file(os::from_utf8(folder.path("huge.lng")));
     ASSERT_TRUE(huge.opened);
     EXPECT_EQ(huge.entries.size(), 2u);
     EXPECT_EQ(huge.entries.at(u"After"), u"2");
     EXPECT_EQ(log_lines(), 1u);
 
     // Past the size limit: refused unread.
-    lang_test::write_bytes(folder.file("big.lng"), std::string(lang::kMaxKeyValueFileBytes + 1, 'a'));
-    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.file("big.lng"))).opened);
+    lang_test::write_bytes(folder.path("big.lng"), std::string(lang::kMaxKeyValueFileBytes + 1, 'a'));
+    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.path("big.lng"))).opened);
     EXPECT_EQ(log_lines(), 2u);
 
-    lang_test::write_bytes(folder.file("be.lng"), std::string("\xFE\xFF\0A", 4));
-    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.file("be.lng"))).opened);
+    lang_test::write_bytes(folder.path("be.lng"), std::string("\xFE\xFF\0A", 4));
+    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.path("be.lng"))).opened);
     EXPECT_EQ(log_lines(), 3u);
 
     // A missing file is part of the normal search and is not logged.
-    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.file("none.lng"))).opened);
+    EXPECT_FALSE(lang::read_key_value_file(os::from_utf8(folder.path("none.lng"))).opened);
     // A good file leaves no line.
-    lang_test::write_bytes(folder.file("ok.lng"), "Key=Value\n");
-    EXPECT_TRUE(lang::read_key_value_file(os::from_utf8(folder.file("ok.lng"))).opened);
+    lang_test::write_bytes(folder.path("ok.lng"), "Key=Value\n");
+    EXPECT_TRUE(lang::read_key_value_file(os::from_utf8(folder.path("ok.lng"))).opened);
     EXPECT_EQ(log_lines(), 3u);
     ASSERT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
 }

@@ -40,7 +40,7 @@ TEST(LangCheck, ListsMissingAndUnknownKeys) {
     }
 
     lang_test::TempFolder folder;
-    const std::string file = folder.file("draft.lng");
+    const std::string file = folder.path("draft.lng");
     lang_test::write_utf16(file,
                            u"Cancel=Annuler\r\nCancle=typo\r\nConfirm_deleting=Supprimer ?\r\nCancel=Annuler\r\n");
     const ToolRun draft = lang_check(file);
@@ -51,7 +51,7 @@ TEST(LangCheck, ListsMissingAndUnknownKeys) {
     EXPECT_NE(draft.output.find(file + ": repeated Cancel"), std::string::npos) << draft.output;
     EXPECT_NE(draft.output.find(file + ": variable lost in Confirm_deleting"), std::string::npos) << draft.output;
 
-    const ToolRun missing = lang_check(folder.file("none.lng"));
+    const ToolRun missing = lang_check(folder.path("none.lng"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("cannot be read"), std::string::npos);
     EXPECT_EQ(lang_check("a b").status, 1);

@@ -22,7 +22,7 @@ struct LanguageFolder {
         for (const char* name : names) add(name);
     }
     void add(const std::string& name) {
-        write_utf16(folder.file(name + ".lng"), u"Cancel=" + os::from_utf8(name) + u"\r\n");
+        write_utf16(folder.path(name + ".lng"), u"Cancel=" + os::from_utf8(name) + u"\r\n");
     }
     std::u16string loaded(const Language& language) const { return language.translate(u"Cancel"); }
     TempFolder folder;
@@ -51,7 +51,7 @@ TEST(Language, LoadAndTranslate) {
     EXPECT_EQ(language.translate(u"Cancel"), u"Cancel");  // nothing loaded: every text shows its key
     EXPECT_EQ(language.path(), u"");
 
-    write_utf16(folder.file("one.lng"), u"Cancel=Abbrechen\r\nskin_ProgramName=Q\r\n");
+    write_utf16(folder.path("one.lng"), u"Cancel=Abbrechen\r\nskin_ProgramName=Q\r\n");
     ASSERT_TRUE(language.load(folder.text() + u"/one.lng"));
     EXPECT_EQ(language.translate(u"Cancel"), u"Abbrechen");
     EXPECT_EQ(language.translate(u"cancel"), u"cancel");  // exact, case-sensitive keys
@@ -63,7 +63,7 @@ TEST(Language, LoadAndTranslate) {
     EXPECT_FALSE(language.load(folder.text() + u"/missing.lng"));
     EXPECT_EQ(language.translate(u"Cancel"), u"Abbrechen");
     EXPECT_EQ(language.name(), u"one");
-    lang_test::write_bytes(folder.file("empty.lng"), "");
+    lang_test::write_bytes(folder.path("empty.lng"), "");
     ASSERT_TRUE(language.load(folder.text() + u"/empty.lng"));
     EXPECT_TRUE(language.table().empty());
     EXPECT_EQ(language.name(), u"empty");
@@ -87,15 +87,15 @@ TEST(Language, StartupChoiceFallsThroughInOrder) {
     EXPECT_EQ(files.loaded(language), u"english");
     // A setting cannot lead out of the folder.
     TempFolder other;
-    write_utf16(other.file("outside.lng"), u"Cancel=outside\n");
+    write_utf16(other.path("outside.lng"), u"Cancel=outside\n");
     const std::u16string escape =
         u"../" + os::from_utf8(std::filesystem::path(other.path()).filename().string()) + u"/outside";
     ASSERT_TRUE(language.load_startup_language(escape, u""));
     EXPECT_EQ(files.loaded(language), u"english");
 
     // 4. Any file, in name order; an unreadable one is skipped.
-    std::filesystem::remove(files.folder.file("english.lng"));
-    lang_test::write_bytes(files.folder.file("aaa.lng"), std::string("\xFE\xFF", 2));  // refused
+    std::filesystem::remove(files.folder.path("english.lng"));
+    lang_test::write_bytes(files.folder.path("aaa.lng"), std::string("\xFE\xFF", 2));  // refused
     ASSERT_TRUE(language.load_startup_language(u"", u"FRENCH"));
     EXPECT_EQ(files.loaded(language), u"german");
 
@@ -207,19 +207,19 @@ TEST(Language, MenuListsFilesAndChoosesOne) {
 
     // With one file there is nothing to choose.
     TempFolder single;
-    write_utf16(single.file("english.lng"), u"Cancel=Cancel\n");
-    lang_test::write_bytes(single.file("notes.txt"), "");
+    write_utf16(single.path("english.lng"), u"Cancel=Cancel\n");
+    lang_test::write_bytes(single.path("notes.txt"), "");
     EXPECT_FALSE(Language(single.text()).has_choice());
 }
 
 TEST(Language, MenuNamesEachLanguageInItself) {
     TempRoot root;
     TempFolder folder;
-    write_utf16(folder.file("english.lng"), u"Cancel=Cancel\nLanguage_name=English\n");
-    write_utf16(folder.file("german.lng"), u"Cancel=Abbrechen\nLanguage_name=Deutsch\n");
-    write_utf16(folder.file("russian.lng"), u"Cancel=Отмена\nLanguage_name=Русский\n");
+    write_utf16(folder.path("english.lng"), u"Cancel=Cancel\nLanguage_name=English\n");
+    write_utf16(folder.path("german.lng"), u"Cancel=Abbrechen\nLanguage_name=Deutsch\n");
+    write_utf16(folder.path("russian.lng"), u"Cancel=Отмена\nLanguage_name=Русский\n");
     // A file that does not name its language shows its file name; an empty name counts as none.
-    write_utf16(folder.file("klingon.lng"), u"Cancel=Qagh\nLanguage_name=\n");
+    write_utf16(folder.path("klingon.lng"), u"Cancel=Qagh\nLanguage_name=\n");
     Language language(folder.text());
     ASSERT_TRUE(language.load(folder.text() + u"/german.lng"));
     std::vector<lang::LanguageMenuItem> items;
@@ -245,8 +245,8 @@ TEST(Language, TheShippedFilesNameTheirLanguages) {
 TEST(Language, SwitchReloadsEveryScreensTexts) {
     TempRoot root;
     LanguageFolder files({"english", "german"});
-    write_utf16(files.folder.file("german.lng"), u"Record=Aufnahme\r\n");
-    write_utf16(files.folder.file("english.lng"), u"Record=Record\r\n");
+    write_utf16(files.folder.path("german.lng"), u"Record=Aufnahme\r\n");
+    write_utf16(files.folder.path("english.lng"), u"Record=Record\r\n");
     Language language(files.folder.text());
     ASSERT_TRUE(language.load(files.folder.text() + u"/english.lng"));
 

@@ -12,16 +12,15 @@
 #include <vector>
 
 #include "tests/dbus/bus_environment.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 const char* const service = "org.freedesktop.Notifications";
@@ -113,7 +112,8 @@ TEST(DesktopNotifier, NothingHappensWithoutAServiceOrABus) {
         EXPECT_EQ(notifier.dropped_count(), 1);
     }
     const std::string before = ::getenv("DBUS_SESSION_BUS_ADDRESS");
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillon-no-bus", 1);
+    test_support::ScopedEnv env;
+    env.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillon-no-bus");
     {
         os::DesktopNotifier notifier(u"Quillon Touch", u"", u"");
         notifier.show({u"No bus", u"", u""}, 1);
@@ -121,7 +121,7 @@ TEST(DesktopNotifier, NothingHappensWithoutAServiceOrABus) {
         ASSERT_TRUE(notifier.wait_idle(10));
         EXPECT_EQ(notifier.dropped_count(), 2);
     }
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", before.c_str(), 1);
+    env.set("DBUS_SESSION_BUS_ADDRESS", before);
     // A notifier that never showed anything ends at once, and one destroyed right after showing
     // still delivers.
     { os::DesktopNotifier idle(u"Quillon Touch", u"", u""); }

@@ -13,28 +13,6 @@
 
 namespace {
 
-// Puts only `folder` on PATH for the test's life, so the fake composer is the one found.
-class PathOverride {
-public:
-    explicit PathOverride(const std::string& folder) {
-        const char* old = ::getenv("PATH");
-        m_had = old != nullptr;
-        if (m_had) m_old = old;
-        ::setenv("PATH", folder.c_str(), 1);
-    }
-    ~PathOverride() {
-        if (m_had) {
-            ::setenv("PATH", m_old.c_str(), 1);
-        } else {
-            ::unsetenv("PATH");
-        }
-    }
-
-private:
-    bool m_had = false;
-    std::string m_old;
-};
-
 std::string read_pipe(const std::string& fifo) {
     const int in = ::open(fifo.c_str(), O_RDONLY);
     if (in < 0) return "<no pipe>";
@@ -62,13 +40,13 @@ TEST(Mail, HandsTheFileToXdgEmailAsOneArgument) {
     ASSERT_EQ(::mkdir((root.path() + "/My Quillon").c_str(), 0755), 0);
     write_bytes(recording, "ID3");
     {
-        PathOverride path(bin);
+        ScopedEnv path("PATH", bin.c_str());  // only the fake composer is found
         ASSERT_TRUE(os::send_by_mail(os::from_utf8(recording)));
     }
     EXPECT_EQ(read_pipe(fifo), "2|--attach|" + recording + "|");
 
     // Nothing to attach: the composer is not started at all.
-    PathOverride path(bin);
+    ScopedEnv path("PATH", bin.c_str());  // only the fake composer is found
     EXPECT_FALSE(os::send_by_mail(os::from_utf8(root.path() + "/My Quillon/gone.mp3")));
     EXPECT_FALSE(os::send_by_mail(os::from_utf8(root.path() + "/My Quillon")));
     EXPECT_FALSE(os::send_by_mail(u""));
@@ -80,7 +58,7 @@ TEST(Mail, MissingOrUnstartableComposerIsAFailure) {
     ASSERT_EQ(::mkdir(bin.c_str(), 0755), 0);
     const std::string recording = root.path() + "/note.mp3";
     write_bytes(recording, "ID3");
-    PathOverride path(bin);
+    ScopedEnv path("PATH", bin.c_str());  // only the fake composer is found
     EXPECT_FALSE(os::send_by_mail(os::from_utf8(recording)));
 
     // Present but not executable.

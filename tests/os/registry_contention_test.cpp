@@ -26,6 +26,19 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The shortest of three tries of an operation that must fail. A loaded machine can hold up any one
+// try; the bound the registry keeps on its waits shows in the quickest.
+template <typename Operation>
+double quickest_failure(Operation operation) {
+    double quickest = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(operation());
+        quickest = std::min(quickest, seconds_since(start));
+    }
+    return quickest;
+}
+
 bool damaged_free(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         if (entry.path().filename().string().find("damaged") != std::string::npos) return false;
@@ -48,22 +61,16 @@ TEST(RegistryContention, ALockedDatabaseFailsQuicklyAndSaysWhy) {
         // The application's own WAL database: readers go on, writers meet the lock.
         RegistryHolder holder(database);
         ASSERT_TRUE(holder.holding());
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(os::reg_write_string(kSettings, u"Boost", u"Boost1"));
-        EXPECT_LT(seconds_since(start), 0.5);
+        EXPECT_LT(quickest_failure([] { return os::reg_write_string(kSettings, u"Boost", u"Boost1"); }), 0.5);
         EXPECT_TRUE(mentions(os::reg_last_error(), "locked")) << os::to_utf8(os::reg_last_error());
-        start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(os::reg_flush(kSettings));
-        EXPECT_LT(seconds_since(start), 0.5);
+        EXPECT_LT(quickest_failure([] { return os::reg_flush(kSettings); }), 0.5);
 
         std::u16string text;
         EXPECT_TRUE(os::reg_read_string(kSettings, u"Boost", text));
         EXPECT_EQ(text, u"Boost2");
         // An absent value under a key that would have to be created is still just absent.
-        start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(os::reg_read_string(kSettings + u"\\New", u"Missing", text));
+        EXPECT_LT(quickest_failure([&] { return os::reg_read_string(kSettings + u"\\New", u"Missing", text); }), 0.1);
         EXPECT_EQ(os::reg_last_error(), u"");
-        EXPECT_LT(seconds_since(start), 0.1);
     }
     ASSERT_TRUE(os::reg_write_string(kSettings, u"Boost", u"Boost1"));
     EXPECT_EQ(os::reg_last_error(), u"");
@@ -78,11 +85,10 @@ TEST(RegistryContention, ALockedDatabaseFailsQuicklyAndSaysWhy) {
     os::reg_read_string(kSettings, u"Format", text);  // our connection leaves the database
     RegistryHolder holder(journal_database, true);
     ASSERT_TRUE(holder.holding());
-    ::setenv("QUILLON_ROOT", other.path().c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_ROOT", other.path());
     text = u"unchanged";
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(os::reg_read_string(kSettings, u"Format", text));
-    EXPECT_LT(seconds_since(start), 1.0);
+    EXPECT_LT(quickest_failure([&] { return os::reg_read_string(kSettings, u"Format", text); }), 1.0);
     EXPECT_EQ(text, u"unchanged");
     EXPECT_TRUE(mentions(os::reg_last_error(), "locked")) << os::to_utf8(os::reg_last_error());
     EXPECT_FALSE(os::reg_write_dword(kSettings, u"Speaker", 1));

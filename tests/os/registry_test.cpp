@@ -180,14 +180,15 @@ TEST(Registry, ADamagedDatabaseIsKeptAsideAndReplaced) {
     for (size_t i = 4096 + 8; i < bytes.size(); ++i) bytes[i] = static_cast<char>(0xA5);
     write_bytes(database, bytes);
     std::filesystem::remove(database + "-wal");
-    ::setenv("QUILLON_ROOT", root.path().c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_ROOT", root.path());
 
     testing::internal::CaptureStderr();
     EXPECT_FALSE(os::reg_read_dword(kKorvel, u"Log", number));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(damaged_copies(root.path()).size(), 2u);
     EXPECT_TRUE(os::reg_write_dword(kKorvel, u"Log", 0));
-    ::setenv("QUILLON_ROOT", elsewhere.path().c_str(), 1);
+    env.set("QUILLON_ROOT", elsewhere.path());
 }
 
 TEST(Registry, WhatADamagedDatabaseStillHoldsIsSavedAndTheUserIsTold) {
@@ -200,7 +201,8 @@ TEST(Registry, WhatADamagedDatabaseStillHoldsIsSavedAndTheUserIsTold) {
         TempRoot elsewhere;  // the connection follows QUILLON_ROOT, so this closes the first one
         EXPECT_TRUE(os::reg_write_dword(kKorvel, u"Other", 1));
     }
-    ::setenv("QUILLON_ROOT", root.path().c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_ROOT", root.path());
     std::filesystem::remove(database + "-wal");
     std::filesystem::remove(database + "-shm");
     // 200 bytes overwritten at the start of the second page.

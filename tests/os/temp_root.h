@@ -1,6 +1,6 @@
 #pragma once
-// A fresh QUILLON_ROOT for one test: registry, documents, cards and log all live in it, and it is
-// removed afterwards.
+// A fresh QUILLON_ROOT for one test (registry, documents, cards and log all live in it), and the
+// small file helpers the tests around the registry and the log share.
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -11,32 +11,11 @@
 
 #include "os/registry.h"
 #include "os/text.h"
+#include "tests/support/temp_folder.h"
 
-class TempRoot {
-public:
-    TempRoot() {
-        char pattern[] = "/tmp/quillon-os-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-        ::chmod(m_path.c_str(), 0755);
-        ::setenv("QUILLON_ROOT", m_path.c_str(), 1);
-    }
-    ~TempRoot() {
-        std::error_code ignored;
-        std::filesystem::permissions(m_path, std::filesystem::perms::all, ignored);
-        for (auto& entry : std::filesystem::recursive_directory_iterator(
-                 m_path, std::filesystem::directory_options::skip_permission_denied, ignored)) {
-            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow,
-                                         ignored);
-        }
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-    std::u16string text() const { return os::from_utf8(m_path); }
-
-private:
-    std::string m_path;
-};
+using test_support::ScopedEnv;
+using test_support::TempFolder;
+using test_support::TempRoot;
 
 inline constexpr std::u16string_view kKorvel = u"HKEY_CURRENT_USER\\Software\\Korvel";
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "os/path.h"
@@ -38,27 +39,26 @@ constexpr const char* kFolder = "/org/gnome/settings-daemon/plugins/media-keys/c
 class GnomeButtons : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/quillon-gsettings-XXXXXX";
-        s_folder = new std::string(::mkdtemp(pattern));
-        const std::string schemas = *s_folder + "/schemas";
+        s_folder = std::make_unique<TempFolder>("quillon-gsettings");
+        s_env = std::make_unique<ScopedEnv>();
+        const std::string schemas = s_folder->path("schemas");
         ::mkdir(schemas.c_str(), 0700);
         write_bytes(schemas + "/org.gnome.settings-daemon.plugins.media-keys.gschema.xml", kSchemas);
         const std::string compile = "glib-compile-schemas '" + schemas + "'";
         s_compiled = std::system(compile.c_str()) == 0;
-        ::setenv("GSETTINGS_SCHEMA_DIR", schemas.c_str(), 1);
-        ::setenv("XDG_DATA_DIRS", (*s_folder + "/data").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (*s_folder + "/data").c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (*s_folder + "/config").c_str(), 1);
-        ::setenv("GSETTINGS_BACKEND", "keyfile", 1);
+        s_env->set("GSETTINGS_SCHEMA_DIR", schemas);
+        s_env->set("XDG_DATA_DIRS", s_folder->path("data"));
+        s_env->set("XDG_DATA_HOME", s_folder->path("data"));
+        s_env->set("XDG_CONFIG_HOME", s_folder->path("config"));
+        s_env->set("GSETTINGS_BACKEND", "keyfile");
     }
     static void TearDownTestSuite() {
-        std::error_code ignored;
-        std::filesystem::remove_all(*s_folder, ignored);
-        delete s_folder;
+        s_env.reset();
+        s_folder.reset();
     }
     void SetUp() override { ASSERT_TRUE(s_compiled); }
 
-    static std::string keyfile() { return read_bytes(*s_folder + "/config/glib-2.0/settings/keyfile"); }
+    static std::string keyfile() { return read_bytes(s_folder->path("config/glib-2.0/settings/keyfile")); }
 
     static GSettings* entry(const std::string& name) {
         GSettingsSchemaSource* source = g_settings_schema_source_get_default();
@@ -123,11 +123,14 @@ protected:
         return out;
     }
 
-    static std::string* s_folder;
+    // Static, not on the heap: a death test's child ends with exit(), and takes the folder along.
+    static std::unique_ptr<TempFolder> s_folder;
+    static std::unique_ptr<ScopedEnv> s_env;
     static bool s_compiled;
 };
 
-std::string* GnomeButtons::s_folder = nullptr;
+std::unique_ptr<TempFolder> GnomeButtons::s_folder;
+std::unique_ptr<ScopedEnv> GnomeButtons::s_env;
 bool GnomeButtons::s_compiled = false;
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "os/stopwatch.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -22,11 +23,8 @@ namespace {
 
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 constexpr const char* portal = "org.freedesktop.portal.Desktop";
@@ -58,7 +56,8 @@ TEST(BridgeShortcut, APressWhileNoRecorderRunsStartsOne) {
     const std::string stand_in = root.path() + "/quillon-touch";
     write_bytes(stand_in, "#!/bin/sh\necho \"$@\" >> '" + started + "'\n");
     ::chmod(stand_in.c_str(), 0755);
-    ::setenv("QUILLON_TOUCH_PROGRAM", stand_in.c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_TOUCH_PROGRAM", stand_in);
 
     const std::string program = std::string(QUILLON_BIN_DIR) + "/quillon-phone";
     const std::string output = root.path() + "/bridge.txt";
@@ -87,5 +86,5 @@ TEST(BridgeShortcut, APressWhileNoRecorderRunsStartsOne) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ::unsetenv("QUILLON_TOUCH_PROGRAM");
+    env.unset("QUILLON_TOUCH_PROGRAM");
 }

@@ -16,16 +16,14 @@
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/os/temp_root.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 using namespace bus_test;
 
-const std::string g_bus_folder = [] {
-    char pattern[] = "/tmp/quillon-bus-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    return std::string(folder ? folder : "/tmp");
-}();
+const test_support::TempFolder g_bus_scratch("quillon-bus");
+const std::string g_bus_folder = g_bus_scratch.path();
 ::testing::Environment* const g_bus = ::testing::AddGlobalTestEnvironment(new BusEnvironment(g_bus_folder));
 
 constexpr const char* portal = "org.freedesktop.portal.Desktop";

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,8 @@ std::string read_file(const fs::path& path) {
 class Package : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        char pattern[] = "/tmp/quillon-package-XXXXXX";
-        scratch = ::mkdtemp(pattern);
+        s_scratch = std::make_unique<TempFolder>("quillon-package");
+        scratch = s_scratch->path();
         const RunResult packed = run_reporting(
             {"cpack", "-G", "DEB", "--config", QUILLON_BUILD_DIR "/CPackConfig.cmake", "-B", scratch + "/out"});
         cpack_output = packed.output;
@@ -46,11 +47,11 @@ protected:
         if (!deb.empty()) run_reporting({"dpkg", "-x", deb, root});
     }
     static void TearDownTestSuite() {
-        std::error_code ignored;
-        fs::remove_all(scratch, ignored);
+        s_scratch.reset();
     }
     void SetUp() override { ASSERT_FALSE(deb.empty()) << cpack_output; }
 
+    static inline std::unique_ptr<TempFolder> s_scratch;
     static inline std::string scratch;
     static inline std::string cpack_output;
     static inline std::string deb;
@@ -124,8 +125,9 @@ TEST_F(Package, PassesTheDesktopValidators) {
 TEST_F(Package, TheInstalledProgramsFindTheirDataAndStartWithoutAWindow) {
     TempRoot home;
     FolderWatch watch(home.path());
-    ::unsetenv("QUILLON_APP_DIR");
-    ::setenv("QUILLON_SCREENSHOT", (home.path() + "/shot.png").c_str(), 1);
+    ScopedEnv env;
+    env.unset("QUILLON_APP_DIR");
+    env.set("QUILLON_SCREENSHOT", home.path() + "/shot.png");
     const std::u16string korvel = u"HKEY_CURRENT_USER\\Software\\Korvel";
     ASSERT_TRUE(os::reg_write_dword(korvel, u"Log", 1));
     ASSERT_TRUE(os::reg_flush(korvel));
@@ -145,7 +147,7 @@ TEST_F(Package, TheInstalledProgramsFindTheirDataAndStartWithoutAWindow) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(log().find("no splash skin"), std::string::npos) << log();
     EXPECT_TRUE(fs::exists(home.path() + "/shot.png"));
-    ::unsetenv("QUILLON_SCREENSHOT");
+    env.unset("QUILLON_SCREENSHOT");
 
     // quillon-tool reads the same data folder: every installed language file is checked.
     const std::string tool = root + "/usr/bin/quillon-tool";

@@ -43,7 +43,7 @@ protected:
         return os::from_utf8(path);
     }
     // Playback in real time, so that it is still going when the test looks.
-    static void play_in_real_time() { ::setenv("QUILLON_AUDIO_PACE", "1", 1); }
+    void play_in_real_time() { env.set("QUILLON_AUDIO_PACE", "1"); }
     double position() { return document->reader() ? document->reader()->info().time() : -1.0; }
     Widget& node(std::u16string_view id) { return child(*playback, id); }
 
@@ -258,7 +258,7 @@ TEST_F(PlaybackScreenTest, RecordsOfNoLengthAndFilesThatCannotPlay) {
 TEST_F(PlaybackScreenTest, NoSoundOutputShowsTheErrorInsteadOfASilentScreen) {
     const std::u16string path = make_tone("Record Unheard.wav", 5.0);
     // The speaker cannot be opened: the device fails on the player's thread after the start.
-    ::setenv("QUILLON_AUDIO_OUT", (root.path() + "/no such folder/speaker.wav").c_str(), 1);
+    env.set("QUILLON_AUDIO_OUT", root.path() + "/no such folder/speaker.wav");
     ASSERT_TRUE(playback->open(path));
     ASSERT_TRUE(run_until([&] { return error->is_shown(); }));
     EXPECT_EQ(error->message(),
@@ -267,7 +267,7 @@ TEST_F(PlaybackScreenTest, NoSoundOutputShowsTheErrorInsteadOfASilentScreen) {
     frame();
     EXPECT_TRUE(visible(*playback, u"btnPlay"));
     error->close();
-    ::setenv("QUILLON_AUDIO_OUT", speaker.c_str(), 1);
+    env.set("QUILLON_AUDIO_OUT", speaker);
     tap(node(u"btnPlay"));
     EXPECT_TRUE(document->is_playing());
     run_for(300);
@@ -380,7 +380,7 @@ TEST_F(PlaybackScreenTest, RenameAndAppendContinueTheRecordOnTheRecordingScreen)
     EXPECT_EQ(document->current_record().path, path);  // renamed when the screen closes
 
     // Append gives the new title first, then the recording screen takes over.
-    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    env.set("QUILLON_AUDIO_PACE", "0");
     tap(node(u"btnMenu"));
     menu->choose(1);
     ASSERT_TRUE(document->is_recording());

@@ -1,5 +1,6 @@
 // The search's matching rule on its edge cases, with a hand-made key map and with the shipped one.
 #include "screens/t9_search.h"
+#include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,8 @@ TEST(T9Search, EdgesOfTheFilterAndTheText) {
 }
 
 TEST(T9Search, ShippedKeyMapCoversEveryShippedLanguage) {
-    ::setenv("QUILLON_APP_DIR", QUILLON_BIN_DIR, 1);
+    test_support::ScopedEnv env;
+    env.set("QUILLON_APP_DIR", QUILLON_BIN_DIR);
     T9KeyMap map;
     ASSERT_TRUE(map.load(u"%app_path%/keyboard.txt"));
     EXPECT_EQ(t9_match(u"2", u"Über Äpfel", map), 5u);  // Ä lower-cased to ä, on key 2

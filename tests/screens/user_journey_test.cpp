@@ -100,7 +100,7 @@ TEST_F(UserJourneyTest, RecordFindPlaySeekRenameAppendAndDelete) {
     EXPECT_EQ(document->records().at(static_cast<size_t>(main.visible()[0])).path, note);
 
     // Down selects it, Enter plays it.
-    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+    env.set("QUILLON_AUDIO_PACE", "1");
     press_key(key::Down);
     press_key(key::Enter);
     frame();
@@ -134,7 +134,7 @@ TEST_F(UserJourneyTest, RecordFindPlaySeekRenameAppendAndDelete) {
     EXPECT_GT(before, 0.8);
 
     // Continued from the playback menu: the recording screen takes over and the file grows.
-    ::setenv("QUILLON_AUDIO_PACE", "0", 1);
+    env.set("QUILLON_AUDIO_PACE", "0");
     const int row = row_of_path(main, groceries);
     ASSERT_GE(row, 0);
     main.activate_row(row);

@@ -79,7 +79,7 @@ TEST_F(WaveformScreensTest, RecordingShowsItsStateAndTheLiveSoundWithTheThreshol
 }
 
 TEST_F(WaveformScreensTest, TappingThePlaybackWaveformSeeksWithinOneColumn) {
-    ::setenv("QUILLON_AUDIO_PACE", "1", 1);
+    env.set("QUILLON_AUDIO_PACE", "1");
     const std::string folder = root.path() + "/Documents/My Quillon";
     fs::create_directories(folder);
     const std::string file = folder + "/Record Long tone.wav";

@@ -7,20 +7,15 @@
 
 #include "os/text.h"
 #include "skin/bitmap.h"
+#include "tests/support/temp_folder.h"
 #include "tools/quillon-skinc/skin_source.h"
 #include "tools/quillon-skinc/skin_writer.h"
 
 namespace skin_test {
 
 const std::string& temp_folder() {
-    static const std::string folder = [] {
-        char pattern[] = "/tmp/quillon-skin-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        std::string path = made ? made : "/tmp";
-        setenv("QUILLON_ROOT", path.c_str(), 1);
-        return path;
-    }();
-    return folder;
+    static const test_support::TempRoot folder("quillon-skin-test");
+    return folder.path();
 }
 
 namespace {

@@ -76,17 +76,18 @@ TEST(DisplayOrientation, ScreenPointsMapBackIntoTheTurnedFrame) {
 class SdlDisplayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+        env.set("SDL_VIDEODRIVER", "dummy");
         std::string error;
         video = VideoSession::open(error);
         ASSERT_TRUE(video) << error;
     }
     void TearDown() override {
         video.reset();
-        ::unsetenv("SDL_VIDEODRIVER");
+        env.unset("SDL_VIDEODRIVER");
     }
 
     TempRoot root;
+    ScopedEnv env;
     std::unique_ptr<VideoSession> video;
 };
 
@@ -141,7 +142,8 @@ TEST_F(SdlDisplayTest, AFrameOfAnotherSizeIsStillShownWhole) {
 TEST(NullDisplayTest, KeepsTheLastFrameAndWritesScreenshotsAtMostOncePerSecond) {
     TempRoot root;
     const std::string path = root.path() + "/shot.png";
-    ::setenv("QUILLON_SCREENSHOT", path.c_str(), 1);
+    ScopedEnv env;
+    env.set("QUILLON_SCREENSHOT", path);
     os::set_tick_source(fake_tick);
     g_now = 5000;
     {
@@ -175,7 +177,7 @@ TEST(NullDisplayTest, KeepsTheLastFrameAndWritesScreenshotsAtMostOncePerSecond) 
         EXPECT_GT(display->service(), 0);
     }
     os::set_tick_source(nullptr);
-    ::unsetenv("QUILLON_SCREENSHOT");
+    env.unset("QUILLON_SCREENSHOT");
 
     // The file on disk is the last frame: read it back.
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -200,16 +202,17 @@ TEST(NullDisplayTest, KeepsTheLastFrameAndWritesScreenshotsAtMostOncePerSecond) 
 TEST(NoDisplayTest, StandInDriversCountAsNoDisplayUnlessAskedFor) {
     // SDL falls back on its offscreen driver by itself when nothing else works; the program must
     // then know it has no screen.
-    ::unsetenv("SDL_VIDEODRIVER");
+    ScopedEnv env;
+    env.unset("SDL_VIDEODRIVER");
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (display || wayland) GTEST_SKIP() << "a display server is reachable here";
     std::string error;
     EXPECT_FALSE(VideoSession::open(error));
     EXPECT_FALSE(error.empty());
-    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    env.set("SDL_VIDEODRIVER", "dummy");
     EXPECT_TRUE(VideoSession::open(error));
-    ::unsetenv("SDL_VIDEODRIVER");
+    env.unset("SDL_VIDEODRIVER");
 }
 
 }  // namespace

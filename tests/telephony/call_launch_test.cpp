@@ -24,6 +24,7 @@
 #include "telephony/process_launch.h"
 #include "telephony/telephony_platform.h"
 #include "telephony_test_env.h"
+#include "tests/support/scoped_env.h"
 
 using namespace telephony_test;
 
@@ -35,7 +36,7 @@ class CallLaunch : public ::testing::Test {
 protected:
     void SetUp() override {
         reset_phone();
-        ::setenv("QUILLON_TOUCH_PROGRAM", stub.c_str(), 1);
+        m_env.set("QUILLON_TOUCH_PROGRAM", stub);
         std::remove(launched_path().c_str());
     }
     void TearDown() override { reset_phone(); }
@@ -52,6 +53,8 @@ protected:
         }
         return {};
     }
+
+    test_support::ScopedEnv m_env;
 };
 
 // Listens where a running quillon-touch would.

@@ -14,6 +14,7 @@
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
 #include "telephony_test_env.h"
+#include "tests/support/scoped_env.h"
 
 using namespace telephony_test;
 
@@ -149,7 +150,8 @@ TEST_F(CallMonitorTest, FollowsARealQuillonPhoneProcess) {
     ::mkdir(contacts.c_str(), 0755);
     write_file(contacts + "/ann.vcf",
                "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Smith\r\nTEL:020 7946 0958\r\nEND:VCARD\r\n");
-    ::setenv("QUILLON_CONTACTS", contacts.c_str(), 1);
+    test_support::ScopedEnv env;
+    env.set("QUILLON_CONTACTS", contacts);
 
     CallMonitor monitor(&m_observer);
     // The publisher names the caller from the contacts when no name is given.

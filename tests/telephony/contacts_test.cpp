@@ -14,6 +14,7 @@
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/contacts/phone_number.h"
 #include "telephony_test_env.h"
+#include "tests/support/scoped_env.h"
 
 using namespace telephony_test;
 
@@ -57,7 +58,7 @@ protected:
         reset_phone();
         m_folder = root() + "/contacts-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ::mkdir(m_folder.c_str(), 0755);
-        ::setenv("QUILLON_CONTACTS", m_folder.c_str(), 1);
+        m_env.set("QUILLON_CONTACTS", m_folder);
     }
     void TearDown() override { reset_phone(); }
 
@@ -66,6 +67,7 @@ protected:
     }
 
     std::string m_folder;
+    test_support::ScopedEnv m_env;
 };
 
 std::string log_text() {
@@ -151,7 +153,8 @@ TEST_F(ContactsFolder, JunkFilesAreSkippedAndAPictureTooLargeIsLeftOut) {
 TEST_F(ContactsFolder, MissingStoreIsLookedForOnceUntilRestart) {
     os::reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", 1);
     const std::string missing = m_folder + "/not-yet";
-    ::setenv("QUILLON_CONTACTS", missing.c_str(), 1);
+    test_support::ScopedEnv env;
+    env.set("QUILLON_CONTACTS", missing);
     ContactRecord record;
     {
         ContactsSession session;
@@ -175,9 +178,10 @@ TEST_F(ContactsFolder, MissingStoreIsLookedForOnceUntilRestart) {
 }
 
 TEST(ContactsStore, FolderFollowsTheEnvironment) {
-    ::setenv("QUILLON_CONTACTS", "/somewhere/cards/", 1);
+    test_support::ScopedEnv env;
+    env.set("QUILLON_CONTACTS", "/somewhere/cards/");
     EXPECT_EQ(contacts_folder(), u"/somewhere/cards");
-    ::unsetenv("QUILLON_CONTACTS");
+    env.unset("QUILLON_CONTACTS");
     EXPECT_EQ(contacts_folder(), os::from_utf8(root()) + u"/kpeoplevcard");
 }
 

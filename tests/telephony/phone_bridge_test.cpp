@@ -20,6 +20,7 @@
 #include "tests/dbus/bus_environment.h"
 #include "tests/dbus/modem_manager_mock.h"
 #include "tests/dbus/ofono_mock.h"
+#include "tests/support/scoped_env.h"
 #include "tests/telephony/telephony_test_env.h"
 
 using namespace telephony_test;
@@ -120,7 +121,8 @@ TEST_F(PhoneBridgeTest, ASystemBusThatGoesAwayIsConnectedAgainWhenItComesBack) {
     bus.reset();
     // Ending the daemon pointed the address back at the program's bus; the bridge must keep trying
     // the one that went away.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder + "/bus.socket").c_str(), 1);
+    test_support::ScopedEnv env;
+    env.set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + folder + "/bus.socket");
     ASSERT_TRUE(bridge->run_until([&] { return messages.size() >= 2; }, 10.0));
     EXPECT_EQ(messages[1].rfind("the system bus closed", 0), 0u) << messages[1];
     bus = std::make_unique<PrivateBus>(folder);
@@ -129,8 +131,8 @@ TEST_F(PhoneBridgeTest, ASystemBusThatGoesAwayIsConnectedAgainWhenItComesBack) {
         [&] { return std::find(messages.begin(), messages.end(), "system bus connected") != messages.end(); }, 10.0));
     bridge.reset();
     bus.reset();
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", program_bus.c_str(), 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", program_bus.c_str(), 1);
+    env.set("DBUS_SYSTEM_BUS_ADDRESS", program_bus);
+    env.set("DBUS_SESSION_BUS_ADDRESS", program_bus);
 }
 
 TEST_F(PhoneBridgeTest, ModemManagerIncomingCallAnsweredRungOnlyAndRejected) {
@@ -295,7 +297,8 @@ TEST_F(PhoneBridgeTest, WrongTypesAndHugeNumbersAreLoggedCutAndSurvived) {
 }
 
 TEST_F(PhoneBridgeTest, ConnectedCallStartsTheRegisteredProgramWhenNoneRuns) {
-    ::setenv("QUILLON_TOUCH_PROGRAM", QUILLON_LAUNCH_STUB, 1);
+    test_support::ScopedEnv env;
+    env.set("QUILLON_TOUCH_PROGRAM", QUILLON_LAUNCH_STUB);
     ASSERT_TRUE(set_call_launch(true));
     ModemManagerMock modem_manager;
     ASSERT_TRUE(modem_manager.ok());
@@ -316,7 +319,7 @@ TEST_F(PhoneBridgeTest, ConnectedCallStartsTheRegisteredProgramWhenNoneRuns) {
     const std::string launched = root() + "/launched.txt";
     ASSERT_TRUE(bridge->run_until([&] { return std::filesystem::exists(launched); }, 10.0));
     EXPECT_NE(read_file(launched).find("\ncall\n"), std::string::npos) << read_file(launched);
-    ::unsetenv("QUILLON_TOUCH_PROGRAM");
+    env.unset("QUILLON_TOUCH_PROGRAM");
 }
 
 // oFono's stand-in, its log beside the test's root.

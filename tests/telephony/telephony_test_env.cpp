@@ -18,30 +18,22 @@
 #include "telephony/phone_state.h"
 #include "telephony/simulated_phone.h"
 #include "telephony/telephony_platform.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
 namespace telephony_test {
 namespace {
 
-// Runs before main, so nothing can open the registry under another root first.
-const std::string g_root = [] {
-    char pattern[] = "/tmp/quillon-telephony-XXXXXX";
-    const char* folder = ::mkdtemp(pattern);
-    std::string root = folder ? folder : "/tmp";
-    ::setenv("QUILLON_ROOT", root.c_str(), 1);
+// Runs before main, so nothing can open the registry under another root first; removed when the
+// test program ends.
+const test_support::TempRoot g_scratch("quillon-telephony");
+const std::string g_root = g_scratch.path();
+const bool g_no_peer_settings = [] {
     ::unsetenv("QUILLON_CONTACTS");
     ::unsetenv("QUILLON_TOUCH_PROGRAM");
-    return root;
+    return true;
 }();
-
-// Removes the root when the test program ends.
-struct RootRemover {
-    ~RootRemover() {
-        std::error_code ignored;
-        if (g_root != "/tmp") std::filesystem::remove_all(g_root, ignored);
-    }
-} g_root_remover;
 
 uint32_t g_now = 1000;
 uint32_t fake_tick() { return g_now; }

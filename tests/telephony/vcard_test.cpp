@@ -6,27 +6,11 @@
 #include "telephony/contacts/base64.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/contacts/vcard_reader.h"
+#include "tests/support/base64.h"
 
 namespace {
 
-std::string base64(const std::string& bytes) {
-    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const uint32_t v = static_cast<uint8_t>(bytes[i]) << 16 | static_cast<uint8_t>(bytes[i + 1]) << 8 |
-                           static_cast<uint8_t>(bytes[i + 2]);
-        out += {table[v >> 18], table[(v >> 12) & 63], table[(v >> 6) & 63], table[v & 63]};
-    }
-    if (i + 1 == bytes.size()) {
-        const uint32_t v = static_cast<uint8_t>(bytes[i]) << 16;
-        out += {table[v >> 18], table[(v >> 12) & 63], '=', '='};
-    } else if (i + 2 == bytes.size()) {
-        const uint32_t v = static_cast<uint8_t>(bytes[i]) << 16 | static_cast<uint8_t>(bytes[i + 1]) << 8;
-        out += {table[v >> 18], table[(v >> 12) & 63], table[(v >> 6) & 63], '='};
-    }
-    return out;
-}
+using test_support::base64;
 
 // Folds at 75 octets as vCard writers do.
 std::string folded(const std::string& line) {
