@@ -26,10 +26,14 @@ while [ $# -gt 0 ]; do
 done
 
 build="${QUILLON_FUZZ_BUILD:-$root/build-fuzz}"
+# QUILLON_WERROR=ON (as tools/test.sh sets it) makes a warning an error; unset, the build keeps
+# whatever it was configured with.
+werror=()
+if [ -n "${QUILLON_WERROR:-}" ]; then werror=(-DQUILLON_WERROR="$QUILLON_WERROR"); fi
 # Every library gets coverage counters, so the fuzzers see inside the code they drive, not just
 # their entry points.
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLON_TESTS=ON -DQUILLON_BENCH=OFF -DQUILLON_WERROR="${QUILLON_WERROR:-OFF}" \
+  -DQUILLON_TESTS=ON -DQUILLON_BENCH=OFF "${werror[@]}" \
   -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" \
   -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
 if [ ${#wanted[@]} -eq 0 ]; then
