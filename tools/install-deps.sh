@@ -24,6 +24,8 @@ TEST_PACKAGES=(clang libclang-rt-14-dev sox ffmpeg mpg123 lame vorbis-tools muse
   playerctl)
 # The players whose reading of our MP3 info frame the tests check.
 TEST_PACKAGES+=(eyed3 libimage-exiftool-perl mediainfo)
+# The layout check (tools/format.sh --check): Debian 12's clang-format is the one the tree follows.
+TEST_PACKAGES+=(clang-format)
 
 want=("${BUILD_PACKAGES[@]}")
 if [ "${1:-}" = "--with-tests" ]; then want+=("${TEST_PACKAGES[@]}"); fi
