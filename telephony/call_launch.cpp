@@ -18,13 +18,13 @@ std::u16string call_launch_command_line() {
 bool set_call_launch(bool enabled) {
     TelephonyPlatform& platform = telephony_platform();
     if (enabled) {
-        NotificationEntry entry;
+        LaunchTrigger entry;
         entry.name = std::u16string(call_launch_name);
         entry.key = std::u16string(phone_state::phone_key);
         entry.value_name = std::u16string(phone_state::status);
         entry.command_line = call_launch_command_line();
         entry.flags = 1;
-        entry.comparison = NotificationComparison::equal;
+        entry.comparison = LaunchTriggerComparison::equal;
         entry.mask = phone_state::status_connected;
         entry.target = phone_state::status_connected;
         os::log() << u"set_app_notification " << entry.name << u" " << entry.command_line << u"\n";

@@ -4,7 +4,7 @@
 #include "os/text.h"
 #include "telephony/call_launch.h"
 #include "telephony/contacts/contacts_session.h"
-#include "telephony/notification_store.h"
+#include "telephony/launch_trigger_store.h"
 #include "telephony/phone_state.h"
 #include "telephony/simulated_phone.h"
 #include "telephony/telephony_platform.h"
@@ -38,7 +38,7 @@ PublishResult failure(std::string message) {
 bool write_status(uint32_t new_status, PublishResult& result) {
     const uint32_t old_status = read_dword(phone_key, status);
     if (!os::reg_write_dword(phone_key, status, new_status) || !os::reg_flush(phone_key)) return false;
-    result.launches = honour_notifications(phone_key, status, old_status, new_status);
+    result.launches = honour_launch_triggers(phone_key, status, old_status, new_status);
     return true;
 }
 
@@ -152,7 +152,7 @@ std::string phone_status_json() {
     } else {
         out += ",\"line\":null";
     }
-    const auto launch = notification_store::find(call_launch_name);
+    const auto launch = launch_trigger_store::find(call_launch_name);
     out += ",\"call_launch\":";
     out += launch ? os::json_string(launch->command_line) : "null";
     return out + "}";

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "telephony/notification_service.h"
+#include "telephony/launch_trigger_runner.h"
 
 inline constexpr uint32_t status_ringing = 0x00010000;
 inline constexpr uint32_t status_dialling = 0x00020000;
@@ -27,7 +27,7 @@ struct PublishedCall {
 struct PublishResult {
     bool ok = false;
     std::string message;  // why it failed
-    std::vector<NotificationLaunch> launches;
+    std::vector<TriggeredLaunch> launches;
 };
 
 // A call rings (incoming) or is dialled (outgoing); refused while another call exists.

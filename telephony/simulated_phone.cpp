@@ -3,7 +3,7 @@
 #include "os/registry.h"
 #include "telephony/bridge/line_publisher.h"
 #include "telephony/call_audio.h"
-#include "telephony/notification_store.h"
+#include "telephony/launch_trigger_store.h"
 #include "telephony/phone_state.h"
 
 namespace {
@@ -53,14 +53,14 @@ bool SimulatedPhone::phone_set_speaker(uint32_t device, bool on) {
            os::reg_flush(phone_state::hardware_key);
 }
 
-uint32_t SimulatedPhone::register_notification(const NotificationEntry& entry) {
+uint32_t SimulatedPhone::register_notification(const LaunchTrigger& entry) {
     bool existed = false;
-    if (!notification_store::store(entry, existed)) return notification_failed;
+    if (!launch_trigger_store::store(entry, existed)) return notification_failed;
     return existed ? notification_already_exists : notification_ok;
 }
 
 uint32_t SimulatedPhone::stop_notification(std::u16string_view name) {
-    return notification_store::remove(name) ? notification_ok : 0x80070002;  // not found
+    return launch_trigger_store::remove(name) ? notification_ok : 0x80070002;  // not found
 }
 
 namespace {

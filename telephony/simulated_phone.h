@@ -29,7 +29,7 @@ public:
     bool phone_initialize(uint32_t& device_count, uint32_t& api_version) override;
     bool phone_set_speaker(uint32_t device, bool on) override;
     void phone_shutdown() override {}
-    uint32_t register_notification(const NotificationEntry& entry) override;
+    uint32_t register_notification(const LaunchTrigger& entry) override;
     uint32_t stop_notification(std::u16string_view name) override;
 
 private:

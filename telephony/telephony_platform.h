@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "telephony/notification_entry.h"
+#include "telephony/launch_trigger.h"
 
 // The first call of the cellular line, as the line API describes it.
 struct LineCall {
@@ -54,7 +54,7 @@ public:
 
     // The state-notification service: notification_ok, notification_already_exists (the entry is
     // replaced, so a moved program is still found) or another code on failure.
-    virtual uint32_t register_notification(const NotificationEntry& entry) = 0;
+    virtual uint32_t register_notification(const LaunchTrigger& entry) = 0;
     virtual uint32_t stop_notification(std::u16string_view name) = 0;
 };
 

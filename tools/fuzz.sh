@@ -69,7 +69,8 @@ for line in "${fuzzers[@]}"; do
   echo "== $name: ${seconds}s over $(find "$corpus" -type f | wc -l) kept inputs"
   started=$SECONDS
   # shellcheck disable=SC2086 # the environment and options are word lists
-  if env QUILLON_ROOT="$work/root-$name" $environment "$program" "$inputs" -max_total_time="$seconds" \
+  if env QUILLON_ROOT="$work/root-$name" LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0" \
+       $environment "$program" "$inputs" -max_total_time="$seconds" \
        -print_final_stats=1 -artifact_prefix="$artifacts/$name-" $options > "$work/$name.log" 2>&1; then
     grep -E '^(#[0-9]+\s+DONE|stat::number_of_executed_units)' "$work/$name.log" || true
     echo "== $name: passed in $((SECONDS - started))s"

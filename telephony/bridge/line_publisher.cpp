@@ -75,7 +75,7 @@ std::u16string LinePublisher::name_for(const BridgeCall& call) {
     return contact.empty() ? call.name : contact;
 }
 
-std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snapshot) {
+std::vector<TriggeredLaunch> LinePublisher::publish(const LineSnapshot& snapshot) {
     if (m_last && *m_last == snapshot) return {};
     Writer write;
     const uint32_t old_status = read_dword(phone_key, status);
@@ -125,7 +125,7 @@ std::vector<NotificationLaunch> LinePublisher::publish(const LineSnapshot& snaps
     } else {
         m_last = snapshot;
     }
-    return honour_notifications(phone_key, status, old_status, new_status);
+    return honour_launch_triggers(phone_key, status, old_status, new_status);
 }
 
 void LinePublisher::set_bridge_running(bool running) {

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "telephony/bridge/call_table.h"
-#include "telephony/notification_service.h"
+#include "telephony/launch_trigger_runner.h"
 
 class LinePublisher {
 public:
     // Writes what differs from the last snapshot written; the notifications that fired.
-    std::vector<NotificationLaunch> publish(const LineSnapshot& snapshot);
+    std::vector<TriggeredLaunch> publish(const LineSnapshot& snapshot);
     // Forgets what was written, so the next publish writes everything.
     void invalidate() { m_last.reset(); }
     // The name a call is published with: the matching contact's, else the network's.

@@ -116,8 +116,8 @@ private:
             if (slot->patience && !m_table.has_unconfirmed(slot->source->key_prefix())) stop_patience(*slot);
         }
         const LineSnapshot snapshot = m_table.snapshot();
-        const std::vector<NotificationLaunch> launches = m_publisher.publish(snapshot);
-        for (const NotificationLaunch& launch : launches) {
+        const std::vector<TriggeredLaunch> launches = m_publisher.publish(snapshot);
+        for (const TriggeredLaunch& launch : launches) {
             // Reaped when it ends, so a long-lived bridge leaves no zombies behind.
             if (launch.pid > 0)
                 g_child_watch_add(

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "telephony/bridge/call_table.h"
-#include "telephony/notification_service.h"
+#include "telephony/launch_trigger_runner.h"
 
 struct PhoneBridgeOptions {
     // How long a stack that left the bus may take to list its calls again before they count as
@@ -39,7 +39,7 @@ public:
     virtual bool run_until(const std::function<bool()>& done, double seconds) = 0;
 
     // Called with every snapshot written and the launches it caused.
-    using PublishListener = std::function<void(const LineSnapshot&, const std::vector<NotificationLaunch>&)>;
+    using PublishListener = std::function<void(const LineSnapshot&, const std::vector<TriggeredLaunch>&)>;
     virtual void set_publish_listener(PublishListener listener) = 0;
     // One line per thing worth telling the user (stack found or lost, waiting for one).
     virtual void set_message_listener(std::function<void(const std::string&)> listener) = 0;

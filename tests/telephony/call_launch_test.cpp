@@ -17,8 +17,8 @@
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
-#include "telephony/notification_service.h"
-#include "telephony/notification_store.h"
+#include "telephony/launch_trigger_runner.h"
+#include "telephony/launch_trigger_store.h"
 #include "telephony/phone_publisher.h"
 #include "telephony/phone_state.h"
 #include "telephony/process_launch.h"
@@ -86,7 +86,7 @@ public:
     bool phone_initialize(uint32_t&, uint32_t&) override { return false; }
     bool phone_set_speaker(uint32_t, bool) override { return false; }
     void phone_shutdown() override {}
-    uint32_t register_notification(const NotificationEntry&) override { return notification_failed; }
+    uint32_t register_notification(const LaunchTrigger&) override { return notification_failed; }
     uint32_t stop_notification(std::u16string_view) override { return notification_failed; }
 };
 
@@ -96,19 +96,19 @@ TEST_F(CallLaunch, RegistrationIsStoredAndAnExistingOneCountsAsSuccess) {
     os::reg_write_dword(u"HKEY_CURRENT_USER\\Software\\Korvel", u"Log", 1);
     EXPECT_TRUE(set_call_launch(true));
     EXPECT_TRUE(set_call_launch(true));
-    auto entry = notification_store::find(call_launch_name);
+    auto entry = launch_trigger_store::find(call_launch_name);
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->key, u"HKEY_LOCAL_MACHINE\\System\\State\\Phone");
     EXPECT_EQ(entry->value_name, u"Status");
     EXPECT_EQ(entry->command_line, u"\"" + os::from_utf8(stub) + u"\" call");
     EXPECT_EQ(entry->flags, 1u);
-    EXPECT_EQ(entry->comparison, NotificationComparison::equal);
+    EXPECT_EQ(entry->comparison, LaunchTriggerComparison::equal);
     EXPECT_EQ(entry->mask, 0x20000000u);
     EXPECT_EQ(entry->target, 0x20000000u);
-    EXPECT_EQ(notification_store::all().size(), 1u);
+    EXPECT_EQ(launch_trigger_store::all().size(), 1u);
 
     EXPECT_TRUE(set_call_launch(false));
-    EXPECT_FALSE(notification_store::find(call_launch_name));
+    EXPECT_FALSE(launch_trigger_store::find(call_launch_name));
     EXPECT_TRUE(set_call_launch(false));  // gone already: still done
 
     RefusingService refusing;
@@ -135,14 +135,14 @@ TEST_F(CallLaunch, RegistrationIsStoredAndAnExistingOneCountsAsSuccess) {
 }
 
 TEST_F(CallLaunch, FiresOnlyWhenTheCallBecomesConnected) {
-    NotificationEntry entry;
-    entry.comparison = NotificationComparison::equal;
+    LaunchTrigger entry;
+    entry.comparison = LaunchTriggerComparison::equal;
     entry.mask = entry.target = phone_state::status_connected;
     EXPECT_TRUE(entry.fires(status_ringing, phone_state::status_connected));
     EXPECT_FALSE(entry.fires(phone_state::status_connected, phone_state::status_connected | 1));
     EXPECT_FALSE(entry.fires(phone_state::status_connected, 0));
     EXPECT_FALSE(entry.fires(0, status_ringing));
-    entry.comparison = NotificationComparison::any_change;
+    entry.comparison = LaunchTriggerComparison::any_change;
     EXPECT_TRUE(entry.fires(0, 1));
     EXPECT_FALSE(entry.fires(1, 1));
 

@@ -34,7 +34,7 @@ public:
         return device != 0;  // the first device fails; the others must still be switched
     }
     void phone_shutdown() override { ++shutdowns; }
-    uint32_t register_notification(const NotificationEntry&) override { return notification_ok; }
+    uint32_t register_notification(const LaunchTrigger&) override { return notification_ok; }
     uint32_t stop_notification(std::u16string_view) override { return notification_ok; }
 
     bool readable = true;

@@ -62,7 +62,7 @@ protected:
         options.restart_patience_seconds = patience;
         bridge = PhoneBridge::create(options);
         bridge->set_publish_listener(
-            [this](const LineSnapshot& line, const std::vector<NotificationLaunch>&) { published.push_back(line); });
+            [this](const LineSnapshot& line, const std::vector<TriggeredLaunch>&) { published.push_back(line); });
         bridge->set_message_listener([this](const std::string& message) { messages.push_back(message); });
     }
 
@@ -302,9 +302,9 @@ TEST_F(PhoneBridgeTest, ConnectedCallStartsTheRegisteredProgramWhenNoneRuns) {
     ASSERT_TRUE(set_call_launch(true));
     ModemManagerMock modem_manager;
     ASSERT_TRUE(modem_manager.ok());
-    std::vector<NotificationLaunch> launches;
+    std::vector<TriggeredLaunch> launches;
     start_bridge();
-    bridge->set_publish_listener([&](const LineSnapshot& line, const std::vector<NotificationLaunch>& fired) {
+    bridge->set_publish_listener([&](const LineSnapshot& line, const std::vector<TriggeredLaunch>& fired) {
         published.push_back(line);
         launches.insert(launches.end(), fired.begin(), fired.end());
     });

@@ -58,7 +58,7 @@ int report(const PublishResult& result) {
     return 1;
 }
 
-void print_launches(const std::vector<NotificationLaunch>& launches) {
+void print_launches(const std::vector<TriggeredLaunch>& launches) {
     for (const auto& launch : launches) {
         if (launch.instance_running) {
             std::printf("%s: quillon-touch runs, not started\n", os::to_utf8(launch.name).c_str());
@@ -132,7 +132,7 @@ int bridge() {
     std::unique_ptr<PhoneBridge> phone_bridge = PhoneBridge::create();
     const std::unique_ptr<CallNotificationKeeper> call_notifications = keep_call_notifications();
     phone_bridge->set_message_listener([](const std::string& message) { std::printf("%s\n", message.c_str()); });
-    phone_bridge->set_publish_listener([](const LineSnapshot& line, const std::vector<NotificationLaunch>& launches) {
+    phone_bridge->set_publish_listener([](const LineSnapshot& line, const std::vector<TriggeredLaunch>& launches) {
         std::printf("calls %u%s%s%s\n", line.call_count, line.connected ? " connected" : "",
                     line.ringing ? " ringing" : "", line.dialling ? " dialling" : "");
         print_launches(launches);

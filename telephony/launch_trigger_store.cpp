@@ -1,8 +1,8 @@
-#include "telephony/notification_store.h"
+#include "telephony/launch_trigger_store.h"
 
 #include "os/registry.h"
 
-namespace notification_store {
+namespace launch_trigger_store {
 namespace {
 
 constexpr std::u16string_view names_value = u"Names";
@@ -38,7 +38,7 @@ bool storable(std::u16string_view name) {
 
 }  // namespace
 
-bool store(const NotificationEntry& entry, bool& existed) {
+bool store(const LaunchTrigger& entry, bool& existed) {
     existed = false;
     if (!storable(entry.name)) return false;
     std::vector<std::u16string> names = read_names();
@@ -79,10 +79,10 @@ bool remove(std::u16string_view name) {
     return true;
 }
 
-std::optional<NotificationEntry> find(std::u16string_view name) {
+std::optional<LaunchTrigger> find(std::u16string_view name) {
     if (!storable(name)) return std::nullopt;
     const std::u16string key = entry_key(name);
-    NotificationEntry entry;
+    LaunchTrigger entry;
     entry.name = std::u16string(name);
     uint32_t comparison = 0;
     if (!os::reg_read_string(key, u"Key", entry.key) || !os::reg_read_string(key, u"Value", entry.value_name) ||
@@ -91,17 +91,17 @@ std::optional<NotificationEntry> find(std::u16string_view name) {
         !os::reg_read_dword(key, u"Mask", entry.mask) || !os::reg_read_dword(key, u"Target", entry.target)) {
         return std::nullopt;
     }
-    if (comparison > static_cast<uint32_t>(NotificationComparison::less_or_equal)) return std::nullopt;
-    entry.comparison = static_cast<NotificationComparison>(comparison);
+    if (comparison > static_cast<uint32_t>(LaunchTriggerComparison::less_or_equal)) return std::nullopt;
+    entry.comparison = static_cast<LaunchTriggerComparison>(comparison);
     return entry;
 }
 
-std::vector<NotificationEntry> all() {
-    std::vector<NotificationEntry> entries;
+std::vector<LaunchTrigger> all() {
+    std::vector<LaunchTrigger> entries;
     for (const auto& name : read_names()) {
         if (auto entry = find(name)) entries.push_back(std::move(*entry));
     }
     return entries;
 }
 
-}  // namespace notification_store
+}  // namespace launch_trigger_store

@@ -1,15 +1,15 @@
-#include "telephony/notification_service.h"
+#include "telephony/launch_trigger_runner.h"
 
 #include "os/log.h"
-#include "telephony/notification_store.h"
+#include "telephony/launch_trigger_store.h"
 #include "telephony/process_launch.h"
 
-std::vector<NotificationLaunch> honour_notifications(std::u16string_view key, std::u16string_view value_name,
+std::vector<TriggeredLaunch> honour_launch_triggers(std::u16string_view key, std::u16string_view value_name,
                                                      uint32_t old_value, uint32_t new_value) {
-    std::vector<NotificationLaunch> launches;
-    for (const auto& entry : notification_store::all()) {
+    std::vector<TriggeredLaunch> launches;
+    for (const auto& entry : launch_trigger_store::all()) {
         if (entry.key != key || entry.value_name != value_name || !entry.fires(old_value, new_value)) continue;
-        NotificationLaunch launch;
+        TriggeredLaunch launch;
         launch.name = entry.name;
         launch.command_line = entry.command_line;
         if (quillon_touch_running()) {

@@ -1,11 +1,12 @@
 #pragma once
-// A state-notification entry: when the watched DWORD starts to meet the condition, the service
-// starts the command line (a quoted program path followed by its arguments).
+// A launch trigger (what the phone platform calls a state notification): when the watched DWORD
+// starts to meet the condition, the runner starts the command line (a quoted program path followed
+// by its arguments).
 #include <cstdint>
 #include <string>
 
 // Comparison types of the condition, applied to (value & mask) against target.
-enum class NotificationComparison : uint32_t {
+enum class LaunchTriggerComparison : uint32_t {
     any_change = 0,
     equal = 1,
     not_equal = 2,
@@ -15,13 +16,13 @@ enum class NotificationComparison : uint32_t {
     less_or_equal = 6,
 };
 
-struct NotificationEntry {
+struct LaunchTrigger {
     std::u16string name;          // "Quillon Touch.Call"
     std::u16string key;           // full key path with its root
     std::u16string value_name;    // "Status"
     std::u16string command_line;  // "\"/path/quillon-touch\" call"
     uint32_t flags = 0;           // 1: the entry's name is not added to the command line
-    NotificationComparison comparison = NotificationComparison::equal;
+    LaunchTriggerComparison comparison = LaunchTriggerComparison::equal;
     uint32_t mask = 0;
     uint32_t target = 0;
 

@@ -1,7 +1,8 @@
 #pragma once
-// State-notification entries kept in the registry database, so that the program that registers an
+// Launch triggers kept in the registry database, so that the program that registers an
 // entry and the publisher that honours it (another process) see the same list.
 //
+// The key keeps the platform's name for them, so stored triggers stay valid.
 // Layout: "HKEY_LOCAL_MACHINE\Software\Quillon\Notifications" holds "Names" (the entry names, one
 // per line); each entry is the key of that name below it with "Key", "Value", "Command Line"
 // (strings) and "Flags", "Comparison", "Mask", "Target" (DWORDs).
@@ -10,18 +11,18 @@
 #include <string_view>
 #include <vector>
 
-#include "telephony/notification_entry.h"
+#include "telephony/launch_trigger.h"
 
-namespace notification_store {
+namespace launch_trigger_store {
 
 inline constexpr std::u16string_view root_key = u"HKEY_LOCAL_MACHINE\\Software\\Quillon\\Notifications";
 
 // Adds or replaces the entry; existed tells which. False when the registry refused a write or the
 // name cannot be stored (empty, or with a line break or a "\").
-bool store(const NotificationEntry& entry, bool& existed);
+bool store(const LaunchTrigger& entry, bool& existed);
 // True when an entry of that name was there and is gone.
 bool remove(std::u16string_view name);
-std::optional<NotificationEntry> find(std::u16string_view name);
-std::vector<NotificationEntry> all();
+std::optional<LaunchTrigger> find(std::u16string_view name);
+std::vector<LaunchTrigger> all();
 
-}  // namespace notification_store
+}  // namespace launch_trigger_store
