@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "app/game_base.h"
 #include "core/event_loop.h"
 #include "core/singleton.h"
-#include "app/game_base.h"
 
 class ApplicationListener;
 

@@ -61,8 +61,8 @@ CallNotification::~CallNotification() {
 }
 
 std::u16string CallNotification::text_for(std::u16string_view caller, double seconds, int32_t failure, bool gap) {
-    return text_for([](std::u16string_view, std::u16string_view fallback) { return std::u16string(fallback); },
-                    caller, seconds, failure, gap);
+    return text_for([](std::u16string_view, std::u16string_view fallback) { return std::u16string(fallback); }, caller,
+                    seconds, failure, gap);
 }
 
 std::u16string CallNotification::text_for(const Translate& translate, std::u16string_view caller, double seconds,
@@ -78,10 +78,11 @@ std::u16string CallNotification::text_for(const Translate& translate, std::u16st
         case DocumentEvent::CardProblem:
         case DocumentEvent::WriterFailed:
         case DocumentEvent::BufferFailed: {
-            const std::u16string why =
-                failure == DocumentEvent::CardProblem    ? translate(u"Call_why_card", u"the storage card is gone")
-                : failure == DocumentEvent::WriterFailed ? translate(u"Call_why_full", u"the storage is full or cannot be written")
-                                                         : translate(u"Call_why_slow", u"the device was too slow");
+            const std::u16string why = failure == DocumentEvent::CardProblem
+                                           ? translate(u"Call_why_card", u"the storage card is gone")
+                                       : failure == DocumentEvent::WriterFailed
+                                           ? translate(u"Call_why_full", u"the storage is full or cannot be written")
+                                           : translate(u"Call_why_slow", u"the device was too slow");
             // Nothing is told as a whole recording that is not one.
             text = lang::set_text_variable(
                 translate(u"Call_stopped_early", u"Call with %caller% stopped early: %reason%; %length% recorded"),
@@ -118,8 +119,7 @@ void CallNotification::on_document_event(const DocumentEvent& event) {
         return;
     }
     if (event.code != DocumentEvent::Stopped || m_call_path.empty() || m_document.is_recording()) return;
-    Pending pending{std::move(m_call_path), m_caller, m_document.duration().total(), 0,
-                    m_document.had_capture_gap()};
+    Pending pending{std::move(m_call_path), m_caller, m_document.duration().total(), 0, m_document.had_capture_gap()};
     m_call_path.clear();
     // A call that never got audio leaves no recording to tell of.
     if (!os::exists(pending.path)) return;

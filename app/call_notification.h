@@ -42,8 +42,8 @@ public:
     using Translate = std::function<std::u16string(std::u16string_view key, std::u16string_view fallback)>;
     // Gives the notification to a keeper outside this process, which opens path when its action is
     // chosen; false, with the reason in why, when none took it. Runs on the hand-over's thread.
-    using HandOver = std::function<bool(const os::Notification& notification, std::u16string_view path,
-                                        std::u16string& why)>;
+    using HandOver =
+        std::function<bool(const os::Notification& notification, std::u16string_view path, std::u16string& why)>;
 
     // notifier may be null: then nothing is shown.
     CallNotification(Document& document, EventLoop& loop, WindowHooks window, std::unique_ptr<os::Notifier> notifier);

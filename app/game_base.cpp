@@ -8,9 +8,9 @@
 
 #include "app/application.h"
 #include "app/application_listener.h"
-#include "core/plain_event_loop.h"
 #include "app/sdl_event_loop.h"
 #include "app/window_events.h"
+#include "core/plain_event_loop.h"
 #include "os/log.h"
 #include "os/registry.h"
 #include "os/text.h"
@@ -169,8 +169,8 @@ void GameBase::create_window(const WindowOptions& options) {
             const Point placed{static_cast<int32_t>(x), static_cast<int32_t>(y)};
             const Point kept = clamp_window_place(placed, {window.width, window.height}, usable);
             if (kept != placed) {
-                os::log() << u"GameBase: window place " << placed.x << u"," << placed.y << u" moved onto the display at "
-                          << kept.x << u"," << kept.y << u"\n";
+                os::log() << u"GameBase: window place " << placed.x << u"," << placed.y
+                          << u" moved onto the display at " << kept.x << u"," << kept.y << u"\n";
             }
             window.x = kept.x;
             window.y = kept.y;

@@ -18,10 +18,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/instance_channel.h"
 #include "core/active_scheduler.h"
 #include "core/event_loop.h"
 #include "core/singleton.h"
-#include "app/instance_channel.h"
 #include "skin/display_info.h"
 #include "skin/geometry.h"
 #include "skin/key_event.h"

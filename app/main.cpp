@@ -14,9 +14,9 @@
 #include "app/quit_signals.h"
 #include "app/starter.h"
 #include "document/document.h"
+#include "os/buttons/gnome_buttons.h"
 #include "os/log.h"
 #include "os/media/mpris_service.h"
-#include "os/buttons/gnome_buttons.h"
 #include "os/notify/desktop_notifier.h"
 #include "os/shortcuts/global_shortcut.h"
 #include "os/text.h"
@@ -54,9 +54,10 @@ int win_main(const std::u16string& command_line, const WindowOptions& options) {
         // The phone bridge, where it runs, keeps the notification after this instance quits.
         call_notification.set_hand_over(&call_notification_keeper::hand_over);
         // The desktop's media controls and headset buttons see and drive what plays or records.
-        MediaSession media_session(document, host.loop(), [&host] { host.bring_to_front(); },
-                                   std::make_unique<os::MprisService>(std::u16string(application_name),
-                                                                      std::u16string(desktop_id), u"QuillonTouch"));
+        MediaSession media_session(
+            document, host.loop(), [&host] { host.bring_to_front(); },
+            std::make_unique<os::MprisService>(std::u16string(application_name), std::u16string(desktop_id),
+                                               u"QuillonTouch"));
         // Where the desktop offers global shortcuts (KDE Plasma, GNOME 48 and later, Hyprland) the
         // "record" shortcut starts or pauses a voice note while the program runs, unless one of
         // GNOME's custom keys does so already.

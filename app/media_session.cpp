@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/event_loop.h"
 #include "audio/readers/file_reader.h"
+#include "core/event_loop.h"
 #include "document/document.h"
 #include "os/file_system.h"
 #include "os/tick.h"
@@ -76,7 +76,7 @@ os::MediaState MediaSession::state() const {
         state.recording = true;
         // A voice note's artist is the program's own word for it; a call names the caller.
         state.artist = document.is_recording_call() && !record.artist.empty() ? u"Recording: " + record.artist
-                                                                               : std::u16string(u"Recording");
+                                                                              : std::u16string(u"Recording");
         state.status = document.is_paused() ? os::MediaState::Status::Paused : os::MediaState::Status::Playing;
         state.position = document.duration().total();
         state.can_play = state.can_pause = can_control_recording();

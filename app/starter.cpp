@@ -11,8 +11,8 @@
 #include "document/document.h"
 #include "os/file_system.h"
 #include "os/log.h"
-#include "os/registry.h"
 #include "os/path.h"
+#include "os/registry.h"
 #include "os/text.h"
 #include "os/tick.h"
 #include "screens/quick_record_screen.h"
@@ -232,7 +232,8 @@ bool Starter::open_main_screen() {
     }
     // Play from the desktop's media controls shows the playback screen as a tap on the row would.
     if (MediaSession* session = MediaSession::instance()) {
-        session->set_play_hook([screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
+        session->set_play_hook(
+            [screen = m_main_screen.get()](const std::u16string& path) { screen->play_record(path); });
     }
     return true;
 }

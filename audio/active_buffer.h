@@ -11,9 +11,9 @@
 #include <deque>
 #include <memory>
 
+#include "audio/audio_node.h"
 #include "os/event.h"
 #include "os/thread.h"
-#include "audio/audio_node.h"
 
 class ActiveBuffer : public AudioConsumer, public AudioPort {
 public:

@@ -50,7 +50,8 @@ AudioBlock DurationFilter::transform(const AudioBlock& block) {
         const auto allowed = static_cast<long long>(std::llround(m_limit * block.rate()));
         const long long frames = std::clamp<long long>(allowed - done, 0, block.frames());
         if (frames < block.frames()) {
-            out = frames > 0 ? block.sub_block(0, static_cast<std::size_t>(frames) * block.format().block_align()) : AudioBlock();
+            out = frames > 0 ? block.sub_block(0, static_cast<std::size_t>(frames) * block.format().block_align())
+                             : AudioBlock();
         }
     }
     m_total += static_cast<double>(out.frames()) / block.rate();

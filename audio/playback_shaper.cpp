@@ -113,7 +113,8 @@ AudioBlock PlaybackShaper::drop_silence(const AudioBlock& block) {
         } else {
             m_silent_seconds = 0.0;
         }
-        std::memcpy(kept.data() + kept_bytes, in + static_cast<size_t>(start) * align, static_cast<size_t>(run) * align);
+        std::memcpy(kept.data() + kept_bytes, in + static_cast<size_t>(start) * align,
+                    static_cast<size_t>(run) * align);
         kept_bytes += static_cast<size_t>(run) * align;
     }
     return kept.sub_block(0, kept_bytes);

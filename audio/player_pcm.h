@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "audio/audio_node.h"
 #include "os/event.h"
 #include "os/thread.h"
-#include "audio/audio_node.h"
 #include "os/wave/wave.h"
 
 class PlayerPCM : public AudioConsumer {

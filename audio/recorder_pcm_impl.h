@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
+#include "audio/recorder_pcm.h"
 #include "os/event.h"
 #include "os/thread.h"
-#include "audio/recorder_pcm.h"
 #include "os/wave/wave.h"
 
 class RecorderPCMImpl final : public RecorderPCM {

@@ -21,8 +21,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/singleton.h"
-#include "core/timer.h"
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
@@ -30,17 +28,19 @@
 #include "audio/playback_shaper.h"
 #include "audio/player_pcm.h"
 #include "audio/voice_activation_gate.h"
+#include "core/singleton.h"
+#include "core/timer.h"
 #include "document/document_event.h"
 #include "document/document_face.h"
+#include "document/folder_scanner.h"
 #include "document/peak_keeper.h"
 #include "document/record_entry.h"
 #include "document/record_list.h"
 #include "document/settings.h"
 #include "document/sound_player.h"
 #include "document/storages.h"
-#include "os/power/sleep_inhibitor.h"
-#include "document/folder_scanner.h"
 #include "os/folder_watcher.h"
+#include "os/power/sleep_inhibitor.h"
 #include "telephony/call_monitor.h"
 
 class FileReader;

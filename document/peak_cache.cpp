@@ -45,8 +45,7 @@ struct PeakCache::Impl {
         if (db) sqlite3_close_v2(db);
     }
     void fail(const char16_t* what) {
-        os::log() << u"peak cache not used: " << what << u": " << os::from_utf8(db ? sqlite3_errmsg(db) : "")
-                  << u"\n";
+        os::log() << u"peak cache not used: " << what << u": " << os::from_utf8(db ? sqlite3_errmsg(db) : "") << u"\n";
         if (db) sqlite3_close_v2(db);
         db = nullptr;
     }
@@ -76,7 +75,8 @@ std::optional<std::vector<PeakPair>> PeakCache::load(std::u16string_view path) {
         sqlite3_column_type(statement, 4) == SQLITE_BLOB) {
         const int bytes = sqlite3_column_bytes(statement, 4);
         std::vector<PeakPair> pairs(static_cast<size_t>(bytes) / sizeof(PeakPair));
-        if (!pairs.empty()) std::memcpy(pairs.data(), sqlite3_column_blob(statement, 4), pairs.size() * sizeof(PeakPair));
+        if (!pairs.empty())
+            std::memcpy(pairs.data(), sqlite3_column_blob(statement, 4), pairs.size() * sizeof(PeakPair));
         found = std::move(pairs);
     }
     sqlite3_finalize(statement);

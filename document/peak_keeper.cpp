@@ -62,7 +62,8 @@ void PeakKeeper::end_recording() {
 }
 
 void PeakKeeper::open(const std::u16string& path, double duration) {
-    m_expected = std::isfinite(duration) && duration > 0 ? static_cast<size_t>(std::ceil(duration * kPeaksPerSecond)) : 0;
+    m_expected =
+        std::isfinite(duration) && duration > 0 ? static_cast<size_t>(std::ceil(duration * kPeaksPerSecond)) : 0;
     std::optional<std::vector<PeakPair>> kept;
     if (PeakCache* peaks = cache()) kept = peaks->load(path);
     if (kept) {

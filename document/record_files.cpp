@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "audio/mp3/id3_reader.h"
-#include "audio/tags/file_tags.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/readers/file_reader.h"
+#include "audio/tags/file_tags.h"
 #include "os/file_system.h"
 #include "os/path.h"
 #include "os/text.h"

@@ -21,7 +21,9 @@ constexpr size_t kLameBytes = 36;
 // What LAME puts before the signal; the exact figure went with the killed process.
 constexpr int kEncoderDelay = 576;
 
-uint32_t get32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
+uint32_t get32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
 
 int64_t id3v2_end(os::File& file) {
     uint8_t header[10] = {};
@@ -80,7 +82,8 @@ bool fill_info_frame(std::vector<uint8_t>& first, const Mp3FrameHeader& header, 
     }
     // LAME's own place holder, at the stream's bit rate: the same tag inside the frame as it is.
     if (made.size() < from + kXingBytes + kLameBytes) return false;
-    std::copy(made.begin() + long(from), made.begin() + long(from + kXingBytes + kLameBytes), first.begin() + long(from));
+    std::copy(made.begin() + long(from), made.begin() + long(from + kXingBytes + kLameBytes),
+              first.begin() + long(from));
     uint8_t* ext = first.data() + from + kXingBytes;
     const uint16_t crc = mp3_info::crc16(0, first.data(), from + kXingBytes + 34);
     ext[34] = static_cast<uint8_t>(crc >> 8);
@@ -207,8 +210,8 @@ std::vector<uint8_t> bytes_taken_by_append(const std::u16string& path, std::u16s
     const int64_t size = file.size();
     if (codec == u"mp3") {
         std::vector<uint8_t> tag(kV1Bytes);
-        if (size < int64_t(kV1Bytes) || !file.seek(size - int64_t(kV1Bytes)) || file.read(tag.data(), kV1Bytes) != kV1Bytes ||
-            std::memcmp(tag.data(), "TAG", 3) != 0) {
+        if (size < int64_t(kV1Bytes) || !file.seek(size - int64_t(kV1Bytes)) ||
+            file.read(tag.data(), kV1Bytes) != kV1Bytes || std::memcmp(tag.data(), "TAG", 3) != 0) {
             return {};
         }
         return tag;

@@ -12,8 +12,8 @@
 enum class RepairResult {
     Untouched,  // the headers already told the truth
     Repaired,
-    Removed,    // no audio at all: a tag or a header, nothing else
-    Failed,     // unreadable, or not of the codec
+    Removed,  // no audio at all: a tag or a header, nothing else
+    Failed,   // unreadable, or not of the codec
 };
 
 // codec: "mp3", "PCM", "ADPCM" or "GSM". tail: what the file's end held before the writer took it

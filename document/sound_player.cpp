@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "os/event.h"
-#include "os/stopwatch.h"
 #include "audio/readers/file_reader.h"
+#include "os/event.h"
 #include "os/path.h"
+#include "os/stopwatch.h"
 #include "os/wave/wave.h"
 
 namespace {

@@ -47,7 +47,7 @@ const char16_t* result_text(RepairResult result) {
 std::u16string unfinished_folder() { return os::user_data_folder() + u"/unfinished"; }
 
 std::unique_ptr<UnfinishedRecording> UnfinishedRecording::begin(const std::u16string& path, std::u16string_view codec,
-                                                                 const std::vector<uint8_t>& tail) {
+                                                                const std::vector<uint8_t>& tail) {
     const std::u16string folder = unfinished_folder();
     if (!os::make_private_folder(folder)) return nullptr;
     std::unique_ptr<UnfinishedRecording> note(new UnfinishedRecording());

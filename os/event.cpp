@@ -25,7 +25,8 @@ void Event::wait() {
 
 bool Event::wait_for(uint32_t milliseconds) {
     std::unique_lock lock(m_mutex);
-    if (!m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; })) return false;
+    if (!m_condition.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return m_signalled; }))
+        return false;
     if (!m_manual) m_signalled = false;
     return true;
 }

@@ -80,7 +80,8 @@ private:
 // The folders above the log's own as any folder of the user's; the log's own folder is private.
 void make_folders(const std::string& folder) {
     for (size_t i = 1; i <= folder.size(); ++i) {
-        if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), i == folder.size() ? 0700 : 0755);
+        if (i == folder.size() || folder[i] == '/')
+            ::mkdir(folder.substr(0, i).c_str(), i == folder.size() ? 0700 : 0755);
     }
     struct stat info {};
     if (::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&

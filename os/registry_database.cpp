@@ -325,24 +325,30 @@ private:
             // Forwards until a damaged page stops the walk, then backwards to reach what lies
             // beyond it.
             for (const char* order : {"ASC", "DESC"}) {
-                const std::string keys = std::string("SELECT hive, path FROM keys ORDER BY hive ") + order + ", path " + order;
-                const std::string values = std::string("SELECT hive, path, name, type, data FROM key_values ORDER BY hive ") +
-                                           order + ", path " + order + ", name " + order;
-                whole = copy_rows(old, keys.c_str(), "INSERT OR IGNORE INTO keys(hive, path) VALUES(?1, ?2)", 2, nullptr) && whole;
-                whole = copy_rows(old, values.c_str(),
-                                  "INSERT OR IGNORE INTO key_values(hive, path, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
-                                  5, &saved) && whole;
+                const std::string keys =
+                    std::string("SELECT hive, path FROM keys ORDER BY hive ") + order + ", path " + order;
+                const std::string values =
+                    std::string("SELECT hive, path, name, type, data FROM key_values ORDER BY hive ") + order +
+                    ", path " + order + ", name " + order;
+                whole =
+                    copy_rows(old, keys.c_str(), "INSERT OR IGNORE INTO keys(hive, path) VALUES(?1, ?2)", 2, nullptr) &&
+                    whole;
+                whole = copy_rows(
+                            old, values.c_str(),
+                            "INSERT OR IGNORE INTO key_values(hive, path, name, type, data) VALUES(?1, ?2, ?3, ?4, ?5)",
+                            5, &saved) &&
+                        whole;
                 if (whole) break;
             }
         } else {
             whole = false;
         }
         if (old) sqlite3_close_v2(old);
-        const std::string line =
-            "registry: " + to_utf8(m_path) + " was damaged (" + to_utf8(m_aside_reason) + "); " + std::to_string(saved) +
-            (saved == 1 ? " setting was" : " settings were") + " saved from it into a new one" +
-            (whole ? "" : ", settings that could not be read are back at their defaults") + "; the damaged file was kept as " +
-            aside + "\n";
+        const std::string line = "registry: " + to_utf8(m_path) + " was damaged (" + to_utf8(m_aside_reason) + "); " +
+                                 std::to_string(saved) + (saved == 1 ? " setting was" : " settings were") +
+                                 " saved from it into a new one" +
+                                 (whole ? "" : ", settings that could not be read are back at their defaults") +
+                                 "; the damaged file was kept as " + aside + "\n";
         (void)!::write(STDERR_FILENO, line.data(), line.size());
         m_notice = from_utf8(line);
         g_damage_noticed.store(true);

@@ -110,9 +110,8 @@ void MainMenu::fill(std::u16string_view command, std::vector<MenuItem>& items) {
 
 std::u16string_view MainMenu::heading_of(std::u16string_view command) const {
     // A setting chosen, and the submenus' cancel (whose row reads "Cancel"), show the Settings again.
-    for (std::u16string_view shows_settings :
-         {u"Settings", u"AutoRecord", u"Speaker", u"Mp3Low", u"Mp3Middle", u"Mp3High", u"BoostOff", u"Boost1", u"Boost2",
-          u"Boost3"}) {
+    for (std::u16string_view shows_settings : {u"Settings", u"AutoRecord", u"Speaker", u"Mp3Low", u"Mp3Middle",
+                                               u"Mp3High", u"BoostOff", u"Boost1", u"Boost2", u"Boost3"}) {
         if (command == shows_settings) return u"Settings";
     }
     return {};

@@ -150,8 +150,8 @@ void MainScreen::bind_row(Widget& row, int32_t index) {
     const screens::RowTexts texts = screens::row_texts(record, being_recorded, now(), m_row_words);
     const RowMatch match = row_match(index);
     const std::optional<size_t> no_match;
-    show_text(row.find_child(skin_id::name), texts.title, texts.title_is_artist ? match.artist : match.name, m_filter.size(),
-              m_filtered_color);
+    show_text(row.find_child(skin_id::name), texts.title, texts.title_is_artist ? match.artist : match.name,
+              m_filter.size(), m_filtered_color);
     show_text(row.find_child(skin_id::artist), texts.details, texts.details_start_with_artist ? match.artist : no_match,
               m_filter.size(), m_filtered_color);
 }

@@ -147,8 +147,8 @@ bool Menu::on_key(const KeyEvent& event) {
     // On the four-button row Left and Right move the ring from button to button.
     if (event.pressed && (event.code == key::Left || event.code == key::Right) && four_button_focus()) {
         const size_t count = std::size(four_button_ids);
-        m_button_focus = event.code == key::Left ? std::max<size_t>(m_button_focus, 1) - 1
-                                                 : std::min(m_button_focus + 1, count - 1);
+        m_button_focus =
+            event.code == key::Left ? std::max<size_t>(m_button_focus, 1) - 1 : std::min(m_button_focus + 1, count - 1);
         mark_redraw();
         return true;
     }

@@ -20,8 +20,9 @@ RecordIcon record_icon_for(std::u16string_view path) {
 
 std::u16string_view record_icon_element(RecordIcon icon) {
     // In the order of RecordIcon.
-    static constexpr std::u16string_view elements[] = {skin_id::main_memory, skin_id::main_memory_incoming, skin_id::main_memory_outgoing,
-                                                       skin_id::card,        skin_id::card_incoming,        skin_id::card_outgoing};
+    static constexpr std::u16string_view elements[] = {skin_id::main_memory,          skin_id::main_memory_incoming,
+                                                       skin_id::main_memory_outgoing, skin_id::card,
+                                                       skin_id::card_incoming,        skin_id::card_outgoing};
     return elements[static_cast<int>(icon)];
 }
 

@@ -142,19 +142,20 @@ inline constexpr std::u16string_view pb_vas_mark = u"pbVASMark";
 namespace ids {
 inline constexpr std::u16string_view main_children[] = {
     id::btn_record, id::btn_filter, id::btn_close_filter, id::btn_menu, id::list,        id::keyboard_container,
-    id::button0,   id::button1,   id::button2,        id::button3, id::button4,     id::button5,
-    id::button6,   id::button7,   id::button8,        id::button9, id::button_hash, id::button_backspace};
+    id::button0,    id::button1,    id::button2,          id::button3,  id::button4,     id::button5,
+    id::button6,    id::button7,    id::button8,          id::button9,  id::button_hash, id::button_backspace};
 inline constexpr std::u16string_view main_hidden[] = {id::btn_close_filter, id::keyboard_container};
 inline constexpr std::u16string_view record_row[] = {id::icon, id::artist, id::name};
 inline constexpr std::u16string_view recording_children[] = {
-    id::icon,    id::speaker,      id::frm_artist,     id::frm_elapsed, id::frm_left,   id::frm_info,
-    id::frm_size, id::btn_name,      id::btn_close,      id::btn_pause,   id::btn_resume, id::btn_boost,
+    id::icon,     id::speaker,        id::frm_artist,      id::frm_elapsed, id::frm_left,   id::frm_info,
+    id::frm_size, id::btn_name,       id::btn_close,       id::btn_pause,   id::btn_resume, id::btn_boost,
     id::boost_on, id::btn_speaker_on, id::btn_speaker_off, id::btn_vas,     id::pb_level,   id::pb_vas};
 inline constexpr std::u16string_view recording_hidden[] = {id::btn_resume, id::btn_speaker_off, id::speaker};
 inline constexpr std::u16string_view recording_sliders[] = {id::btn_vas};
 inline constexpr std::u16string_view view_children[] = {
-    id::icon,     id::frm_artist, id::frm_elapsed, id::frm_left,   id::frm_info,     id::frm_size, id::btn_close, id::btn_play,
-    id::btn_pause, id::btn_menu,   id::btn_name,    id::btn_volume, id::btn_position, id::pb_level, id::pb_volume, id::pb_position};
+    id::icon,         id::frm_artist, id::frm_elapsed, id::frm_left,   id::frm_info, id::frm_size,
+    id::btn_close,    id::btn_play,   id::btn_pause,   id::btn_menu,   id::btn_name, id::btn_volume,
+    id::btn_position, id::pb_level,   id::pb_volume,   id::pb_position};
 inline constexpr std::u16string_view view_hidden[] = {id::btn_play};
 inline constexpr std::u16string_view view_sliders[] = {id::btn_volume, id::btn_position, id::btn_wave};
 inline constexpr std::u16string_view menu_children[] = {id::panel, id::caption, id::vlist};
@@ -191,10 +192,9 @@ inline constexpr BoundElement bound_elements[] = {
 };
 
 // Which of the bound elements are whole screens (laid out at the screen's size) rather than rows.
-inline constexpr std::u16string_view screens[] = {id::form_splash, id::form_main, id::form_recording,
-                                                  id::form_view,   id::menu,     id::form_confirmation,
-                                                  id::form_error,  id::form_edit, id::quick_record,
-                                                  id::form_about,  id::form_question};
+inline constexpr std::u16string_view screens[] = {
+    id::form_splash, id::form_main, id::form_recording, id::form_view,  id::menu,         id::form_confirmation,
+    id::form_error,  id::form_edit, id::quick_record,   id::form_about, id::form_question};
 
 inline constexpr ValueElement value_elements[] = {
     {id::main_memory, u"src", ValueElement::Kind::Picture},

@@ -65,9 +65,9 @@ void RecordingWaveView::update_with(DocumentFace& document, const std::u16string
     if (m_state) m_state->set_text(is_paused ? paused : waiting_now ? waiting : recording);
     if (m_dot) {
         // Once a second, half lit and half dark, while the file grows.
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::steady_clock::now().time_since_epoch())
-                            .count();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count();
         m_dot->set_visible(growing && (ms / 500) % 2 == 0);
     }
     if (m_idle_dot) m_idle_dot->set_visible(!growing);

@@ -58,7 +58,10 @@ public:
     Widget* touch() const { return m_touch; }
     // Shows the document's peaks of the current record; new ones are taken as they arrive.
     void update(DocumentFace& document, double position_fraction);
-    void forget() { m_shown = 0; m_path.clear(); }
+    void forget() {
+        m_shown = 0;
+        m_path.clear();
+    }
 
 private:
     WaveformWidget* m_wave = nullptr;

@@ -15,21 +15,28 @@ AnchorType parse_anchor(std::u16string_view keyword) {
 
 int32_t required_length(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t length) {
     switch (anchor) {
-        case AnchorType::MinSide: return border_min + length;
-        case AnchorType::MaxSide: return length + border_max;
+        case AnchorType::MinSide:
+            return border_min + length;
+        case AnchorType::MaxSide:
+            return length + border_max;
         case AnchorType::MinSideNoSize:
-        case AnchorType::MaxSideNoSize: return 0;
-        default: return border_min + length + border_max;
+        case AnchorType::MaxSideNoSize:
+            return 0;
+        default:
+            return border_min + length + border_max;
     }
 }
 
 int32_t border_length(AnchorType anchor, int32_t border_min, int32_t border_max) {
     switch (anchor) {
         case AnchorType::MinSide:
-        case AnchorType::MinSideNoSize: return border_min;
+        case AnchorType::MinSideNoSize:
+            return border_min;
         case AnchorType::MaxSide:
-        case AnchorType::MaxSideNoSize: return border_max;
-        default: return border_min + border_max;
+        case AnchorType::MaxSideNoSize:
+            return border_max;
+        default:
+            return border_min + border_max;
     }
 }
 
@@ -45,15 +52,16 @@ int32_t child_size(AnchorType anchor, int32_t border_min, int32_t border_max, in
     return std::max(size, 0);
 }
 
-int32_t child_offset(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length,
-                     int32_t size) {
+int32_t child_offset(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length, int32_t size) {
     switch (anchor) {
         case AnchorType::MaxSide:
-        case AnchorType::MaxSideNoSize: return std::max(0, parent_length - size - border_max);
+        case AnchorType::MaxSideNoSize:
+            return std::max(0, parent_length - size - border_max);
         case AnchorType::Center: {
             const int32_t half = (parent_length - border_min - border_max) / 2;
             return border_min + (size / 2 >= half ? 0 : half - size / 2);
         }
-        default: return border_min;
+        default:
+            return border_min;
     }
 }

@@ -28,8 +28,6 @@ int32_t required_length(AnchorType anchor, int32_t border_min, int32_t border_ma
 // The borders a child takes inside a table.
 int32_t border_length(AnchorType anchor, int32_t border_min, int32_t border_max);
 // The size of a child with preferred length `preferred` inside a parent length.
-int32_t child_size(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length,
-                   int32_t preferred);
+int32_t child_size(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length, int32_t preferred);
 // The offset of a child of size `size` inside a parent length.
-int32_t child_offset(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length,
-                     int32_t size);
+int32_t child_offset(AnchorType anchor, int32_t border_min, int32_t border_max, int32_t parent_length, int32_t size);

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
+#include <utility>
 
 namespace {
 // One template carries a pixel rule through all four row operations.
@@ -25,8 +25,8 @@ public:
     void scaled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift) const override {
         for (int32_t i = 0; i < count; ++i) dst[i] = m_rule(src_row[(start + i) >> shift], dst[i]);
     }
-    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift,
-                   int32_t wrap_from, int32_t wrap_to) const override {
+    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift, int32_t wrap_from,
+                   int32_t wrap_to) const override {
         int32_t a = start;
         for (int32_t i = 0; i < count; ++i) {
             dst[i] = m_rule(src_row[a >> shift], dst[i]);
@@ -57,8 +57,8 @@ public:
         }
         m_rule.scaled_row(dst, src_row, start, count, shift);
     }
-    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift,
-                   int32_t wrap_from, int32_t wrap_to) const override {
+    void tiled_row(Pixel* dst, const Pixel* src_row, int32_t start, int32_t count, int32_t shift, int32_t wrap_from,
+                   int32_t wrap_to) const override {
         m_rule.tiled_row(dst, src_row, start, count, shift, wrap_from, wrap_to);
     }
 
@@ -81,8 +81,9 @@ struct Level2Rule {
 };
 struct Level3Rule {
     Pixel operator()(Pixel s, Pixel d) const {
-        return s == kKeyPixel ? d
-                              : (s & kOpaqueBit ? s : static_cast<Pixel>(s + ((d >> 2) & 0x39E7) + ((d >> 1) & 0x7BEF)));
+        return s == kKeyPixel
+                   ? d
+                   : (s & kOpaqueBit ? s : static_cast<Pixel>(s + ((d >> 2) & 0x39E7) + ((d >> 1) & 0x7BEF)));
     }
 };
 struct Level4Rule {
@@ -147,9 +148,9 @@ namespace {
 // rounding error whose running value stays inside every channel at every step, so no term
 // carries or borrows into a neighbouring channel.
 constexpr int8_t kDimTerms[17][5] = {
-    {0, 0, 0, 0, 0},  {0, 0, 0, 0, 1},   {0, 0, 0, 1, 0},   {0, 0, 1, 0, -1}, {0, 0, 1, 0, 0},   {0, 1, -1, 1, -1},
-    {0, 1, 0, -1, 0}, {0, 1, 0, 0, -1},  {0, 1, 0, 0, 0},   {1, -1, 0, 0, 1}, {1, -1, 0, 1, 0},  {1, -1, 1, -1, 1},
-    {1, -1, 1, 0, 0}, {1, 0, -1, 0, 1},  {1, 0, -1, 1, 0},  {1, 0, 0, -1, 1}, {1, 0, 0, 0, 0},
+    {0, 0, 0, 0, 0},  {0, 0, 0, 0, 1},  {0, 0, 0, 1, 0},  {0, 0, 1, 0, -1}, {0, 0, 1, 0, 0},  {0, 1, -1, 1, -1},
+    {0, 1, 0, -1, 0}, {0, 1, 0, 0, -1}, {0, 1, 0, 0, 0},  {1, -1, 0, 0, 1}, {1, -1, 0, 1, 0}, {1, -1, 1, -1, 1},
+    {1, -1, 1, 0, 0}, {1, 0, -1, 0, 1}, {1, 0, -1, 1, 0}, {1, 0, 0, -1, 1}, {1, 0, 0, 0, 0},
 };
 
 template <int Level>

@@ -34,8 +34,7 @@ const Blitter& text_write_back_blitter();
 // -1 → opaque copy; otherwise level value / 64 clamped to 0..4.
 const Blitter& translucency_blitter(int32_t value);
 // Each channel scaled by its factor / 256; `combine` ORs the result into the destination.
-std::unique_ptr<Blitter> make_tint_blitter(int32_t red_factor, int32_t green_factor, int32_t blue_factor,
-                                           bool combine);
+std::unique_ptr<Blitter> make_tint_blitter(int32_t red_factor, int32_t green_factor, int32_t blue_factor, bool combine);
 
 // The dimming filter: level n = (value + 8) / 16 clamped to 0..16 scales every channel by n / 16.
 int32_t dimming_level(int32_t value);

@@ -19,8 +19,8 @@ constexpr Rect kClipToBox{-1, -1, -1, -1};
 // Draws `text` in `box`. Without `wrap` the text is one line; with it, lines break at spaces (and
 // at line feeds). A line or word too long for the box, and the last line when more text would
 // follow below the box, end in "...". JUSTIFY draws as LEFT.
-void draw_text(RenderSurface& surface, FontRep& font, Color color, std::u16string_view text, Rect box,
-               HAlign halign, VAlign valign, bool wrap, Rect clip = kClipToBox);
+void draw_text(RenderSurface& surface, FontRep& font, Color color, std::u16string_view text, Rect box, HAlign halign,
+               VAlign valign, bool wrap, Rect clip = kClipToBox);
 
 // The lines `draw_text` would draw in a box `width` pixels wide (without the vertical cut).
 std::vector<std::u16string> break_text_lines(FontRep& font, std::u16string_view text, int32_t width, bool wrap);

@@ -11,8 +11,8 @@
 #include <mutex>
 
 #include "os/event.h"
-#include "os/stopwatch.h"
 #include "os/log.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 
 namespace {

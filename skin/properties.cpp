@@ -5,10 +5,10 @@
 #include <new>
 
 #include "os/event.h"
-#include "os/stopwatch.h"
+#include "os/file.h"
 #include "os/log.h"
 #include "os/path.h"
-#include "os/file.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "skin/properties_impl.h"
 

@@ -4,9 +4,9 @@
 #include <unordered_map>
 
 #include "os/event.h"
-#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/path.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "skin/skin_format.h"
 

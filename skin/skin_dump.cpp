@@ -12,11 +12,21 @@ std::string quote_source_text(const std::u16string& text) {
     std::string out = "\"";
     for (char c : os::to_utf8(text)) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char buffer[8];
@@ -60,7 +70,9 @@ private:
         const std::string name = os::to_utf8(m_image.text(m_image.u16(entry)));
         std::string line = indent;
         switch (static_cast<Table>(kind)) {
-            case Table::Integer: line += "int " + name + " " + std::to_string(m_image.i32(entry + 4)); break;
+            case Table::Integer:
+                line += "int " + name + " " + std::to_string(m_image.i32(entry + 4));
+                break;
             case Table::Font: {
                 const uint32_t index = m_image.u32(entry + 4);
                 line += index < m_skin.font_descriptions.size()

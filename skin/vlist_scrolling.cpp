@@ -7,8 +7,8 @@
 #include "skin/vlist_widget.h"
 
 namespace {
-constexpr double kMaxFling = 2000.0;     // pixels per second
-constexpr double kReturnSpeed = 400.0;   // pixels per second, back to an end after over-scrolling
+constexpr double kMaxFling = 2000.0;    // pixels per second
+constexpr double kReturnSpeed = 400.0;  // pixels per second, back to an end after over-scrolling
 // A list pulled far past its end goes back faster, by this share of the distance per second, so
 // that even half a screen's over-scroll is back within a second.
 constexpr double kReturnRate = 3.0;
@@ -157,7 +157,8 @@ void VListWidget::step(double dt) {
     const bool was_moving = is_moving();
     step_motion(dt);
     // Where a motion ended, once per fling or return: how a user's flick went, read from the log.
-    if (was_moving && !is_moving()) os::log() << u"list rests at " << static_cast<int64_t>(std::lround(m_scroll)) << u"\n";
+    if (was_moving && !is_moving())
+        os::log() << u"list rests at " << static_cast<int64_t>(std::lround(m_scroll)) << u"\n";
 }
 
 void VListWidget::step_motion(double dt) {

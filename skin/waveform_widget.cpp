@@ -16,7 +16,8 @@ void WaveformWidget::load(const Properties& properties, SkinElement element) {
     m_threshold_color = properties.get_color(element, u"threshold_color", m_threshold_color);
     m_background = properties.get_color(element, u"background_color", kNoColor);
     // Points follow the screen's density, so the bars keep their look on a phone.
-    const Point column = properties.get_point(element, u"column", Point{2 << properties.hi_res(), 1 << properties.hi_res()});
+    const Point column =
+        properties.get_point(element, u"column", Point{2 << properties.hi_res(), 1 << properties.hi_res()});
     m_bar = std::clamp(column.x, 1, 64);
     m_gap = std::clamp(column.y, 0, 64);
     m_scroll = properties.get_int(element, u"scroll", 0) != 0;
@@ -61,8 +62,8 @@ void WaveformWidget::set_position(double fraction) {
     if (fraction == m_position) return;
     // Only a change the eye can see costs a frame.
     const double width = std::max(1, inner_size().width);
-    const bool visible = m_position < 0.0 || fraction < 0.0 ||
-                         std::floor(m_position * width) != std::floor(fraction * width);
+    const bool visible =
+        m_position < 0.0 || fraction < 0.0 || std::floor(m_position * width) != std::floor(fraction * width);
     m_position = fraction;
     if (visible) mark_redraw();
 }
@@ -93,8 +94,7 @@ std::pair<size_t, size_t> WaveformWidget::column_span(int32_t column) const {
     return {first, last};
 }
 
-void WaveformWidget::draw_bar(RenderSurface& surface, Point origin, int32_t column, WavePeak peak,
-                              Color color) const {
+void WaveformWidget::draw_bar(RenderSurface& surface, Point origin, int32_t column, WavePeak peak, Color color) const {
     const int32_t height = inner_size().height;
     const int32_t middle = height / 2;
     const int32_t reach = std::max(0, (height - 1) / 2);

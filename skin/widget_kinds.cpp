@@ -14,9 +14,8 @@
 
 const std::vector<std::u16string>& standard_widget_keywords() {
     static const std::vector<std::u16string> keywords = {
-        u"node",   u"text",  u"color",    u"image",    u"edit",    u"htable",     u"vtable",
-        u"button", u"vlist", u"checkbox", u"progress", u"oldtext", u"label_edit", u"clip",
-        u"waveform",
+        u"node",  u"text",     u"color",    u"image",   u"edit",       u"htable", u"vtable",   u"button",
+        u"vlist", u"checkbox", u"progress", u"oldtext", u"label_edit", u"clip",   u"waveform",
     };
     return keywords;
 }

@@ -47,9 +47,9 @@ void CallMonitorImpl::poll() {
         }
         // Another party on the line (a waiting call taken, a held one resumed): for the recorder
         // that is another call. A number learnt late is still the same call.
-        const bool other_party = (identity != 0 && m_identity != 0) ? identity != m_identity
-                                                                    : !m_number.empty() && !number.empty() &&
-                                                                          !phone_numbers_match(m_number, number);
+        const bool other_party = (identity != 0 && m_identity != 0)
+                                     ? identity != m_identity
+                                     : !m_number.empty() && !number.empty() && !phone_numbers_match(m_number, number);
         if (other_party) {
             os::log() << u"CallMonitorImpl party changed " << os::tick_count() << u"\n";
             tell_stop();

@@ -5,7 +5,7 @@
 #include "telephony/process_launch.h"
 
 std::vector<TriggeredLaunch> honour_launch_triggers(std::u16string_view key, std::u16string_view value_name,
-                                                     uint32_t old_value, uint32_t new_value) {
+                                                    uint32_t old_value, uint32_t new_value) {
     std::vector<TriggeredLaunch> launches;
     for (const auto& entry : launch_trigger_store::all()) {
         if (entry.key != key || entry.value_name != value_name || !entry.fires(old_value, new_value)) continue;

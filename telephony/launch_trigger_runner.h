@@ -19,4 +19,4 @@ struct TriggeredLaunch {
 };
 
 std::vector<TriggeredLaunch> honour_launch_triggers(std::u16string_view key, std::u16string_view value_name,
-                                                     uint32_t old_value, uint32_t new_value);
+                                                    uint32_t old_value, uint32_t new_value);

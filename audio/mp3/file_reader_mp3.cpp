@@ -264,8 +264,9 @@ std::int64_t FileReaderMP3::frame_of_byte(std::int64_t byte) const {
         const std::int64_t offset = byte - m_audio_start;
         if (offset < 0) return 0;
         // The frame that starts at or last before the byte.
-        const auto after = std::upper_bound(m_frame_index.begin(), m_frame_index.end(), static_cast<std::uint64_t>(offset),
-                                            [](std::uint64_t o, std::uint32_t start) { return o < start; });
+        const auto after =
+            std::upper_bound(m_frame_index.begin(), m_frame_index.end(), static_cast<std::uint64_t>(offset),
+                             [](std::uint64_t o, std::uint32_t start) { return o < start; });
         return std::max<std::int64_t>(0, (after - m_frame_index.begin()) - 1);
     }
     const auto& table = m_stream_header.seek_table;

@@ -2,8 +2,8 @@
 // The MP3 writer as one consumer: Mp3Encoder feeding FileWriterMP3. Destroying it flushes the
 // encoder into the file before the file is closed, so the end of the recording is kept whatever
 // order the owner tears things down in. A new stream starts with LAME's info frame (our own where
-// LAME's frames are too small to hold one), filled in at the end; continuing a file extends the info frame the file already has, so decoders that trust
-// it still play the appended part.
+// LAME's frames are too small to hold one), filled in at the end; continuing a file extends the info frame the file
+// already has, so decoders that trust it still play the appended part.
 //
 // on_data runs on the ActiveBuffer's thread; is_valid may be read from any thread.
 #include <memory>

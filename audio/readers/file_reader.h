@@ -16,12 +16,12 @@ public:
     // Why the factory turned a file down.
     enum class Refusal {
         None,
-        CannotOpen,        // missing, a folder, or not readable
-        EmptyFile,         // 0 bytes
-        UnsupportedWave,   // a RIFF/WAVE file in a format no WAV reader takes
-        UnsupportedOgg,    // an Ogg file that is no Vorbis stream we can read
+        CannotOpen,       // missing, a folder, or not readable
+        EmptyFile,        // 0 bytes
+        UnsupportedWave,  // a RIFF/WAVE file in a format no WAV reader takes
+        UnsupportedOgg,   // an Ogg file that is no Vorbis stream we can read
         UnsupportedMusepack,
-        NotAudio,          // no container magic and no MPEG audio frames
+        NotAudio,  // no container magic and no MPEG audio frames
     };
     // One line of English for command-line programs and the log.
     static const char* describe(Refusal refusal);

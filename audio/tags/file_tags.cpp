@@ -7,8 +7,8 @@
 #include <taglib/infotag.h>
 #include <taglib/mpcfile.h>
 #include <taglib/mpegfile.h>
-#include <taglib/tfilestream.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
 
@@ -60,7 +60,6 @@ OpenTags open_path(const std::u16string& path) {
     if (out.file && !out.file->isValid()) out.file.reset();
     return out;
 }
-
 
 // The file's tags in the order their fields count: the first one that has a field gives it. The
 // library's own union of a WAV file's tags comes back empty when the file has no ID3v2 chunk, so
@@ -114,8 +113,8 @@ RecordTags read_file_tags(const std::u16string& path) {
         // The layout our recorder writes (and most taggers): an ID3v2.3 tag with none of the
         // header flags. Our own reader takes it from the file already open at a third of the
         // library's cost, which is what a scan of a folder of recordings spends its time on.
-        const bool plain_id3v23 = got >= 6 && head[0] == 'I' && head[1] == 'D' && head[2] == '3' && head[3] == 3 &&
-                                  head[5] == 0;
+        const bool plain_id3v23 =
+            got >= 6 && head[0] == 'I' && head[1] == 'D' && head[2] == '3' && head[3] == 3 && head[5] == 0;
         if (container == Container::Other && plain_id3v23 && file.seek(0)) {
             const Id3v2Tag front = read_id3v2(file);
             tags.artist = front.text("TPE1");
@@ -201,8 +200,8 @@ bool write_file_title(const std::u16string& path, std::u16string_view title) {
                     mpeg.ID3v2Tag(true)->setTitle(text);
                     kinds |= TagLib::MPEG::File::ID3v2;
                 }
-                saved = mpeg.save(kinds, TagLib::File::StripNone,
-                                  version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4, TagLib::File::DoNotDuplicate);
+                saved = mpeg.save(kinds, TagLib::File::StripNone, version == 3 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4,
+                                  TagLib::File::DoNotDuplicate);
             } else if (open.container == Container::Wave) {
                 auto& wav = static_cast<TagLib::RIFF::WAV::File&>(*open.file);
                 // Both kinds a WAV may carry, each only when present (INFO when there is neither).

@@ -135,7 +135,8 @@ AudioBlock FileReaderVorbis::convert(const std::int16_t* in, std::int64_t frames
         m_conversion_link = link_index;
         std::vector<std::int16_t> out(static_cast<std::size_t>(frames * m_channels));
         for (std::int64_t i = 0; i < frames; ++i) {
-            for (int c = 0; c < m_channels; ++c) out[i * m_channels + c] = in[i * link.channels + std::min(c, link.channels - 1)];
+            for (int c = 0; c < m_channels; ++c)
+                out[i * m_channels + c] = in[i * link.channels + std::min(c, link.channels - 1)];
         }
         return out.empty() ? AudioBlock() : AudioBlock(out.data(), out.size() * 2, format);
     }
@@ -195,8 +196,8 @@ bool FileReaderVorbis::seek(std::int64_t position) {
     std::size_t index = 0;
     while (index + 1 < m_links.size() && position >= m_links[index + 1].out_start) ++index;
     const Link& link = m_links[index];
-    const std::int64_t local = link.rate == m_rate ? position - link.out_start
-                                                   : (position - link.out_start) * link.rate / m_rate;
+    const std::int64_t local =
+        link.rate == m_rate ? position - link.out_start : (position - link.out_start) * link.rate / m_rate;
     if (ov_pcm_seek(&m_decoder->file, link.pcm_start + std::min(local, link.pcm_frames)) != 0) return false;
     reset_conversion();
     m_ended = false;

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "audio/wav/adpcm_codec.h"
-#include "audio/wav/wav_data_extent.h"
 #include "audio/wav/gsm_codec.h"
+#include "audio/wav/wav_data_extent.h"
 #include "os/file.h"
 
 namespace {

@@ -32,8 +32,7 @@ void WavReaderCoded::accept(int channels, int block_align, int samples_per_block
 AudioBlock WavReaderCoded::get_data(int requested_frames) {
     std::lock_guard guard(m_lock);
     if (!m_valid || requested_frames <= 0) return AudioBlock();
-    const std::int64_t wanted_blocks =
-        std::min<std::int64_t>(m_blocks - m_next_block, max_blocks_per_pull);
+    const std::int64_t wanted_blocks = std::min<std::int64_t>(m_blocks - m_next_block, max_blocks_per_pull);
     const std::int64_t frames_possible = m_pending.frames() + wanted_blocks * m_samples_per_block;
     const int frames = static_cast<int>(std::min<std::int64_t>(requested_frames, frames_possible));
     if (frames <= 0) return AudioBlock();
@@ -53,7 +52,8 @@ AudioBlock WavReaderCoded::get_data(int requested_frames) {
         return AudioBlock();
     }
     const std::size_t frame_bytes = static_cast<std::size_t>(m_format.block_align());
-    AudioBlock decoded(m_pending.length() + static_cast<std::size_t>(blocks * m_samples_per_block) * frame_bytes, m_format);
+    AudioBlock decoded(m_pending.length() + static_cast<std::size_t>(blocks * m_samples_per_block) * frame_bytes,
+                       m_format);
     if (!m_pending.is_empty()) std::memcpy(decoded.data(), m_pending.data(), m_pending.length());
     auto* pcm = reinterpret_cast<std::int16_t*>(decoded.data() + m_pending.length());
     for (std::int64_t i = 0; i < blocks; ++i) {

@@ -54,8 +54,8 @@ private:
     bool m_valid = false;
     int m_block_align = 0;
     int m_samples_per_block = 0;
-    std::int64_t m_blocks = 0;       // whole blocks in the data
-    std::int64_t m_next_block = 0;   // the next block to read
+    std::int64_t m_blocks = 0;      // whole blocks in the data
+    std::int64_t m_next_block = 0;  // the next block to read
     std::vector<std::uint8_t> m_coded;
     // Decoded frames not yet handed out; they belong to the block before m_next_block.
     AudioBlock m_pending;

@@ -63,13 +63,16 @@ std::int32_t widen(const WavStreamFormat& format, const std::uint8_t* p) {
         case 8:
             return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0] ^ 0x80) << 24);
         case 16:
-            return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 16) | (static_cast<std::uint32_t>(p[1]) << 24));
+            return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 16) |
+                                             (static_cast<std::uint32_t>(p[1]) << 24));
         case 24:
-            return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) | (static_cast<std::uint32_t>(p[1]) << 16) |
+            return static_cast<std::int32_t>((static_cast<std::uint32_t>(p[0]) << 8) |
+                                             (static_cast<std::uint32_t>(p[1]) << 16) |
                                              (static_cast<std::uint32_t>(p[2]) << 24));
         default:
-            return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                                             (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
+            return static_cast<std::int32_t>(
+                static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24));
     }
 }
 

@@ -47,7 +47,8 @@ bool parse_fmt(const std::uint8_t* body, std::uint32_t size, WavStreamFormat& ou
             break;
         case WavStreamFormat::kTagMuLaw:
         case WavStreamFormat::kTagALaw:
-            out.encoding = out.format_tag == WavStreamFormat::kTagMuLaw ? WavSampleEncoding::MuLaw : WavSampleEncoding::ALaw;
+            out.encoding =
+                out.format_tag == WavStreamFormat::kTagMuLaw ? WavSampleEncoding::MuLaw : WavSampleEncoding::ALaw;
             if (out.bits != 8) return false;
             break;
         default:
@@ -95,10 +96,11 @@ bool read_wav_stream_format(os::File& file, WavStreamFormat& out) {
             out.data_start = body;
             // A data chunk that is the file's last runs to the end of the file, whatever its size
             // field says (a writer killed before it wrote its sizes leaves 0 there).
-            out.data_size = out.rf64 && size == kRf64SizeFollows
-                                ? static_cast<std::int64_t>(rf64_data_size & INT64_MAX)
-                                : body <= UINT32_MAX ? static_cast<std::int64_t>(data_size_in_file(file, static_cast<std::uint32_t>(body), size))
-                                                       : static_cast<std::int64_t>(size);
+            out.data_size =
+                out.rf64 && size == kRf64SizeFollows ? static_cast<std::int64_t>(rf64_data_size & INT64_MAX)
+                : body <= UINT32_MAX
+                    ? static_cast<std::int64_t>(data_size_in_file(file, static_cast<std::uint32_t>(body), size))
+                    : static_cast<std::int64_t>(size);
             return true;
         }
         // Chunk bodies are padded to an even length.

@@ -1,21 +1,20 @@
 // The recording filter chain against a plain copy of the same bytes, and the buffer's hand-over
 // from the pushing thread to its own thread.
 #include <benchmark/benchmark.h>
-
-#include <algorithm>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
 
-#include "os/event.h"
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
+#include "os/event.h"
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "core/active_scheduler.h"
-#include "core/plain_event_loop.h"
 #include "audio/mp3/id3_reader.h"
 #include "audio/mp3/id3_tag.h"
 #include "audio/mp3/mp3_writer.h"
 #include "audio/readers/file_reader.h"
+#include "core/active_scheduler.h"
+#include "core/plain_event_loop.h"
 #include "document/document.h"
 #include "document/record_cache.h"
 #include "document/record_files.h"

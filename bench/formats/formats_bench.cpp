@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "os/event.h"
-#include "os/stopwatch.h"
 #include "audio/active_buffer.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
 #include "audio/mp3/mp3_writer.h"
 #include "audio/wav/adpcm_codec.h"
 #include "audio/wav/codec_wav_writer.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tests/support/temp_folder.h"
 
@@ -42,7 +42,6 @@ std::vector<int16_t> speech_like(int frames, int rate) {
     }
     return samples;
 }
-
 
 double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 

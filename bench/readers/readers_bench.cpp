@@ -48,10 +48,14 @@ std::string file_for(const std::string& codec) {
     if (::access(out.c_str(), R_OK) == 0) return out;
     bool made = false;
     if (codec == "PCM") made = run("sox " + source(8000, 1) + " " + out + ".wav") && run("mv " + out + ".wav " + out);
-    if (codec == "ADPCM") made = run("sox " + source(8000, 1) + " -e ms-adpcm " + out + ".wav") && run("mv " + out + ".wav " + out);
-    if (codec == "GSM") made = run("sox " + source(8000, 1) + " -e gsm-full-rate " + out + ".wav") && run("mv " + out + ".wav " + out);
+    if (codec == "ADPCM")
+        made = run("sox " + source(8000, 1) + " -e ms-adpcm " + out + ".wav") && run("mv " + out + ".wav " + out);
+    if (codec == "GSM")
+        made = run("sox " + source(8000, 1) + " -e gsm-full-rate " + out + ".wav") && run("mv " + out + ".wav " + out);
     if (codec == "Vorbis") made = run("oggenc -Q -q 3 -o " + out + " " + source(44100, 2));
-    if (codec == "MPC") made = run("mpcenc --silent --overwrite --standard " + source(44100, 2) + " " + out + ".mpc") && run("mv " + out + ".mpc " + out);
+    if (codec == "MPC")
+        made = run("mpcenc --silent --overwrite --standard " + source(44100, 2) + " " + out + ".mpc") &&
+               run("mv " + out + ".mpc " + out);
     if (codec == "mp3") made = run("lame --quiet -b 128 " + source(44100, 2) + " " + out);
     return made ? out : std::string();
 }
@@ -71,8 +75,10 @@ long long play(const std::string& path) {
 
 inline short round_to_16(mad_fixed_t sample) {
     sample += 1L << (MAD_F_FRACBITS - 16);
-    if (sample >= MAD_F_ONE) sample = MAD_F_ONE - 1;
-    else if (sample < -MAD_F_ONE) sample = -MAD_F_ONE;
+    if (sample >= MAD_F_ONE)
+        sample = MAD_F_ONE - 1;
+    else if (sample < -MAD_F_ONE)
+        sample = -MAD_F_ONE;
     return static_cast<short>(sample >> (MAD_F_FRACBITS + 1 - 16));
 }
 

@@ -1,7 +1,6 @@
 // Frame-composition costs on a 480 × 800 RGB565 frame, each reported as a ratio against memcpy of
 // the same frame measured in the same run, plus text output per line and skin loading.
 #include <benchmark/benchmark.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -66,8 +65,9 @@ void run_ratio(benchmark::State& state, const Blitter* blitter, bool dimming) {
         const double baseline = frames.memcpy_time();
         const double measured = seconds_per_call([&] {
             if (dimming) {
-                frames.target.filter({0, 0, kWidth, kHeight}, [](Pixel* b, Pixel* e, int32_t n) { dim_row(b, e, n); },
-                                     dimming_level(160));
+                frames.target.filter(
+                    {0, 0, kWidth, kHeight}, [](Pixel* b, Pixel* e, int32_t n) { dim_row(b, e, n); },
+                    dimming_level(160));
             } else {
                 blit(frames.target, {0, 0}, {kWidth, kHeight}, *frames.source.bitmap(), {0, 0}, *blitter);
             }
@@ -97,11 +97,13 @@ void BM_DrawTextLine(benchmark::State& state) {
     draw_text(surface, font, Color{0, 0, 0, 255}, line, {0, 0, kWidth, 40}, HAlign::Left, VAlign::VCenter, false);
     double micros = 0;
     for (auto _ : state) {
-        micros = 1e6 * seconds_per_call([&] {
-            draw_text(surface, font, Color{0, 0, 0, 255}, line, {0, 0, kWidth, 40}, HAlign::Left, VAlign::VCenter,
-                      false);
-            benchmark::ClobberMemory();
-        }, 200);
+        micros = 1e6 * seconds_per_call(
+                           [&] {
+                               draw_text(surface, font, Color{0, 0, 0, 255}, line, {0, 0, kWidth, 40}, HAlign::Left,
+                                         VAlign::VCenter, false);
+                               benchmark::ClobberMemory();
+                           },
+                           200);
     }
     state.counters["us_per_line"] = micros;
 }
@@ -111,10 +113,13 @@ void BM_LoadDefaultSkin(benchmark::State& state) {
     const std::u16string path = os::from_utf8(std::string(QUILLON_BIN_DIR) + "/skins/bin/default.skin");
     double millis = 0;
     for (auto _ : state) {
-        millis = 1e3 * seconds_per_call([&] {
-            Properties properties;
-            if (!properties.load_skin(path, DisplayInfo{})) state.SkipWithError("default.skin did not load");
-        }, 10);
+        millis = 1e3 * seconds_per_call(
+                           [&] {
+                               Properties properties;
+                               if (!properties.load_skin(path, DisplayInfo{}))
+                                   state.SkipWithError("default.skin did not load");
+                           },
+                           10);
     }
     state.counters["ms_per_load"] = millis;
 }

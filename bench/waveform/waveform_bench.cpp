@@ -53,9 +53,10 @@ const std::string& hour_mp3() {
         const std::string out = "/tmp/quillon-waveform-bench-hour.mp3";
         if (::access(out.c_str(), R_OK) == 0) return out;
         // Speech-like: a swept tone whose loudness comes and goes, as voices do; mono 22 kHz.
-        const std::string command = "sox -n -r 22050 -c 1 -b 16 -t wav - synth 3600 sine 200-1200 tremolo 0.4 90 "
-                                    "| lame --quiet -b 48 - " + out + ".part >/dev/null 2>&1 && mv " + out +
-                                    ".part " + out;
+        const std::string command =
+            "sox -n -r 22050 -c 1 -b 16 -t wav - synth 3600 sine 200-1200 tremolo 0.4 90 "
+            "| lame --quiet -b 48 - " +
+            out + ".part >/dev/null 2>&1 && mv " + out + ".part " + out;
         if (std::system(command.c_str()) != 0) std::abort();
         return out;
     }();

@@ -8,7 +8,8 @@ namespace os {
 
 ButtonChange assigned_change(const HardwareButton& button, std::u16string_view command) {
     // Assigning an assigned button again must not lose what it ran before this program.
-    if (button.assigned || is_quick_record_command(button.command)) return {std::u16string(command), button.reset_command};
+    if (button.assigned || is_quick_record_command(button.command))
+        return {std::u16string(command), button.reset_command};
     return {std::u16string(command), button.command};
 }
 

@@ -293,7 +293,8 @@ void MprisService::Impl::start() {
         bus, object_path, g_dbus_node_info_lookup_interface(node, root_interface), &vtable, this, nullptr, &error);
     if (root_registration != 0) {
         player_registration = g_dbus_connection_register_object(
-            bus, object_path, g_dbus_node_info_lookup_interface(node, player_interface), &vtable, this, nullptr, &error);
+            bus, object_path, g_dbus_node_info_lookup_interface(node, player_interface), &vtable, this, nullptr,
+            &error);
     }
     if (root_registration == 0 || player_registration == 0) {
         log() << u"mpris: not published: " << from_utf8(error ? error->message : "none") << u"\n";

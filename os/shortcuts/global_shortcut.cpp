@@ -96,7 +96,8 @@ void GlobalShortcut::Impl::start() {
                 const bool cancelled = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
                 const std::u16string why = from_utf8(error ? error->message : "no answer");
                 if (error) g_error_free(error);
-                if (!cancelled) static_cast<Impl*>(data)->settle(State::Unavailable, u"no GlobalShortcuts portal: " + why);
+                if (!cancelled)
+                    static_cast<Impl*>(data)->settle(State::Unavailable, u"no GlobalShortcuts portal: " + why);
                 return;
             }
             g_variant_unref(reply);
@@ -146,8 +147,8 @@ void GlobalShortcut::Impl::request(const char* method, GVariant* (*parameters)(I
             if (reply) {
                 g_variant_unref(reply);
             } else if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
-                call->impl->settle(State::Unavailable, from_utf8(call->method + " failed: " +
-                                                                 (error ? error->message : "no answer")));
+                call->impl->settle(State::Unavailable,
+                                   from_utf8(call->method + " failed: " + (error ? error->message : "no answer")));
             }
             if (error) g_error_free(error);
             delete call;
@@ -163,7 +164,8 @@ void GlobalShortcut::Impl::create_session() {
             g_variant_builder_init(&options, G_VARIANT_TYPE("a{sv}"));
             g_variant_builder_add(&options, "{sv}", "handle_token", g_variant_new_string(token));
             const std::string session_token = "quillon_session" + std::to_string(impl->token);
-            g_variant_builder_add(&options, "{sv}", "session_handle_token", g_variant_new_string(session_token.c_str()));
+            g_variant_builder_add(&options, "{sv}", "session_handle_token",
+                                  g_variant_new_string(session_token.c_str()));
             return g_variant_new("(a{sv})", &options);
         },
         [](Impl* impl, guint32 response, GVariant* results) {
@@ -240,7 +242,8 @@ void GlobalShortcut::Impl::bind() {
                 std::lock_guard<std::mutex> guard(impl->lock);
                 impl->trigger = trigger;
             }
-            impl->settle(State::Bound, u"bound " + from_utf8(impl->id) + u" to " + (trigger.empty() ? u"a key" : trigger));
+            impl->settle(State::Bound,
+                         u"bound " + from_utf8(impl->id) + u" to " + (trigger.empty() ? u"a key" : trigger));
         });
 }
 

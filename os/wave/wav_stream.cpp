@@ -34,7 +34,8 @@ bool WavSource::open(const std::string& path, const WaveFormat& target, std::str
         return false;
     }
     uint8_t riff[12];
-    if (std::fread(riff, 1, 12, m_file) != 12 || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0) {
+    if (std::fread(riff, 1, 12, m_file) != 12 || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0) {
         reason = "not a RIFF WAVE file";
         return false;
     }
@@ -146,8 +147,8 @@ void WavSource::read(uint8_t* out, std::size_t length) {
     for (std::size_t offset = 0; offset + frame_bytes <= length; offset += frame_bytes) {
         int32_t value[2];
         for (int c = 0; c < 2; ++c) {
-            value[c] = m_source_ended ? 0
-                                      : static_cast<int32_t>(m_previous[c] + (m_current[c] - m_previous[c]) * m_phase);
+            value[c] =
+                m_source_ended ? 0 : static_cast<int32_t>(m_previous[c] + (m_current[c] - m_previous[c]) * m_phase);
         }
         if (m_target.channels == 1 && m_source.channels == 2) value[0] = (value[0] + value[1]) / 2;
         for (int c = 0; c < m_target.channels; ++c) {

@@ -122,7 +122,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveIn> open_file_in(const std::string& path, const WaveFormat& format, bool pace, std::string& reason) {
+std::unique_ptr<WaveIn> open_file_in(const std::string& path, const WaveFormat& format, bool pace,
+                                     std::string& reason) {
     auto device = std::make_unique<FileWaveIn>(format, pace);
     if (!device->open(path, reason)) return nullptr;
     return device;

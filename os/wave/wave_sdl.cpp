@@ -44,9 +44,7 @@ bool valid_format(const WaveFormat& format) {
 class SdlWaveIn final : public WaveIn {
 public:
     explicit SdlWaveIn(const WaveFormat& format) : WaveIn(format) {}
-    ~SdlWaveIn() override {
-        close();
-    }
+    ~SdlWaveIn() override { close(); }
 
     bool open(std::string& reason) {
         SDL_AudioSpec desired = spec_for(format(), &SdlWaveIn::callback, this);

@@ -6,9 +6,9 @@
 #include <map>
 #include <mutex>
 
+#include "os/dbus/gio_link.h"
 #include "os/log.h"
 #include "os/text.h"
-#include "os/dbus/gio_link.h"
 
 namespace call_notification_keeper {
 
@@ -187,7 +187,9 @@ CallNotificationKeeper::CallNotificationKeeper(std::unique_ptr<os::Notifier> not
                                                            "no such method");
             }
         },
-        nullptr, nullptr, {nullptr}};
+        nullptr,
+        nullptr,
+        {nullptr}};
     GError* failure = nullptr;
     state.object = g_dbus_connection_register_object(state.bus, call_notification_keeper::object_path,
                                                      state.node->interfaces[0], &vtable, &state, nullptr, &failure);

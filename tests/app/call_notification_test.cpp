@@ -60,7 +60,8 @@ TEST(CallNotificationText, InTheUsersLanguageFromTheShippedFiles) {
     const CallNotification::Translate in_german = [&german](std::u16string_view key, std::u16string_view fallback) {
         return german.translate(key, fallback);
     };
-    EXPECT_EQ(CallNotification::text_for(in_german, u"Alice Walker", 151.7), u"Anruf mit Alice Walker aufgenommen, 2:32");
+    EXPECT_EQ(CallNotification::text_for(in_german, u"Alice Walker", 151.7),
+              u"Anruf mit Alice Walker aufgenommen, 2:32");
     EXPECT_EQ(CallNotification::text_for(in_german, u"Bob", 12.2, DocumentEvent::WriterFailed),
               u"Aufnahme des Anrufs mit Bob vorzeitig beendet: der Speicher ist voll oder nicht beschreibbar; 0:12 "
               u"aufgenommen");
@@ -72,7 +73,8 @@ TEST(CallNotificationText, InTheUsersLanguageFromTheShippedFiles) {
     EXPECT_EQ(CallNotification::text_for(in_russian, u"Bob", 2.9, DocumentEvent::CardProblem),
               u"Запись разговора с Bob прервана: карта памяти извлечена; записано 0:03");
     // A caller's name that looks like a text variable is shown as it is, never filled in.
-    EXPECT_EQ(CallNotification::text_for(in_german, u"%length% %reason%", 7), u"Anruf mit %length% %reason% aufgenommen, 0:07");
+    EXPECT_EQ(CallNotification::text_for(in_german, u"%length% %reason%", 7),
+              u"Anruf mit %length% %reason% aufgenommen, 0:07");
     // A language without the texts falls back to English.
     const CallNotification::Translate none = [](std::u16string_view, std::u16string_view fallback) {
         return std::u16string(fallback);

@@ -74,7 +74,8 @@ protected:
         env.set("QUILLON_AUDIO_PACE", "1");
         auto owned = std::make_unique<os::MprisService>(u"Quillon Touch", u"com.korvel.QuillonTouch", u"QuillonTouch");
         service = owned.get();
-        session = std::make_unique<MediaSession>(*document, loop, [this] { ++raised; }, std::move(owned));
+        session = std::make_unique<MediaSession>(
+            *document, loop, [this] { ++raised; }, std::move(owned));
         ASSERT_TRUE(service->wait_published(10));
         ASSERT_TRUE(has_owner(player));
     }
@@ -108,8 +109,8 @@ protected:
 TEST_F(MediaSessionTest, PlaybackShowsItsRecordingAndFollowsPlayPauseSeekAndStop) {
     EXPECT_EQ(playerctl({"status"}), "Stopped");
     std::string reply;
-    ASSERT_TRUE(call_method(player, path, "org.freedesktop.DBus.Properties", "GetAll", "('org.mpris.MediaPlayer2',)",
-                            &reply));
+    ASSERT_TRUE(
+        call_method(player, path, "org.freedesktop.DBus.Properties", "GetAll", "('org.mpris.MediaPlayer2',)", &reply));
     EXPECT_NE(reply.find("'Identity': <'Quillon Touch'>"), std::string::npos) << reply;
     EXPECT_NE(reply.find("'DesktopEntry': <'com.korvel.QuillonTouch'>"), std::string::npos) << reply;
 

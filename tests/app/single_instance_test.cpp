@@ -7,13 +7,13 @@
 #include <thread>
 
 #include "app/application_listener.h"
-#include "os/event.h"
-#include "os/stopwatch.h"
-#include "core/plain_event_loop.h"
 #include "app/game_base.h"
 #include "app/instance_channel.h"
+#include "core/plain_event_loop.h"
+#include "os/event.h"
 #include "os/path.h"
 #include "os/registry.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tests/app/process_helpers.h"
 #include "tests/os/temp_root.h"

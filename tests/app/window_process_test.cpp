@@ -80,8 +80,8 @@ protected:
         int pipe_fds[2];
         ASSERT_EQ(::pipe(pipe_fds), 0);
         const std::string fd_text = std::to_string(pipe_fds[1]);
-        std::vector<std::string> words = {"Xvfb",          "-displayfd", fd_text, "-screen", "0",
-                                          screen_geometry(), "-nolisten",  "tcp",   "-noreset"};
+        std::vector<std::string> words = {"Xvfb",      "-displayfd", fd_text,   "-screen", "0", screen_geometry(),
+                                          "-nolisten", "tcp",        "-noreset"};
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "os/event.h"
 #include "audio/audio_node.h"
+#include "os/event.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wav_file.h"
 
@@ -45,7 +45,9 @@ inline std::vector<uint8_t> read_wav_data(const std::string& path, AudioFormat& 
         std::fclose(in);
     }
     if (file.size() < 44 || std::memcmp(file.data(), "RIFF", 4) != 0) return {};
-    auto u32 = [&](std::size_t at) { return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24; };
+    auto u32 = [&](std::size_t at) {
+        return file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24;
+    };
     auto u16 = [&](std::size_t at) { return static_cast<int>(file[at] | file[at + 1] << 8); };
     format = AudioFormat{u16(22), u16(34), static_cast<int32_t>(u32(24))};
     const uint32_t size = u32(40);
@@ -73,8 +75,7 @@ inline std::vector<uint8_t> speech_like(int frames, int rate, int channels = 1) 
 // A source port over bytes: get_data hands out sub-blocks of at most the requested frames.
 class ByteSource : public AudioPort {
 public:
-    ByteSource(std::vector<uint8_t> bytes, AudioFormat format)
-        : m_whole(bytes.data(), bytes.size(), format) {}
+    ByteSource(std::vector<uint8_t> bytes, AudioFormat format) : m_whole(bytes.data(), bytes.size(), format) {}
     AudioBlock get_data(int requested_frames) override {
         std::lock_guard guard(m_mutex);
         requests.push_back(requested_frames);

@@ -35,8 +35,8 @@ TEST(BoostFilter, KneeTableAndGain) {
     struct Row {
         int factor, x1, y1, x2;
     };
-    for (const Row& row : {Row{1, 2000, 2000, 30000}, Row{2, 2000, 2000, 16000}, Row{4, 2000, 3250, 8687},
-                           Row{8, 2000, 5750, 5031}}) {
+    for (const Row& row :
+         {Row{1, 2000, 2000, 30000}, Row{2, 2000, 2000, 16000}, Row{4, 2000, 3250, 8687}, Row{8, 2000, 5750, 5031}}) {
         boost.set_boost(row.factor);
         const auto knees = boost.knees();
         EXPECT_EQ(knees.x0, 750);

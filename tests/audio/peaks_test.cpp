@@ -1,5 +1,7 @@
 // Peak pairs: one per fifth of a second of the first channel, whatever the blocks' sizes, and the
 // lock-free hand-over from the level node to the screen.
+#include "audio/peaks.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
-#include "audio/peaks.h"
 
 namespace {
 
@@ -24,9 +25,9 @@ TEST(Peaks, ValuesRoundToNearestOf127) {
     EXPECT_EQ(peak_value(0), 0);
     EXPECT_EQ(peak_value(32767), 127);
     EXPECT_EQ(peak_value(-32768), -127);
-    EXPECT_EQ(peak_value(16384), 64);   // 63.5 rounds up
-    EXPECT_EQ(peak_value(-130), -1);    // 0.504 rounds to 1
-    EXPECT_EQ(peak_value(128), 0);      // 0.496
+    EXPECT_EQ(peak_value(16384), 64);  // 63.5 rounds up
+    EXPECT_EQ(peak_value(-130), -1);   // 0.504 rounds to 1
+    EXPECT_EQ(peak_value(128), 0);     // 0.496
 }
 
 TEST(Peaks, OnePairPerFifthOfASecondAcrossBlockBoundaries) {

@@ -1,12 +1,12 @@
 // Playback speed with the pitch kept, and shortened silences: what the player would pull.
+#include "audio/playback_shaper.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <mutex>
 #include <vector>
-
-#include "audio/playback_shaper.h"
 
 namespace {
 
@@ -34,7 +34,8 @@ constexpr int kRate = 16000;
 std::vector<int16_t> tone(double seconds, double hz, double amplitude = 12000) {
     std::vector<int16_t> out(static_cast<size_t>(seconds * kRate));
     for (size_t i = 0; i < out.size(); ++i) {
-        out[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / kRate)));
+        out[i] =
+            static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / kRate)));
     }
     return out;
 }

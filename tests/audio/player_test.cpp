@@ -1,10 +1,9 @@
-#include "audio/player_pcm.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
 
+#include "audio/player_pcm.h"
 #include "audio_test_support.h"
 
 namespace {

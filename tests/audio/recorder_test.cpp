@@ -1,20 +1,17 @@
-#include "audio/recorder_pcm_impl.h"
-
 #include <gtest/gtest.h>
 
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
 #include "audio/level_filter.h"
+#include "audio/recorder_pcm_impl.h"
 #include "audio_test_support.h"
 
 namespace {
 
 class RecorderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_env.set("QUILLON_AUDIO_PACE", "0");
-    }
+    void SetUp() override { m_env.set("QUILLON_AUDIO_PACE", "0"); }
     std::string path(const char* name) { return m_root.path(name); }
     test_support::TempRoot m_root{"quillon-audio"};
     test_support::ScopedEnv m_env;
@@ -78,7 +75,8 @@ TEST_F(RecorderTest, RecordsAFileCompleteAndInOrderThroughTheChain) {
     ASSERT_GE(got.size(), voice.size());
     EXPECT_TRUE(std::equal(voice.begin(), voice.end(), got.begin()));
     // The microphone ran out: the rest is the silence of a quiet room.
-    EXPECT_TRUE(std::all_of(got.begin() + static_cast<long>(voice.size()), got.end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(got.begin() + static_cast<long>(voice.size()), got.end(), [](uint8_t b) { return b == 0; }));
     EXPECT_DOUBLE_EQ(duration.total(), static_cast<double>(got.size() / 2) / 8000.0);
     EXPECT_GT(level.current_level(), -1.0);
     connect(boost, nullptr);

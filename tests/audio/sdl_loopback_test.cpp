@@ -35,8 +35,9 @@ TEST(SdlLoopback, PlayedToneIsHeardOnTheMonitor) {
     env.unset("QUILLON_AUDIO_IN");
     env.unset("QUILLON_AUDIO_OUT");
     env.unset("PULSE_SERVER");
-    ASSERT_TRUE(run("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
-                    "--load='module-null-sink sink_name=qsink' >/dev/null 2>&1"));
+    ASSERT_TRUE(
+        run("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
+            "--load='module-null-sink sink_name=qsink' >/dev/null 2>&1"));
     ASSERT_TRUE(run("pactl set-default-source qsink.monitor && pactl set-default-sink qsink"));
     pid_t server = 0;
     std::ifstream(folder + "/pulse/pid") >> server;
@@ -44,7 +45,8 @@ TEST(SdlLoopback, PlayedToneIsHeardOnTheMonitor) {
     const AudioFormat format{1, 16, 16000};
     std::vector<uint8_t> tone;
     for (int f = 0; f < 16000 * 3; ++f) {
-        audio_test::put_u16(tone, static_cast<uint16_t>(static_cast<int16_t>(16000 * std::sin(2 * M_PI * 500.0 * f / 16000))));
+        audio_test::put_u16(
+            tone, static_cast<uint16_t>(static_cast<int16_t>(16000 * std::sin(2 * M_PI * 500.0 * f / 16000))));
     }
     audio_test::ByteSource source(tone, format);
     audio_test::CollectingSink heard;

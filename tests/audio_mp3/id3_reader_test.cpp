@@ -15,14 +15,23 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes text_frame(const std::string& id, const Bytes& body) {
     Bytes out(id.begin(), id.end());
     const auto size = static_cast<std::uint32_t>(body.size());
-    out.insert(out.end(), {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8), std::uint8_t(size), 0, 0});
+    out.insert(out.end(),
+               {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8), std::uint8_t(size), 0, 0});
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
 
 Bytes tag_header(int version, std::uint8_t flags, std::uint32_t size) {
-    return {'I', 'D', '3', std::uint8_t(version), 0, flags, std::uint8_t((size >> 21) & 0x7F), std::uint8_t((size >> 14) & 0x7F),
-            std::uint8_t((size >> 7) & 0x7F), std::uint8_t(size & 0x7F)};
+    return {'I',
+            'D',
+            '3',
+            std::uint8_t(version),
+            0,
+            flags,
+            std::uint8_t((size >> 21) & 0x7F),
+            std::uint8_t((size >> 14) & 0x7F),
+            std::uint8_t((size >> 7) & 0x7F),
+            std::uint8_t(size & 0x7F)};
 }
 
 Bytes tag_of(const std::vector<Bytes>& frames, int version = 3, std::uint32_t padding = 64) {

@@ -39,8 +39,8 @@ Bytes bytes_that_look_like_mp3(std::size_t size) {
 
 // A RIFF/WAVE file with a format tag no reader of ours decodes (0x11, IMA ADPCM).
 Bytes wave_of_unknown_codec() {
-    Bytes out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-                 0x11, 0, 1, 0, 0x40, 0x1F, 0, 0, 0, 0, 0, 0, 0, 1, 4, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    Bytes out = {'R', 'I', 'F',  'F',  0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16,  0,   0, 0, 0x11, 0,
+                 1,   0,   0x40, 0x1F, 0, 0, 0, 0, 0,   0,   0,   1,   4,   0,   'd', 'a', 't', 'a', 0, 0, 0,    0};
     const Bytes body = bytes_that_look_like_mp3(8000);
     put32(out, 40, static_cast<std::uint32_t>(body.size()));
     out.insert(out.end(), body.begin(), body.end());
@@ -189,7 +189,8 @@ TEST(EmptyFiles, StreamsWithoutFramesDecodeToAnEmptyWavOfTheirFormat) {
 }
 
 TEST(EmptyFiles, StartPastTheEndIsAnError) {
-    const std::string path = file_with("one_second.wav", fixtures::pcm_wav(fixtures::test_signal(1, 8000, 1.0), 1, 8000));
+    const std::string path =
+        file_with("one_second.wav", fixtures::pcm_wav(fixtures::test_signal(1, 8000, 1.0), 1, 8000));
     std::string text;
     EXPECT_EQ(tool("decode " + path + " " + fixtures::path_in_scratch("late.wav") + " --start 5", &text), 1);
     EXPECT_NE(text.find("past the end"), std::string::npos) << text;

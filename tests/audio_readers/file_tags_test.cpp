@@ -1,12 +1,13 @@
 // Artist and title from every kind of tag the ecosystem writes, and new titles written into tags
 // that are not our own, with the audio left as it was.
+#include "audio/tags/file_tags.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "audio/tags/file_tags.h"
 #include "os/text.h"
 #include "tests/audio_readers/fixtures.h"
 
@@ -136,10 +137,11 @@ TEST(FileTags, EveryId3VersionAndApe) {
     if (!have_mutagen()) GTEST_SKIP() << "python3-mutagen missing";
     for (const int version : {3, 4}) {
         const std::string path = file_with("mutagen_v2" + std::to_string(version) + ".mp3", {}, audio);
-        ASSERT_TRUE(fixtures::run(std::string(python) + " -c \"from mutagen.id3 import ID3, TIT2, TPE1; t = ID3(); "
-                                  "t.add(TPE1(encoding=1, text='\\u00c4rtist')); t.add(TIT2(encoding=3, text='T\\u00eftle " +
-                                  std::to_string(version) + "')); t.save('" + path + "', v2_version=" +
-                                  std::to_string(version) + ")\""));
+        ASSERT_TRUE(fixtures::run(
+            std::string(python) +
+            " -c \"from mutagen.id3 import ID3, TIT2, TPE1; t = ID3(); "
+            "t.add(TPE1(encoding=1, text='\\u00c4rtist')); t.add(TIT2(encoding=3, text='T\\u00eftle " +
+            std::to_string(version) + "')); t.save('" + path + "', v2_version=" + std::to_string(version) + ")\""));
         tags = tags_of(path);
         EXPECT_EQ(tags.artist, u"\u00C4rtist") << version;
         EXPECT_EQ(tags.title, u"T\u00EFtle " + os::from_utf8(std::to_string(version))) << version;
@@ -148,8 +150,10 @@ TEST(FileTags, EveryId3VersionAndApe) {
     // an ID3v1 tag behind it.
     for (const bool with_v1 : {false, true}) {
         const std::string path = file_with(with_v1 ? "ape_v1.mp3" : "ape.mp3", {}, audio);
-        ASSERT_TRUE(fixtures::run(std::string(python) + " -c \"from mutagen.apev2 import APEv2; t = APEv2(); "
-                                  "t['Artist'] = 'Ape Artist'; t['Title'] = 'Ape Title'; t.save('" + path + "')\""));
+        ASSERT_TRUE(fixtures::run(std::string(python) +
+                                  " -c \"from mutagen.apev2 import APEv2; t = APEv2(); "
+                                  "t['Artist'] = 'Ape Artist'; t['Title'] = 'Ape Title'; t.save('" +
+                                  path + "')\""));
         if (with_v1) {
             Bytes bytes = fixtures::read_file(path);
             Bytes v1(128, 0);
@@ -176,7 +180,8 @@ TEST(FileTags, VorbisCommentsMusepackApeAndWavInfo) {
     }
     if (fixtures::has_program("mpcenc")) {
         const std::string mpc = fixtures::path_in_scratch("tagged.mpc");
-        ASSERT_TRUE(fixtures::run("mpcenc --silent --overwrite --artist 'MPC Artist' --title 'MPC Title' " + wav + " " + mpc));
+        ASSERT_TRUE(
+            fixtures::run("mpcenc --silent --overwrite --artist 'MPC Artist' --title 'MPC Title' " + wav + " " + mpc));
         const RecordTags tags = tags_of(mpc);
         EXPECT_EQ(tags.artist, u"MPC Artist");
         EXPECT_EQ(tags.title, u"MPC Title");
@@ -197,7 +202,8 @@ TEST(FileTags, VorbisCommentsMusepackApeAndWavInfo) {
 }
 
 TEST(FileTags, ForeignTagsTakeTheNewTitleAndKeepTheAudio) {
-    if (!fixtures::has_program("oggenc") || !fixtures::has_program("ffmpeg")) GTEST_SKIP() << "oggenc or ffmpeg missing";
+    if (!fixtures::has_program("oggenc") || !fixtures::has_program("ffmpeg"))
+        GTEST_SKIP() << "oggenc or ffmpeg missing";
     const std::string wav = fixtures::path_in_scratch("retitle_source.wav");
     fixtures::write_file(wav, fixtures::pcm_wav(fixtures::test_signal(1, 22050, 1.0), 1, 22050));
     std::vector<std::string> files;
@@ -205,12 +211,15 @@ TEST(FileTags, ForeignTagsTakeTheNewTitleAndKeepTheAudio) {
     ASSERT_TRUE(fixtures::run("oggenc -Q -a Someone -t Before -o " + ogg + " " + wav));
     files.push_back(ogg);
     const std::string info = fixtures::path_in_scratch("retitle_info.wav");
-    ASSERT_TRUE(fixtures::run("ffmpeg -v error -y -i " + wav + " -metadata artist=Someone -metadata title=Before " + info));
+    ASSERT_TRUE(
+        fixtures::run("ffmpeg -v error -y -i " + wav + " -metadata artist=Someone -metadata title=Before " + info));
     files.push_back(info);
     if (have_mutagen() && fixtures::has_program("lame")) {
         const std::string ape = file_with("retitle_ape.mp3", {}, plain_mp3());
-        ASSERT_TRUE(fixtures::run(std::string(python) + " -c \"from mutagen.apev2 import APEv2; t = APEv2(); "
-                                  "t['Artist'] = 'Someone'; t['Title'] = 'Before'; t.save('" + ape + "')\""));
+        ASSERT_TRUE(fixtures::run(std::string(python) +
+                                  " -c \"from mutagen.apev2 import APEv2; t = APEv2(); "
+                                  "t['Artist'] = 'Someone'; t['Title'] = 'Before'; t.save('" +
+                                  ape + "')\""));
         files.push_back(ape);
         files.push_back(file_with("retitle_v22.mp3", id3v22("Someone", "Before"), plain_mp3()));
     }
@@ -228,9 +237,13 @@ TEST(FileTags, ForeignTagsTakeTheNewTitleAndKeepTheAudio) {
         // Another reader sees it too: ffprobe reads Vorbis comments and INFO, mutagen APE tags.
         std::string probe = output_of("ffprobe -v error -show_entries format_tags:stream_tags " + path);
         if (probe.find("After") == std::string::npos && have_mutagen()) {
-            probe = output_of(std::string(python) + " -c \"from mutagen.apev2 import APEv2; print(APEv2('" + path + "').pprint())\"");
+            probe = output_of(std::string(python) + " -c \"from mutagen.apev2 import APEv2; print(APEv2('" + path +
+                              "').pprint())\"");
         }
-        EXPECT_NE(probe.find("After \xc3\xbc" "ber"), std::string::npos) << probe;
+        EXPECT_NE(probe.find("After \xc3\xbc"
+                             "ber"),
+                  std::string::npos)
+            << probe;
     }
     // Our own recordings' tags stay with our own writer.
     const std::string ours = file_with("ours.mp3", {}, {});

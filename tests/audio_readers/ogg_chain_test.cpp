@@ -85,5 +85,6 @@ TEST(OggChain, MonoThenStereoAtHalfTheRatePlaysWhole) {
     // quillon-tool decode writes the whole chain too.
     const std::string decoded = fixtures::path_in_scratch("chain_decoded.wav");
     ASSERT_TRUE(fixtures::run(std::string(QUILLON_BIN_DIR) + "/quillon-tool decode " + chain + " " + decoded));
-    EXPECT_NEAR(static_cast<double>(fixtures::wav_samples(decoded).size() / 2), static_cast<double>(expected_frames), 4);
+    EXPECT_NEAR(static_cast<double>(fixtures::wav_samples(decoded).size() / 2), static_cast<double>(expected_frames),
+                4);
 }

@@ -52,7 +52,8 @@ TEST(ToolOutput, CommentFramesReadAsComments) {
     for (const std::string text : {"hello there", "h\xc3\xa9llo"}) {
         const std::string mp3 = fixtures::path_in_scratch("comment.mp3");
         std::string out;
-        ASSERT_TRUE(capture(tool() + " encode " + wav + " " + mp3 + " --codec mp3 --tag 'COMM=" + text + "'", out)) << out;
+        ASSERT_TRUE(capture(tool() + " encode " + wav + " " + mp3 + " --codec mp3 --tag 'COMM=" + text + "'", out))
+            << out;
         if (fixtures::has_program("mpg123")) {
             ASSERT_TRUE(capture("mpg123 -v -t " + mp3, out));
             EXPECT_EQ(out.find("No comment text"), std::string::npos) << out;
@@ -98,7 +99,9 @@ TEST(ToolOutput, RecordsExactlyTheSecondsAskedForAndPlaysAtTheSavedVolume) {
     std::string out;
     ASSERT_TRUE(capture(tool() + " settings Volume 0.25", out)) << out;
     const std::string speaker = fixtures::path_in_scratch("speaker.wav");
-    ASSERT_TRUE(capture("QUILLON_AUDIO_PACE=0 QUILLON_AUDIO_OUT=" + speaker + " " + tool() + " play '" + path + "'", out)) << out;
+    ASSERT_TRUE(
+        capture("QUILLON_AUDIO_PACE=0 QUILLON_AUDIO_OUT=" + speaker + " " + tool() + " play '" + path + "'", out))
+        << out;
     const Samples played = fixtures::wav_samples(speaker);
     ASSERT_FALSE(played.empty());
     EXPECT_NEAR(peak(played), 0.25 * peak(recorded), 0.02 * peak(recorded));
@@ -112,7 +115,8 @@ TEST(ToolOutput, RenameRetitlesTagsOfOtherPrograms) {
     ASSERT_TRUE(fixtures::run("mkdir -p '" + folder + "'"));
     const std::string source = wav_of("rename_source.wav", 16000, 1.0, 0.5);
     const std::string take = folder + "/take.wav";
-    ASSERT_TRUE(fixtures::run("ffmpeg -v error -y -i " + source + " -metadata artist=Studio -metadata title=Take '" + take + "'"));
+    ASSERT_TRUE(fixtures::run("ffmpeg -v error -y -i " + source + " -metadata artist=Studio -metadata title=Take '" +
+                              take + "'"));
     std::string out;
     ASSERT_TRUE(capture(tool() + " rename '" + take + "' 'Second take'", out)) << out;
     const std::string renamed = folder + "/Studio Second take.wav";

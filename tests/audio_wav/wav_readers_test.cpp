@@ -137,6 +137,7 @@ TEST(WavReaderADPCM, DecodesSoxFilesBitExactAndSeeksToBlockStarts) {
         ASSERT_TRUE(reader->seek(reader->info().position_of_time(block_time * 3.5)));
         EXPECT_EQ(reader->info().position(), 3 * header.block_align);
         AudioBlock after_seek = reader->output().get_data(10);
-        EXPECT_EQ(std::memcmp(after_seek.data(), &ours[3 * header.samples_per_block * channels], after_seek.length()), 0);
+        EXPECT_EQ(std::memcmp(after_seek.data(), &ours[3 * header.samples_per_block * channels], after_seek.length()),
+                  0);
     }
 }

@@ -127,9 +127,11 @@ TEST(WavVariants, ChunksBeforeFmtAndExtensibleSixteenBit) {
     Bytes list;
     append(list, "INFO");
     append_chunk(list, "INAM", Bytes{'T', 'a', 'k', 'e', ' ', '1', 0});
-    const std::string broadcast = file_with(
-        "broadcast.wav", riff({{"JUNK", Bytes(28, 0)}, {"bext", bext}, {"LIST", list}, {"fmt ", fmt_body(1, 2, 22050, 16)},
-                               {"data", sample_bytes(samples)}}));
+    const std::string broadcast = file_with("broadcast.wav", riff({{"JUNK", Bytes(28, 0)},
+                                                                   {"bext", bext},
+                                                                   {"LIST", list},
+                                                                   {"fmt ", fmt_body(1, 2, 22050, 16)},
+                                                                   {"data", sample_bytes(samples)}}));
     const std::string extensible = file_with(
         "extensible16.wav", riff({{"fmt ", extensible_fmt_body(1, 2, 22050, 16)}, {"data", sample_bytes(samples)}}));
     for (const std::string& path : {broadcast, extensible}) {
@@ -147,7 +149,8 @@ TEST(WavVariants, ChunksBeforeFmtAndExtensibleSixteenBit) {
 
 TEST(WavVariants, WideIntegerAndFloatSamplesConvertAsSoxDoes) {
     if (!fixtures::has_program("sox") || !fixtures::has_program("ffmpeg")) GTEST_SKIP() << "sox or ffmpeg missing";
-    const std::string source = file_with("source16.wav", fixtures::pcm_wav(fixtures::test_signal(2, 44100, 1.0), 2, 44100));
+    const std::string source =
+        file_with("source16.wav", fixtures::pcm_wav(fixtures::test_signal(2, 44100, 1.0), 2, 44100));
     // "vol 0.7" leaves bits below the 16th, so rounding matters.
     const struct {
         std::string name;
@@ -180,7 +183,8 @@ TEST(WavVariants, WideIntegerAndFloatSamplesConvertAsSoxDoes) {
 
 TEST(WavVariants, TelephoneLawsDecodeAsSoxDoes) {
     if (!fixtures::has_program("sox")) GTEST_SKIP() << "sox missing";
-    const std::string source = file_with("phone16.wav", fixtures::pcm_wav(fixtures::test_signal(1, 8000, 1.0), 1, 8000));
+    const std::string source =
+        file_with("phone16.wav", fixtures::pcm_wav(fixtures::test_signal(1, 8000, 1.0), 1, 8000));
     for (const std::string encoding : {"u-law", "a-law"}) {
         const std::string out = fixtures::path_in_scratch(encoding + ".wav");
         ASSERT_TRUE(fixtures::run("sox -D " + source + " -e " + encoding + " " + out));
@@ -194,7 +198,8 @@ TEST(WavVariants, TelephoneLawsDecodeAsSoxDoes) {
     for (const auto& [tag, encoding] : {std::pair{7u, "u-law"}, std::pair{6u, "a-law"}}) {
         Bytes codes(256);
         for (int i = 0; i < 256; ++i) codes[i] = static_cast<std::uint8_t>(i);
-        const std::string path = file_with(std::string("all_") + encoding + ".wav", riff({{"fmt ", fmt_body(tag, 1, 8000, 8)}, {"data", codes}}));
+        const std::string path = file_with(std::string("all_") + encoding + ".wav",
+                                           riff({{"fmt ", fmt_body(tag, 1, 8000, 8)}, {"data", codes}}));
         const Played played = play(path);
         ASSERT_TRUE(played.opened);
         EXPECT_EQ(first_difference(played.samples, sox_16(path)), -1) << encoding;
@@ -204,7 +209,8 @@ TEST(WavVariants, TelephoneLawsDecodeAsSoxDoes) {
 TEST(WavVariants, MoreThanTwoChannelsAreMixedToStereo) {
     // Three channels: left, right, centre; the centre goes half into each side.
     Samples three = {1000, 2000, 3000, -4000, 0, -4000, 32767, 32767, 32767};
-    const Played mixed = play(file_with("three.wav", riff({{"fmt ", extensible_fmt_body(1, 3, 48000, 16)}, {"data", sample_bytes(three)}})));
+    const Played mixed = play(
+        file_with("three.wav", riff({{"fmt ", extensible_fmt_body(1, 3, 48000, 16)}, {"data", sample_bytes(three)}})));
     ASSERT_TRUE(mixed.opened);
     EXPECT_EQ(mixed.format, (AudioFormat{2, 16, 48000}));
     EXPECT_EQ(mixed.samples, (Samples{2000, 2500, -4000, -2000, 32767, 32767}));
@@ -223,12 +229,19 @@ TEST(WavVariants, MoreThanTwoChannelsAreMixedToStereo) {
 TEST(WavVariants, FormatsThatCannotBePlayedAreRefusedAsWav) {
     // 12-bit samples in 2 bytes with a block align that disagrees, a 20-bit container, and data before fmt.
     const Samples samples(100, 0);
-    const std::string odd_align = file_with("odd_align.wav", riff({{"fmt ", [] { Bytes b = fmt_body(1, 2, 8000, 16); b[12] = 3; return b; }()},
-                                                                  {"data", sample_bytes(samples)}}));
-    const std::string data_first = file_with("data_first.wav", riff({{"data", sample_bytes(samples)}, {"fmt ", fmt_body(1, 1, 8000, 16)}}));
+    const std::string odd_align = file_with("odd_align.wav", riff({{"fmt ",
+                                                                    [] {
+                                                                        Bytes b = fmt_body(1, 2, 8000, 16);
+                                                                        b[12] = 3;
+                                                                        return b;
+                                                                    }()},
+                                                                   {"data", sample_bytes(samples)}}));
+    const std::string data_first =
+        file_with("data_first.wav", riff({{"data", sample_bytes(samples)}, {"fmt ", fmt_body(1, 1, 8000, 16)}}));
     Bytes guid_body = extensible_fmt_body(1, 2, 8000, 16);
     guid_body[30] ^= 0xFF;  // not a WAVE sub-format
-    const std::string foreign_guid = file_with("foreign_guid.wav", riff({{"fmt ", guid_body}, {"data", sample_bytes(samples)}}));
+    const std::string foreign_guid =
+        file_with("foreign_guid.wav", riff({{"fmt ", guid_body}, {"data", sample_bytes(samples)}}));
     for (const std::string& path : {odd_align, data_first, foreign_guid}) {
         FileReader::Refusal refusal = FileReader::Refusal::None;
         EXPECT_FALSE(FileReader::open(os::from_utf8(path), &refusal)) << path;
@@ -240,7 +253,7 @@ TEST(WavVariants, RoundingToSixteenBits) {
     EXPECT_EQ(wav_samples::narrow(0x7FFF7FFF), 32767);
     EXPECT_EQ(wav_samples::narrow(0x7FFF8000), 32767);  // clipped, not wrapped
     EXPECT_EQ(wav_samples::narrow(INT32_MIN), -32768);
-    EXPECT_EQ(wav_samples::narrow(0x00008000), 1);      // halves go up
+    EXPECT_EQ(wav_samples::narrow(0x00008000), 1);  // halves go up
     EXPECT_EQ(wav_samples::narrow(-0x00008000), 0);
     EXPECT_EQ(wav_samples::narrow(-0x00008001), -1);
     EXPECT_EQ(wav_samples::mulaw_to_linear(0x00), -32124);

@@ -159,8 +159,8 @@ protected:
             ASSERT_TRUE(modem_manager->ok());
         }
         bridge = spawn("quillon-phone", {"bridge"});
-        ASSERT_TRUE(await([&] { return phone_log().find(GetParam() + " found on the system bus") != std::string::npos; },
-                          20.0))
+        ASSERT_TRUE(
+            await([&] { return phone_log().find(GetParam() + " found on the system bus") != std::string::npos; }, 20.0))
             << phone_log();
         ASSERT_EQ(settings({"AutoRecord", "1"}).status, 0);
         ASSERT_EQ(settings({"NeverRecord", never_number}).status, 0);
@@ -181,7 +181,9 @@ protected:
     // A call rings, or waits behind a connected one; the network names it "WIRELESS CALLER".
     bool ring(int id, const std::string& number, bool waiting) {
         states[id] = waiting ? mm_waiting : mm_ringing_in;
-        if (ofono()) return ofono_mock->add_incoming(ofono_path(id), number, "WIRELESS CALLER", waiting ? "waiting" : "incoming");
+        if (ofono())
+            return ofono_mock->add_incoming(ofono_path(id), number, "WIRELESS CALLER",
+                                            waiting ? "waiting" : "incoming");
         return modem_manager->add_call(id, states[id], mm_incoming, number);
     }
     bool set(int id, int state) {
@@ -189,9 +191,11 @@ protected:
         states[id] = state;
         if (ofono()) {
             const char* word = state == mm_active ? "active" : state == mm_held ? "held" : "disconnected";
-            return OfonoMock::set_state(ofono_path(id), word) && (state != mm_terminated || OfonoMock::remove(ofono_path(id)));
+            return OfonoMock::set_state(ofono_path(id), word) &&
+                   (state != mm_terminated || OfonoMock::remove(ofono_path(id)));
         }
-        return ModemManagerMock::set_state(id, old, state) && (state != mm_terminated || ModemManagerMock::delete_call(id));
+        return ModemManagerMock::set_state(id, old, state) &&
+               (state != mm_terminated || ModemManagerMock::delete_call(id));
     }
 
     size_t count(const std::string& text) const {
@@ -230,8 +234,8 @@ TEST_P(StackCall, ANeverRecordCallerTakenWhileARecordedCallIsHeldIsNotInItsFile)
     ASSERT_TRUE(ring(2, never_number, true));
     ASSERT_TRUE(set(1, mm_held));
     ASSERT_TRUE(set(2, mm_active));
-    ASSERT_TRUE(await([&] { return touch_log().find("never recorded automatically: 0800 123 456") != std::string::npos; },
-                      10.0))
+    ASSERT_TRUE(await(
+        [&] { return touch_log().find("never recorded automatically: 0800 123 456") != std::string::npos; }, 10.0))
         << touch_log();
     EXPECT_EQ(count("on_call_stop\n"), 1u);
     sync_touch();
@@ -261,8 +265,8 @@ TEST_P(StackCall, ACallTakenWhileANeverRecordCallIsHeldIsRecorded) {
     start_touch();
     ASSERT_TRUE(ring(1, never_number, false));
     ASSERT_TRUE(set(1, mm_active));
-    ASSERT_TRUE(await([&] { return touch_log().find("never recorded automatically: 0800 123 456") != std::string::npos; },
-                      10.0))
+    ASSERT_TRUE(await(
+        [&] { return touch_log().find("never recorded automatically: 0800 123 456") != std::string::npos; }, 10.0))
         << touch_log();
     ASSERT_TRUE(ring(2, caller_number, true));
     ASSERT_TRUE(set(1, mm_held));

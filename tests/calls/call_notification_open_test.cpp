@@ -43,9 +43,9 @@ std::string notify_calls() {
 }
 
 bool choose_notification(int id) {
-    return mock(notifications, notifications_path, "EmitSignal",
-                "('org.freedesktop.Notifications', 'ActionInvoked', 'us', [<uint32 " + std::to_string(id) +
-                    ">, <'default'>])");
+    return mock(
+        notifications, notifications_path, "EmitSignal",
+        "('org.freedesktop.Notifications', 'ActionInvoked', 'us', [<uint32 " + std::to_string(id) + ">, <'default'>])");
 }
 
 // The number after "(pid " on the line that holds text; -1 when there is none.
@@ -61,8 +61,9 @@ class CallNotificationOpen : public CallsFixture {
 protected:
     void SetUp() override {
         CallsFixture::SetUp();
-        daemon = std::make_unique<MockService>(notifications, std::vector<std::string>{"--template", "notification_daemon"},
-                                               g_bus_folder + "/notifications.log");
+        daemon =
+            std::make_unique<MockService>(notifications, std::vector<std::string>{"--template", "notification_daemon"},
+                                          g_bus_folder + "/notifications.log");
         ASSERT_TRUE(daemon->ok());
     }
     void TearDown() override {
@@ -140,7 +141,9 @@ TEST_F(CallNotificationOpen, TheBridgeKeepsTheNotificationAndItsActionOpensTheRe
     EXPECT_TRUE(playing) << touch_log();
     // The bridge reaps what it started.
     EXPECT_TRUE(await(
-        [&] { return phone_log().find("opener " + std::to_string(opened) + " ended with status 0") != std::string::npos; },
+        [&] {
+            return phone_log().find("opener " + std::to_string(opened) + " ended with status 0") != std::string::npos;
+        },
         30.0))
         << phone_log();
     // Chosen once, acted on once.
@@ -226,8 +229,8 @@ TEST_F(FullStorage, ACallRecordingThatFillsTheStorageIsToldAsStoppedEarly) {
     ASSERT_TRUE(await([&] { return !(found = recordings(documents(), true)).empty(); }, 20.0)) << touch_log();
     const std::string path = found.front();
     // The call goes on; the storage is full after some seconds.
-    const std::string told = "Call with " + std::string(caller_name) +
-                             " stopped early: the storage is full or cannot be written; 0:0";
+    const std::string told =
+        "Call with " + std::string(caller_name) + " stopped early: the storage is full or cannot be written; 0:0";
     const bool notified = await([&] { return notify_calls().find(told) != std::string::npos; }, 40.0);
     ASSERT_EQ(phone({"hangup"}).status, 0);
     const int status = wait_exit(touch, 30.0);

@@ -1,7 +1,7 @@
 // Calls against a real sound server that this test starts: a PulseAudio null sink is the phone's
 // output, where the far side talks all along (a 400 Hz tone), and a null source the microphone (a
-// sine source of 600 Hz where the near side must be heard). What the file lacks of the time from the connection to the end of capture was lost at
-// the start. Skipped where pulseaudio is not installed.
+// sine source of 600 Hz where the near side must be heard). What the file lacks of the time from the connection to the
+// end of capture was lost at the start. Skipped where pulseaudio is not installed.
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -12,12 +12,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <fstream>
+#include <optional>
 #include <vector>
 
-#include "audio/readers/file_reader.h"
 #include "audio/mp3/id3_reader.h"
+#include "audio/readers/file_reader.h"
 #include "os/text.h"
 #include "os/tick.h"
 #include "telephony/phone_publisher.h"
@@ -66,9 +66,10 @@ public:
             m_pids.push_back(start_program({"wireplumber"}, folder + "/wireplumber.log"));
             m_pids.push_back(start_program({"pipewire-pulse"}, folder + "/pipewire-pulse.log"));
             m_ok = m_ok && wait_for_server(true) &&
-                   run_shell("pactl load-module module-null-sink sink_name=qsink >/dev/null && "
-                             "pactl load-module module-null-sink sink_name=near media.class=Audio/Source/Virtual "
-                             ">/dev/null && pactl set-default-sink qsink && pactl set-default-source near");
+                   run_shell(
+                       "pactl load-module module-null-sink sink_name=qsink >/dev/null && "
+                       "pactl load-module module-null-sink sink_name=near media.class=Audio/Source/Virtual "
+                       ">/dev/null && pactl set-default-sink qsink && pactl set-default-source near");
             return;
         }
         start_pulseaudio();
@@ -85,9 +86,10 @@ public:
         std::filesystem::remove(m_folder + "/pulse/native", error);
     }
     void start_pulseaudio() {
-        m_ok = run_shell("pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
-                         "--load='module-null-sink sink_name=qsink' --load='module-null-source source_name=near' "
-                         ">/dev/null 2>&1") &&
+        m_ok = run_shell(
+                   "pulseaudio --daemonize=yes --exit-idle-time=-1 -n --load=module-native-protocol-unix "
+                   "--load='module-null-sink sink_name=qsink' --load='module-null-source source_name=near' "
+                   ">/dev/null 2>&1") &&
                run_shell("pactl set-default-sink qsink && pactl set-default-source near");
         std::ifstream(m_folder + "/pulse/pid") >> m_pulse;
         if (m_pulse > 0) m_pids.push_back(m_pulse);
@@ -119,9 +121,9 @@ public:
             bytes += static_cast<char>((s >> 8) & 0xFF);
         }
         write_bytes(tone, bytes);
-        m_pids.push_back(start_program({"pacat", "--playback", "--raw", "--format=s16le", "--rate=16000",
-                                        "--channels=1", "--device=qsink", tone},
-                                       m_folder + "/pacat.log"));
+        m_pids.push_back(start_program(
+            {"pacat", "--playback", "--raw", "--format=s16le", "--rate=16000", "--channels=1", "--device=qsink", tone},
+            m_folder + "/pacat.log"));
         return true;
     }
 
@@ -237,10 +239,11 @@ TEST_F(CallStartAudio, FirstMomentsOfTheCallAreInTheFile) {
     ASSERT_GT(rate, 0);
     ASSERT_GT(samples.size(), static_cast<size_t>(rate));
     const double captured = static_cast<double>(samples.size()) / rate;
-    const double lost = static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(ended) - connected)) / 1000.0 -
-                        captured;
-    std::printf("[ figure ] audio lost at the start of the call: %.0f ms (call to the end of capture %.3f s, file %.3f s)\n",
-                lost * 1000, (ended - connected) / 1000.0, captured);
+    const double lost =
+        static_cast<double>(static_cast<int32_t>(static_cast<uint32_t>(ended) - connected)) / 1000.0 - captured;
+    std::printf(
+        "[ figure ] audio lost at the start of the call: %.0f ms (call to the end of capture %.3f s, file %.3f s)\n",
+        lost * 1000, (ended - connected) / 1000.0, captured);
     if (::getenv("QUILLON_TEST_VERBOSE")) {
         for (size_t at = 0; at + rate / 10 < samples.size(); at += static_cast<size_t>(rate / 10)) {
             std::printf("%.0f ", amplitude_at(samples, rate, at, static_cast<size_t>(rate / 10), far_hz));
@@ -256,11 +259,13 @@ TEST_F(CallStartAudio, FirstMomentsOfTheCallAreInTheFile) {
 }
 
 TEST_F(CallStartAudio, ARecordingStartedByHandDuringACallHoldsBothSides) {
-    if (SoundServer::pipewire()) GTEST_SKIP() << "PipeWire's pulse server has no sine source to speak for the near side";
+    if (SoundServer::pipewire())
+        GTEST_SKIP() << "PipeWire's pulse server has no sine source to speak for the near side";
     ASSERT_EQ(settings({"AutoRecord", "0"}).status, 0);
     start_far_side();
-    ASSERT_TRUE(run_shell("pactl load-module module-sine-source source_name=voice frequency=600 >/dev/null && "
-                          "pactl set-default-source voice"));
+    ASSERT_TRUE(
+        run_shell("pactl load-module module-sine-source source_name=voice frequency=600 >/dev/null && "
+                  "pactl set-default-source voice"));
     start_touch();
     ASSERT_TRUE(publish_incoming({os::from_utf8(caller_number), std::nullopt, true}).ok);
     ASSERT_TRUE(publish_answer().ok);
@@ -299,8 +304,8 @@ TEST_F(CallStartAudio, ASoundServerThatDiesMidCallIsToldAndTheRecordingGoesOnWhe
     ASSERT_TRUE(await([&] { return tag_written(path) && duration_of(path) > 1.0; }, 20.0));
 
     server->kill_pulseaudio();
-    EXPECT_TRUE(await([&] { return touch_log().find("recorder lost: the sound server went away") != std::string::npos; },
-                      20.0))
+    EXPECT_TRUE(
+        await([&] { return touch_log().find("recorder lost: the sound server went away") != std::string::npos; }, 20.0))
         << touch_log();
     sleep_seconds(1.0);
     server->start_pulseaudio();
@@ -343,13 +348,14 @@ TEST_F(CallStartAudio, ASoundServerThatDiesDuringAVoiceNoteIsLoggedAndToldAndThe
     server->kill_pulseaudio();
     EXPECT_TRUE(await(
         [&] {
-            return touch_log().find("recorder lost: the sound input went away (the microphone or the sound server was "
-                                    "lost)") != std::string::npos;
+            return touch_log().find(
+                       "recorder lost: the sound input went away (the microphone or the sound server was "
+                       "lost)") != std::string::npos;
         },
         20.0))
         << touch_log();
-    EXPECT_TRUE(await([&] { return touch_log().find("main screen: the sound input was lost\n") != std::string::npos; },
-                      10.0))
+    EXPECT_TRUE(
+        await([&] { return touch_log().find("main screen: the sound input was lost\n") != std::string::npos; }, 10.0))
         << touch_log();
     sync_touch();
     const double kept = duration_of(path);

@@ -6,9 +6,9 @@
 
 #include "core/active.h"
 #include "core/active_scheduler.h"
-#include "os/event.h"
 #include "core/plain_event_loop.h"
 #include "core/timer.h"
+#include "os/event.h"
 #include "tests/app/fake_tick.h"
 
 namespace {

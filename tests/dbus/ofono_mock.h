@@ -16,10 +16,10 @@ public:
     // state: "incoming" or "waiting".
     bool add_incoming(const std::string& path, const std::string& number, const std::string& name,
                       const std::string& state = "incoming") {
-        const std::string properties = "{'State': <'" + state + "'>, 'LineIdentification': <'" + number +
-                                       "'>, 'Name': <'" + name + "'>}";
-        return mock("org.ofono", "/", "AddObject", "('" + path + "', 'org.ofono.VoiceCall', " + properties +
-                                                       ", @a(ssss) [])") &&
+        const std::string properties =
+            "{'State': <'" + state + "'>, 'LineIdentification': <'" + number + "'>, 'Name': <'" + name + "'>}";
+        return mock("org.ofono", "/", "AddObject",
+                    "('" + path + "', 'org.ofono.VoiceCall', " + properties + ", @a(ssss) [])") &&
                mock("org.ofono", "/ril_0", "EmitSignal",
                     "('org.ofono.VoiceCallManager', 'CallAdded', 'oa{sv}', [<objectpath '" + path + "'>, <" +
                         properties + ">])");

@@ -158,7 +158,8 @@ TEST_F(DocumentTest, CallsGoToTheirSubfolderNamedAfterTheCaller) {
     document->on_call_start(u"", u"+200", call_direction_outgoing);
     ASSERT_TRUE(document->is_recording());
     EXPECT_EQ(os::file_name_of(document->current_record().path).substr(0, 5), u"+200 ");
-    EXPECT_EQ(os::strip_separator(os::folder_of(document->current_record().path)), root.text() + u"/Documents/My Quillon/Outgoing");
+    EXPECT_EQ(os::strip_separator(os::folder_of(document->current_record().path)),
+              root.text() + u"/Documents/My Quillon/Outgoing");
     document->stop();
     document->settings().auto_record = 0;
     document->on_call_start(u"Bob", u"+300", call_direction_unknown);
@@ -166,7 +167,8 @@ TEST_F(DocumentTest, CallsGoToTheirSubfolderNamedAfterTheCaller) {
 
     // A call in progress without a readable direction: no subfolder, album "Record".
     ASSERT_TRUE(document->record(true, u"Carol", u"", call_direction_unknown));
-    EXPECT_EQ(os::strip_separator(os::folder_of(document->current_record().path)), root.text() + u"/Documents/My Quillon");
+    EXPECT_EQ(os::strip_separator(os::folder_of(document->current_record().path)),
+              root.text() + u"/Documents/My Quillon");
     EXPECT_EQ(document->current_record().album, u"Record");
     document->stop();
 }

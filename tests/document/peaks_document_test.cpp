@@ -92,13 +92,16 @@ TEST_F(PeaksTest, AFileFromElsewhereGetsItsPeaksInTheBackgroundThenFromTheCache)
     // holds a frame (40 ms) up, however long the file.
     double longest = 0;
     size_t polls_with_news = 0;
-    ASSERT_TRUE(run_until([&] {
-        const auto began = std::chrono::steady_clock::now();
-        const bool news = keeper.poll();
-        longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
-        polls_with_news += news ? 1 : 0;
-        return keeper.is_complete();
-    }, 60000));
+    ASSERT_TRUE(run_until(
+        [&] {
+            const auto began = std::chrono::steady_clock::now();
+            const bool news = keeper.poll();
+            longest =
+                std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+            polls_with_news += news ? 1 : 0;
+            return keeper.is_complete();
+        },
+        60000));
     EXPECT_LT(longest, 0.040);
     EXPECT_GE(polls_with_news, 1u);
     EXPECT_FALSE(keeper.is_computing());

@@ -15,6 +15,7 @@
 #include "os/file.h"
 #include "os/file_system.h"
 #include "os/path.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"
 #include "tests/support/wav_file.h"

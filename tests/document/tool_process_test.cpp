@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "os/event.h"
-#include "os/stopwatch.h"
 #include "audio/mp3/id3_reader.h"
 #include "audio/readers/file_reader.h"
+#include "os/event.h"
 #include "os/registry.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"
 #include "tests/os/registry_holder.h"
@@ -537,9 +537,9 @@ TEST_F(ToolProcessTest, ChunksAfterTheDataSurviveAnAppendAndAKilledOne) {
     EXPECT_EQ(WEXITSTATUS(wait_for(append)), 0);
     std::string after = file_bytes(path);
     EXPECT_EQ(after.substr(after.size() - list_chunk.size()), list_chunk);
-    EXPECT_EQ(static_cast<uint8_t>(after[4]) | (static_cast<uint8_t>(after[5]) << 8) |
-                  (static_cast<uint8_t>(after[6]) << 16),
-              after.size() - 8);
+    EXPECT_EQ(
+        static_cast<uint8_t>(after[4]) | (static_cast<uint8_t>(after[5]) << 8) | (static_cast<uint8_t>(after[6]) << 16),
+        after.size() - 8);
     EXPECT_GE(duration_of(path), 2.8);
 
     Child killed = start_tool({"append", path});

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "audio/readers/file_reader.h"
 #include "os/event.h"
 #include "os/stopwatch.h"
-#include "audio/readers/file_reader.h"
 #include "os/text.h"
 #include "tests/document/document_test_support.h"
 
@@ -186,7 +186,8 @@ TEST(TouchProcess, AStartWithoutLanguageOrSkinFailsAndAFifoNeverBlocksIt) {
     const std::string app = root.path() + "/app";
     fs::create_directories(app + "/skins/bin");
     fs::copy(std::string(QUILLON_BIN_DIR) + "/skins/bin", app + "/skins/bin", fs::copy_options::recursive);
-    for (const char* file : {"Voicbeep.wav", "RecEnd.wav"}) fs::copy(std::string(QUILLON_BIN_DIR) + "/" + file, app + "/" + file);
+    for (const char* file : {"Voicbeep.wav", "RecEnd.wav"})
+        fs::copy(std::string(QUILLON_BIN_DIR) + "/" + file, app + "/" + file);
     env.set("QUILLON_APP_DIR", app);
     env.set("LC_ALL", "en_US.UTF-8");
 

@@ -265,9 +265,9 @@ struct UsersShortcut {
 // What the kept copy of a key holds in the registry; "<absent>" when nothing is kept.
 std::u16string kept(std::u16string_view accelerator, std::u16string_view value) {
     std::u16string text = u"<absent>";
-    os::reg_read_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\" +
-                            std::u16string(accelerator),
-                        value, text);
+    os::reg_read_string(
+        u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\" + std::u16string(accelerator), value,
+        text);
     return text;
 }
 
@@ -335,10 +335,8 @@ TEST_F(GnomeButtons, TheUsersShortcutsFromTheProgramsFolderSurviveEverySequenceO
                 // Taken over: ours, with the user's command and name kept.
                 EXPECT_EQ(command, ours) << taps << " " << user.entry;
                 EXPECT_EQ(name, "Quillon Touch: record") << taps << " " << user.entry;
-                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetCmd")), user.command)
-                    << taps << " " << user.entry;
-                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetName")), user.name)
-                    << taps << " " << user.entry;
+                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetCmd")), user.command) << taps << " " << user.entry;
+                EXPECT_EQ(os::to_utf8(kept(user.key, u"ResetName")), user.name) << taps << " " << user.entry;
             }
         }
         // Taking back whatever is ours leaves the settings as the user had them.
@@ -364,10 +362,12 @@ TEST_F(GnomeButtons, AnEntryOfOursIsOursAndItsKeptShortcutComesBack) {
     TempRoot root;
     start_empty();
     add_entry("custom3", "<Control><Alt>n", "/opt/old/quillon-touch record", "Quillon Touch: record");
-    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
-                                     u"ResetCmd", u"/usr/bin/flameshot gui"));
-    ASSERT_TRUE(os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
-                                     u"ResetName", u"Screenshot"));
+    ASSERT_TRUE(
+        os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
+                             u"ResetCmd", u"/usr/bin/flameshot gui"));
+    ASSERT_TRUE(
+        os::reg_write_string(u"HKEY_CURRENT_USER\\Software\\Korvel\\Quillon Touch\\HardwareKeys\\<Control><Alt>n",
+                             u"ResetName", u"Screenshot"));
     std::unique_ptr<os::HardwareButtons> platform = os::make_hardware_buttons();
     std::vector<os::HardwareButton> buttons = platform->list_buttons();
     EXPECT_TRUE(buttons[3].assigned);

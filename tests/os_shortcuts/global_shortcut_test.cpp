@@ -10,9 +10,9 @@
 #include <string>
 
 #include "os/event.h"
-#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/registry.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tests/dbus/bus_environment.h"
 #include "tests/os/temp_root.h"
@@ -30,11 +30,10 @@ constexpr const char* portal = "org.freedesktop.portal.Desktop";
 constexpr const char* portal_path = "/org/freedesktop/portal/desktop";
 
 std::unique_ptr<MockService> start_portal(const std::string& answer) {
-    return std::make_unique<MockService>(
-        portal,
-        std::vector<std::string>{"--template", QUILLON_PORTAL_TEMPLATE, "--parameters",
-                                 "{\"answer\": \"" + answer + "\"}"},
-        g_bus_folder + "/portal.log");
+    return std::make_unique<MockService>(portal,
+                                         std::vector<std::string>{"--template", QUILLON_PORTAL_TEMPLATE, "--parameters",
+                                                                  "{\"answer\": \"" + answer + "\"}"},
+                                         g_bus_folder + "/portal.log");
 }
 
 bool wait_for(const std::atomic<int>& value, int wanted) {
@@ -87,8 +86,8 @@ TEST(GlobalShortcut, ARefusalOrNoPortalLeavesItUnboundAndSaysWhy) {
     {
         std::unique_ptr<MockService> service = start_portal("refuse");
         ASSERT_TRUE(service->ok());
-        os::GlobalShortcut refused(u"com.korvel.QuillonTouch", u"record", u"Start or pause a voice note",
-                                   u"CTRL+ALT+R", [] {});
+        os::GlobalShortcut refused(u"com.korvel.QuillonTouch", u"record", u"Start or pause a voice note", u"CTRL+ALT+R",
+                                   [] {});
         EXPECT_EQ(refused.wait_settled(20), os::GlobalShortcut::State::Refused);
         EXPECT_EQ(refused.trigger(), u"");
     }

@@ -46,9 +46,7 @@ protected:
         root = scratch + "/root";
         if (!deb.empty()) run_reporting({"dpkg", "-x", deb, root});
     }
-    static void TearDownTestSuite() {
-        s_scratch.reset();
-    }
+    static void TearDownTestSuite() { s_scratch.reset(); }
     void SetUp() override { ASSERT_FALSE(deb.empty()) << cpack_output; }
 
     static inline std::unique_ptr<TempFolder> s_scratch;

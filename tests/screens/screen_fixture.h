@@ -1,8 +1,8 @@
 #pragma once
 // Screens on the null display: a Document on a plain event loop (file microphone and speaker, as the
-// document tests use) or the stand-in document, the shipped default skin and English, a screen stack at phone size, and a
-// host that records what the screens asked of the window. Input goes through the screen stack as
-// the window would send it.
+// document tests use) or the stand-in document, the shipped default skin and English, a screen stack at phone size, and
+// a host that records what the screens asked of the window. Input goes through the screen stack as the window would
+// send it.
 #include <memory>
 #include <string>
 #include <vector>

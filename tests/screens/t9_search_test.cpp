@@ -1,10 +1,11 @@
 // The search's matching rule on its edge cases, with a hand-made key map and with the shipped one.
 #include "screens/t9_search.h"
-#include "tests/support/scoped_env.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include "tests/support/scoped_env.h"
 
 namespace {
 

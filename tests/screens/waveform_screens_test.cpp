@@ -115,7 +115,8 @@ TEST_F(WaveformScreensTest, SpeedAndSkippingButtonsStepShowAndRemember) {
     ASSERT_TRUE(playback->open(os::from_utf8(file)));
     frame();
     EXPECT_EQ(text(*playback, u"btnSpeed"), u"1\u00D7");
-    for (const char16_t* expected : {u"1.25\u00D7", u"1.5\u00D7", u"2\u00D7", u"0.75\u00D7", u"1\u00D7", u"1.25\u00D7"}) {
+    for (const char16_t* expected :
+         {u"1.25\u00D7", u"1.5\u00D7", u"2\u00D7", u"0.75\u00D7", u"1\u00D7", u"1.25\u00D7"}) {
         tap(child(*playback, u"btnSpeed"));
         EXPECT_EQ(text(*playback, u"btnSpeed"), expected);
     }

@@ -92,7 +92,8 @@ TEST(Blitter, Dimming) {
     }
     RenderSurface surface(4, 2);
     surface.fill({0, 0, 4, 2}, Color{255, 255, 255, 255});
-    surface.filter({1, 0, 10, 1}, [](Pixel* b, Pixel* e, int32_t n) { dim_row(b, e, n); }, dimming_level(0));
+    surface.filter(
+        {1, 0, 10, 1}, [](Pixel* b, Pixel* e, int32_t n) { dim_row(b, e, n); }, dimming_level(0));
     EXPECT_EQ(surface.bitmap()->at(0, 0), 0xFFFF);
     EXPECT_EQ(surface.bitmap()->at(3, 0), 0x0000);
     EXPECT_EQ(surface.bitmap()->at(3, 1), 0xFFFF);
@@ -240,8 +241,8 @@ TEST(DrawText, ChangesOnlyTextPixels) {
 
     // The clip limits what is written back.
     RenderSurface clipped(120, 30);
-    draw_text(clipped, font, Color{255, 255, 255, 255}, u"MMMMMMMM", {0, 0, 120, 30}, HAlign::Left, VAlign::Top,
-              false, {0, 0, 10, 30});
+    draw_text(clipped, font, Color{255, 255, 255, 255}, u"MMMMMMMM", {0, 0, 120, 30}, HAlign::Left, VAlign::Top, false,
+              {0, 0, 10, 30});
     for (int x = 10; x < 120; ++x) EXPECT_EQ(clipped.bitmap()->at(x, 5), 0);
 }
 

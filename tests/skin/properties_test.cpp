@@ -1,9 +1,10 @@
+#include "skin/properties.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "os/text.h"
-#include "skin/properties.h"
 #include "skin/skin_format.h"
 #include "tests/skin/skin_test_support.h"
 

@@ -142,8 +142,9 @@ std::unique_ptr<Widget> sample_screen(const Properties& properties, std::u16stri
     } else if (element == u"FormConfirmation") {
         text(*screen, u"text", u"Recordings to delete: 3. Delete them?");
     } else if (element == u"FormQuestion") {
-        text(*screen, u"text", u"Ctrl+Alt+N runs \"Screenshot\" now. Start recordings with it instead? Taking the key back "
-                               u"later gives it back.");
+        text(*screen, u"text",
+             u"Ctrl+Alt+N runs \"Screenshot\" now. Start recordings with it instead? Taking the key back "
+             u"later gives it back.");
     } else if (element == u"FormError") {
         text(*screen, u"text", u"Sorry, there is no memory or space left. The recording has stopped.");
     } else if (element == u"FormAbout") {

@@ -1,8 +1,9 @@
+#include "skin/widget.h"
+
 #include <gtest/gtest.h>
 
 #include "skin/skin_exceptions.h"
 #include "skin/table_widget.h"
-#include "skin/widget.h"
 #include "skin/widget_registry.h"
 #include "tests/skin/skin_test_support.h"
 

@@ -222,7 +222,8 @@ TEST_F(CallMonitorTest, AFlappingCallStaysOneCallAndAChangeOfPartyIsAnother) {
     EXPECT_TRUE(take().empty()) << "the first identity learnt belongs to the call already told";
     os::reg_write_dword(phone_state::phone_key, phone_state::active_call, 8);
     poll();
-    EXPECT_EQ(take(), (std::vector<Report>{{false, {}, {}, 0}, {true, u"Ann", u"+44 20 7946 0958", call_direction_incoming}}));
+    EXPECT_EQ(take(),
+              (std::vector<Report>{{false, {}, {}, 0}, {true, u"Ann", u"+44 20 7946 0958", call_direction_incoming}}));
     EXPECT_NEAR(monitor.call_seconds(), 0.0, 0.01);
 
     // A bridge that stops beating: its call is over once its patience has run out, at once.

@@ -6,10 +6,10 @@
 #include <cstdlib>
 
 #include "os/event.h"
-#include "os/stopwatch.h"
 #include "os/log.h"
 #include "os/path.h"
 #include "os/registry.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "telephony/contacts/contacts_session.h"
 #include "telephony/contacts/phone_number.h"

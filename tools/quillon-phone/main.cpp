@@ -89,7 +89,8 @@ std::unique_ptr<CallNotificationKeeper> keep_call_notifications() {
         [](const std::u16string& path) {
             return spawn_program({os::to_utf8(touch_program()), "open", os::to_utf8(path)});
         });
-    keeper->set_message_listener([](const std::string& message) { std::printf("notification: %s\n", message.c_str()); });
+    keeper->set_message_listener(
+        [](const std::string& message) { std::printf("notification: %s\n", message.c_str()); });
     return keeper;
 }
 
@@ -113,9 +114,8 @@ std::unique_ptr<os::GlobalShortcut> hold_record_shortcut() {
         std::printf("shortcut: a GNOME key starts recordings\n");
         return nullptr;
     }
-    auto shortcut = std::make_unique<os::GlobalShortcut>(u"com.korvel.QuillonTouch", u"record",
-                                                         u"Start or pause a voice note", u"CTRL+ALT+R",
-                                                         on_record_shortcut);
+    auto shortcut = std::make_unique<os::GlobalShortcut>(
+        u"com.korvel.QuillonTouch", u"record", u"Start or pause a voice note", u"CTRL+ALT+R", on_record_shortcut);
     // The portal answers at once when it is missing; a desktop's dialog may wait for the user.
     const os::GlobalShortcut::State state = shortcut->wait_settled(0.5);
     if (state == os::GlobalShortcut::State::Unavailable) {

@@ -36,7 +36,7 @@ bool resolve_pictures(SourceElement& element, const fs::path& folder, const std:
         if (!load.bitmap) {
             const char* reason = load.status == BitmapLoad::Status::Not16Bit  ? "is not a 16-bit bitmap"
                                  : load.status == BitmapLoad::Status::BadSize ? "has an unusable size"
-                                                                               : "cannot be read";
+                                                                              : "cannot be read";
             error = file + ":" + std::to_string(property.line) + ": picture " + path.string() + " " + reason;
             return false;
         }

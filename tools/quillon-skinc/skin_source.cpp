@@ -120,11 +120,21 @@ private:
             if (at_end()) return fail("text without its closing quote");
             const char e = m_text[m_pos++];
             switch (e) {
-                case 'n': bytes += '\n'; break;
-                case 't': bytes += '\t'; break;
-                case 'r': bytes += '\r'; break;
-                case '\\': bytes += '\\'; break;
-                case '"': bytes += '"'; break;
+                case 'n':
+                    bytes += '\n';
+                    break;
+                case 't':
+                    bytes += '\t';
+                    break;
+                case 'r':
+                    bytes += '\r';
+                    break;
+                case '\\':
+                    bytes += '\\';
+                    break;
+                case '"':
+                    bytes += '"';
+                    break;
                 case 'x': {
                     if (m_pos + 2 > m_text.size()) return fail("\\x needs two hex digits");
                     const std::string hex = m_text.substr(m_pos, 2);
@@ -135,7 +145,8 @@ private:
                     m_pos += 2;
                     break;
                 }
-                default: return fail(std::string("unknown escape \\") + e);
+                default:
+                    return fail(std::string("unknown escape \\") + e);
             }
         }
         value = os::from_utf8(bytes);
@@ -253,8 +264,7 @@ private:
 };
 }  // namespace
 
-bool parse_skin_source(const std::string& text, const std::string& file_name, SkinSource& source,
-                       std::string& error) {
+bool parse_skin_source(const std::string& text, const std::string& file_name, SkinSource& source, std::string& error) {
     Parser parser(file_name, error);
     return parser.parse(text, source);
 }

@@ -11,12 +11,12 @@ struct SourceProperty {
     skin_format::Table table = skin_format::Table::Integer;
     std::u16string name;
     int line = 0;
-    int32_t integer = 0;      // int
-    int16_t x = 0, y = 0;     // point
+    int32_t integer = 0;         // int
+    int16_t x = 0, y = 0;        // point
     uint8_t rgb[3] = {0, 0, 0};  // color
-    std::u16string text;      // string value, font description, picture file name
+    std::u16string text;         // string value, font description, picture file name
     bool whole_picture = false;  // picture given without coordinates: the whole bitmap
-    uint16_t coords[8] = {};  // picture points p0, p1, p2, p3
+    uint16_t coords[8] = {};     // picture points p0, p1, p2, p3
     bool flag = false;
 };
 
@@ -32,5 +32,4 @@ struct SkinSource {
 };
 
 // Parses `text`; on a fault returns false with `error` as "FILE:LINE: reason".
-bool parse_skin_source(const std::string& text, const std::string& file_name, SkinSource& source,
-                       std::string& error);
+bool parse_skin_source(const std::string& text, const std::string& file_name, SkinSource& source, std::string& error);

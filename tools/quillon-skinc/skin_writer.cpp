@@ -170,7 +170,9 @@ private:
                 append16(static_cast<uint16_t>(property.x));
                 append16(static_cast<uint16_t>(property.y));
                 break;
-            case Table::String: append16(m_strings.at(property.text)); break;
+            case Table::String:
+                append16(m_strings.at(property.text));
+                break;
             case Table::Picture:
                 for (uint16_t coordinate : property.coords) append16(coordinate);
                 m_out.push_back(static_cast<uint8_t>(m_pictures.at(property.text)));

@@ -88,7 +88,8 @@ int run_decode(const std::vector<std::string>& args) {
     if (data_size > 0xFFFFFFFFull - 36) return fail(paths[1] + ": too long for a WAV file");
     if (!reader->info().is_valid()) return fail(paths[0] + ": read error");
     header = wav_header(format, static_cast<std::uint32_t>(data_size));
-    if (!out.seek(0) || out.write(header.data(), header.size()) != header.size()) return fail(paths[1] + ": write failed");
+    if (!out.seek(0) || out.write(header.data(), header.size()) != header.size())
+        return fail(paths[1] + ": write failed");
     return 0;
 }
 

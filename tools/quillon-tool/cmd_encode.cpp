@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "os/event.h"
-#include "os/stopwatch.h"
 #include "audio/active_buffer.h"
 #include "audio/boost_filter.h"
 #include "audio/duration_filter.h"
@@ -21,9 +19,11 @@
 #include "audio/wav/codec_wav_writer.h"
 #include "audio/wav/wav_file_writer.h"
 #include "audio/wav/wav_header.h"
+#include "os/event.h"
 #include "os/file.h"
 #include "os/file_system.h"
 #include "os/path.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 #include "tools/quillon-tool/command.h"
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "audio/tags/file_tags.h"
 #include "audio/readers/file_reader.h"
+#include "audio/tags/file_tags.h"
 #include "os/text.h"
 #include "tools/quillon-tool/command.h"
 
@@ -21,12 +21,13 @@ int run_info(const std::vector<std::string>& args) {
     std::printf(
         "{\"codec\": %s, \"channels\": %d, \"rate\": %d, \"bits\": %d, \"bit_rate\": %d, \"duration\": %.3f, "
         "\"file_size\": %lld, \"artist\": %s, \"title\": %s, \"album\": %s}\n",
-        os::json_string(reader->codec()).c_str(), info.channels(), info.rate(), info.bits(), info.bit_rate(), info.duration(),
-        static_cast<long long>(info.file_size()), os::json_string(tags.artist).c_str(), os::json_string(tags.title).c_str(),
-        os::json_string(tags.album).c_str());
+        os::json_string(reader->codec()).c_str(), info.channels(), info.rate(), info.bits(), info.bit_rate(),
+        info.duration(), static_cast<long long>(info.file_size()), os::json_string(tags.artist).c_str(),
+        os::json_string(tags.title).c_str(), os::json_string(tags.album).c_str());
     return 0;
 }
 
-const ToolCommand command{"info", "FILE", "probe a recording through the reader factory and print it as JSON", &run_info};
+const ToolCommand command{"info", "FILE", "probe a recording through the reader factory and print it as JSON",
+                          &run_info};
 
 }  // namespace

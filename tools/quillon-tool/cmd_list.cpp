@@ -24,8 +24,9 @@ int run_list(const std::vector<std::string>& args) {
     for (size_t i = 0; i < records.size(); ++i) {
         const RecordEntry& entry = records.at(i);
         std::printf("{\"path\":%s,\"artist\":%s,\"title\":%s,\"album\":%s,\"size\":%s,\"date\":\"%s\"}\n",
-                    os::json_string(entry.path).c_str(), os::json_string(entry.artist).c_str(), os::json_string(entry.title).c_str(),
-                    os::json_string(entry.album).c_str(), os::json_string(entry.size_text).c_str(), date_text(entry.date).c_str());
+                    os::json_string(entry.path).c_str(), os::json_string(entry.artist).c_str(),
+                    os::json_string(entry.title).c_str(), os::json_string(entry.album).c_str(),
+                    os::json_string(entry.size_text).c_str(), date_text(entry.date).c_str());
     }
     return 0;
 }

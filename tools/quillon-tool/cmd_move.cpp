@@ -14,7 +14,8 @@ int run_move(const std::vector<std::string>& args) {
     document.rescan();
     const std::u16string path = os::strip_separator(os::expand_path(os::from_utf8(args[0])));
     if (document.records().find(path) < 0) return fail(args[0] + ": not a listed recording");
-    const std::u16string target = document.move_record(path, os::strip_separator(os::expand_path(os::from_utf8(args[1]))));
+    const std::u16string target =
+        document.move_record(path, os::strip_separator(os::expand_path(os::from_utf8(args[1]))));
     if (target.empty()) return fail(args[0] + ": cannot be moved to " + args[1]);
     document_tool::print_line(target);
     return 0;

@@ -1,9 +1,9 @@
 // quillon-tool record [--seconds N] [--format F] [--boost B]: records a voice note through the
 // Document into the recordings folder, prints the new file's path at once, and stops once the file
 // holds N seconds of audio (or N seconds have passed, when voice activation keeps silence out), or
-// on Ctrl-C / SIGTERM with the file finished. The file never holds more than N seconds. F is a "Format" text (Mp3Low, Mp3Middle,
-// Mp3High) or one of the WAV codecs PCM, ADPCM, GSM; B a "Boost" text. The microphone is
-// QUILLON_AUDIO_IN when set.
+// on Ctrl-C / SIGTERM with the file finished. The file never holds more than N seconds. F is a "Format" text (Mp3Low,
+// Mp3Middle, Mp3High) or one of the WAV codecs PCM, ADPCM, GSM; B a "Boost" text. The microphone is QUILLON_AUDIO_IN
+// when set.
 #include "tools/quillon-tool/command.h"
 #include "tools/quillon-tool/document_session.h"
 
@@ -27,7 +27,8 @@ int run_record(const std::vector<std::string>& arguments) {
     const double seconds = document_tool::seconds_option(args);
     const std::string format = document_tool::take_option(args, "--format");
     const std::string boost = document_tool::take_option(args, "--boost");
-    if (!args.empty() || seconds == -2) return fail("usage: quillon-tool record [--seconds N] [--format F] [--boost B]");
+    if (!args.empty() || seconds == -2)
+        return fail("usage: quillon-tool record [--seconds N] [--format F] [--boost B]");
 
     document_tool::DocumentSession session;
     Document& document = *session.document;
@@ -50,7 +51,8 @@ int run_record(const std::vector<std::string>& arguments) {
     document_tool::print_line(document.current_record().path);
     // N seconds of audio in the file: a microphone that is not paced in real time
     // (QUILLON_AUDIO_PACE=0) delivers them long before N seconds of the clock have passed.
-    session.run(seconds, [&] { return document.is_recording() && (seconds < 0 || document.duration().total() < seconds); });
+    session.run(seconds,
+                [&] { return document.is_recording() && (seconds < 0 || document.duration().total() < seconds); });
     document.stop();
     if (session.events.error) return fail("the recording ended with error " + std::to_string(session.events.error));
     return 0;

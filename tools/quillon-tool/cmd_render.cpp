@@ -24,8 +24,8 @@ std::vector<WavePeak> sample_speech(size_t count) {
         const double word = std::sin(i * 0.21) > -0.3 ? 1.0 : 0.08;
         const double syllable = 0.35 + 0.65 * std::fabs(std::sin(i * 1.7) * std::cos(i * 0.37));
         const auto high = static_cast<int>(120 * word * syllable);
-        out.push_back({static_cast<int8_t>(-high * (0.8 + 0.2 * std::fabs(std::cos(i * 2.3)))),
-                       static_cast<int8_t>(high)});
+        out.push_back(
+            {static_cast<int8_t>(-high * (0.8 + 0.2 * std::fabs(std::cos(i * 2.3)))), static_cast<int8_t>(high)});
     }
     return out;
 }

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "core/active_scheduler.h"
-#include "os/event.h"
-#include "os/stopwatch.h"
 #include "core/plain_event_loop.h"
 #include "document/document.h"
+#include "os/event.h"
+#include "os/stopwatch.h"
 #include "os/text.h"
 
 namespace document_tool {
@@ -66,7 +66,8 @@ inline std::string take_option(std::vector<std::string>& args, const std::string
     for (size_t i = 0; i + 1 < args.size(); ++i) {
         if (args[i] == name) {
             std::string value = args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                       args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
             return value;
         }
     }

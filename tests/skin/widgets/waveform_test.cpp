@@ -69,7 +69,12 @@ std::string picture_of(const RenderSurface& surface) {
     for (int32_t y = 0; y < bitmap.height(); ++y) {
         for (int32_t x = 0; x < bitmap.width(); ++x) {
             const Pixel p = bitmap.at(x, y);
-            out += p == kBack ? '.' : p == kUnplayed ? 'u' : p == kPlayed ? 'p' : p == kCursor ? 'c' : p == kThreshold ? 't' : '?';
+            out += p == kBack        ? '.'
+                   : p == kUnplayed  ? 'u'
+                   : p == kPlayed    ? 'p'
+                   : p == kCursor    ? 'c'
+                   : p == kThreshold ? 't'
+                                     : '?';
         }
         out += '\n';
     }
@@ -86,7 +91,8 @@ struct Drawn {
 std::unique_ptr<Drawn> make(const char* element, const char16_t* id, int32_t width, int32_t height) {
     auto drawn = std::make_unique<Drawn>();
     drawn->properties = load(kWaves);
-    EXPECT_TRUE(drawn->screen.bind(*drawn->properties, std::u16string(element, element + std::char_traits<char>::length(element))));
+    EXPECT_TRUE(drawn->screen.bind(*drawn->properties,
+                                   std::u16string(element, element + std::char_traits<char>::length(element))));
     drawn->wave = dynamic_cast<WaveformWidget*>(drawn->screen.find_child(id));
     lay_out(drawn->screen, width, height);
     drawn->surface.recreate(width, height);
