@@ -71,14 +71,21 @@ TEST_F(CallFlap, AFloodOfStateChangesLeavesNoFileUnderHalfASecond) {
 
     // A flood that ends with the call answered: one recording, whole, from it.
     ring();
-    flood(BridgeCallPhase::active);
+    const double answered_after = flood(BridgeCallPhase::active);
     sleep_seconds(1.5);
     hang_up();
     EXPECT_TRUE(await([&] { return touch_log().rfind("on_call_stop\n") != std::string::npos; }, 10.0));
     sleep_seconds(1.0);
     sync_touch();
     const std::vector<std::string> files = recordings(documents(), true);
-    EXPECT_EQ(files.size(), before + 1);
+    // A flood as fast as a phone's stack flaps leaves exactly the answered call's recording. One
+    // that a loaded machine stretches over seconds holds real stretches of half a second or more,
+    // which may be kept as calls of their own, but never anything shorter.
+    if (answered_after < 0.4) {
+        EXPECT_EQ(files.size(), before + 1);
+    } else {
+        EXPECT_GE(files.size(), before + 1);
+    }
     for (const std::string& path : files) EXPECT_GE(duration_of(path), 0.5) << path;
     EXPECT_EQ(stop_touch(), 0);
 }

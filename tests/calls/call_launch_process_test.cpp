@@ -104,7 +104,13 @@ TEST_F(CallLaunchProcess, CallEndingBeforeTheMonitorSawItStillEndsTheRecording) 
     const int status = wait_exit(touch, 20.0);
     if (status != -2) touch = -1;
     EXPECT_EQ(status, 0) << touch_log();
-    // Too short for audio to reach the file, but its tag is whole.
+    // A loaded machine may let the monitor see the call for a moment after all: then its piece is
+    // a flap's and is not kept, and the log says why. Otherwise the file stays, too short for audio
+    // to reach it, but with its whole tag.
+    if (!std::filesystem::exists(found.front())) {
+        EXPECT_NE(touch_log().find("is no conversation; its recording is not kept"), std::string::npos) << touch_log();
+        return;
+    }
     EXPECT_TRUE(tag_written(found.front()));
     EXPECT_EQ(read_record_tags(os::from_utf8(found.front())).artist, os::from_utf8(caller_name));
 }
