@@ -41,6 +41,15 @@ bool spin_until(const std::function<bool()>& done, double seconds = 20) {
     return done();
 }
 
+// A subscription sends its match rule to the bus without waiting; a call answered by the bus on the
+// same connection comes back only after the bus took the rule, so a signal sent then is routed.
+void let_the_bus_take_the_match(const Bus& listener) {
+    GVariant* reply = g_dbus_connection_call_sync(os::dbus::gio_connection(listener), "org.freedesktop.DBus",
+                                                  "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId", nullptr,
+                                                  nullptr, G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    if (reply) g_variant_unref(reply);
+}
+
 Bus open_session() {
     std::string why;
     Bus bus = Bus::open(BusKind::session, why);
@@ -205,6 +214,7 @@ TEST(DbusBus, SignalsAndTheBusClosingAreTold) {
     match.member = "Ping";
     os::dbus::SignalSubscription subscription(listener, match,
                                               [&](const os::dbus::Signal& signal) { heard.push_back(signal); });
+    let_the_bus_take_the_match(listener);
     auto emit = [&](const char* member, const char* text) {
         GError* error = nullptr;
         const gboolean sent =
@@ -227,6 +237,7 @@ TEST(DbusBus, SignalsAndTheBusClosingAreTold) {
     subscription.reset();
     int later = 0;
     os::dbus::SignalSubscription witness(listener, match, [&](const os::dbus::Signal&) { ++later; });
+    let_the_bus_take_the_match(listener);
     ASSERT_TRUE(emit("Ping", "after"));
     ASSERT_TRUE(spin_until([&] { return later == 1; }));
     EXPECT_EQ(heard.size(), 1u);
