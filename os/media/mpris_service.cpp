@@ -94,9 +94,7 @@ struct MprisService::Impl {
     std::string desktop_entry;
     std::string bus_name;
 
-    GMainContext* context = nullptr;
-    GMainLoop* loop = nullptr;
-    std::thread thread;
+    os::dbus::LoopThread loop_thread;
 
     // The loop thread's alone.
     os::dbus::Bus session_bus;
@@ -354,7 +352,7 @@ void MprisService::Impl::stop() {
         if (root_registration != 0) g_dbus_connection_unregister_object(bus, root_registration);
         g_dbus_connection_flush_sync(bus, nullptr, nullptr);
     }
-    g_main_loop_quit(loop);
+    loop_thread.quit();
 }
 
 MprisService::MprisService(std::u16string identity, std::u16string desktop_entry, std::u16string bus_suffix)
@@ -363,40 +361,21 @@ MprisService::MprisService(std::u16string identity, std::u16string desktop_entry
     impl.identity = to_utf8(identity);
     impl.desktop_entry = to_utf8(desktop_entry);
     impl.bus_name = "org.mpris.MediaPlayer2." + to_utf8(bus_suffix);
-    impl.context = g_main_context_new();
-    impl.loop = g_main_loop_new(impl.context, FALSE);
-    impl.thread = std::thread([&impl] {
-        g_main_context_push_thread_default(impl.context);
-        impl.start();
-        g_main_loop_run(impl.loop);
-        for (GVariant*& value : impl.told) {
-            if (value) g_variant_unref(value);
-            value = nullptr;
-        }
-        if (impl.bus) {
-            impl.session_bus.reset();
-            impl.bus = nullptr;
-        }
-        if (impl.node) g_dbus_node_info_unref(impl.node);
-        // Sources the connection queued for this thread go with the context.
-        while (g_main_context_iteration(impl.context, FALSE)) {
-        }
-        g_main_context_pop_thread_default(impl.context);
-    });
+    impl.loop_thread.start([&impl] { impl.start(); },
+                           [&impl] {
+                               for (GVariant*& value : impl.told) {
+                                   if (value) g_variant_unref(value);
+                                   value = nullptr;
+                               }
+                               impl.session_bus.reset();
+                               impl.bus = nullptr;
+                               if (impl.node) g_dbus_node_info_unref(impl.node);
+                           });
 }
 
 MprisService::~MprisService() {
     Impl& impl = *m_impl;
-    g_main_context_invoke(
-        impl.context,
-        [](gpointer data) {
-            static_cast<Impl*>(data)->stop();
-            return G_SOURCE_REMOVE;
-        },
-        &impl);
-    impl.thread.join();
-    g_main_loop_unref(impl.loop);
-    g_main_context_unref(impl.context);
+    impl.loop_thread.finish([&impl] { impl.stop(); });
 }
 
 void MprisService::set_command_handler(CommandHandler handler) {
@@ -412,7 +391,7 @@ void MprisService::publish(const MediaState& state) {
         m_impl->stamp = std::chrono::steady_clock::now();
     }
     g_main_context_invoke(
-        m_impl->context,
+        m_impl->loop_thread.context(),
         [](gpointer data) {
             static_cast<Impl*>(data)->announce_changes();
             return G_SOURCE_REMOVE;
@@ -431,7 +410,7 @@ void MprisService::seeked(double position) {
         double position;
     };
     g_main_context_invoke_full(
-        m_impl->context, G_PRIORITY_DEFAULT,
+        m_impl->loop_thread.context(), G_PRIORITY_DEFAULT,
         [](gpointer data) {
             const auto* seek = static_cast<const Seek*>(data);
             seek->impl->emit_seeked(seek->position);

@@ -45,9 +45,7 @@ struct DesktopNotifier::Impl {
     std::string icon;
     std::string desktop_entry;
 
-    GMainContext* context = nullptr;
-    GMainLoop* loop = nullptr;
-    std::thread thread;
+    os::dbus::LoopThread loop_thread;
 
     // The loop thread's alone.
     os::dbus::Bus session_bus;
@@ -173,7 +171,7 @@ void DesktopNotifier::Impl::finish(bool taken) {
         quit = stopping && pending == 0;
     }
     idle.notify_all();
-    if (quit) g_main_loop_quit(loop);
+    if (quit) loop_thread.quit();
 }
 
 // On the loop thread: calls still waiting for an answer are cancelled, and the loop ends once
@@ -184,7 +182,7 @@ void DesktopNotifier::Impl::stop() {
     action_subscription.reset();
     closed_subscription.reset();
     std::lock_guard<std::mutex> guard(lock);
-    if (pending == 0) g_main_loop_quit(loop);
+    if (pending == 0) loop_thread.quit();
 }
 
 DesktopNotifier::DesktopNotifier(std::u16string app_name, std::u16string icon, std::u16string desktop_entry)
@@ -193,37 +191,18 @@ DesktopNotifier::DesktopNotifier(std::u16string app_name, std::u16string icon, s
     impl.app_name = to_utf8(app_name);
     impl.icon = to_utf8(icon);
     impl.desktop_entry = to_utf8(desktop_entry);
-    impl.context = g_main_context_new();
-    impl.loop = g_main_loop_new(impl.context, FALSE);
     impl.cancellable = g_cancellable_new();
-    impl.thread = std::thread([&impl] {
-        g_main_context_push_thread_default(impl.context);
-        g_main_loop_run(impl.loop);
-        if (impl.bus) {
-            impl.session_bus.reset();
-            impl.bus = nullptr;
-        }
-        // Sources the connection queued for this thread (the last signals) go with the context.
-        while (g_main_context_iteration(impl.context, FALSE)) {
-        }
-        g_main_context_pop_thread_default(impl.context);
+    impl.loop_thread.start(nullptr, [&impl] {
+        impl.session_bus.reset();
+        impl.bus = nullptr;
     });
 }
 
 DesktopNotifier::~DesktopNotifier() {
     wait_idle(exit_grace_seconds);
     Impl& impl = *m_impl;
-    g_main_context_invoke(
-        impl.context,
-        [](gpointer data) {
-            static_cast<Impl*>(data)->stop();
-            return G_SOURCE_REMOVE;
-        },
-        &impl);
-    impl.thread.join();
+    impl.loop_thread.finish([&impl] { impl.stop(); });
     g_object_unref(impl.cancellable);
-    g_main_loop_unref(impl.loop);
-    g_main_context_unref(impl.context);
 }
 
 void DesktopNotifier::set_action_handler(ActionHandler handler) {
@@ -237,7 +216,7 @@ void DesktopNotifier::show(const Notification& notification, uint64_t tag) {
         ++m_impl->pending;
     }
     g_main_context_invoke_full(
-        m_impl->context, G_PRIORITY_DEFAULT,
+        m_impl->loop_thread.context(), G_PRIORITY_DEFAULT,
         [](gpointer data) {
             const auto* request = static_cast<const Request*>(data);
             request->impl->send(request->notification, request->tag);

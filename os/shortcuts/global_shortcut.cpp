@@ -32,9 +32,7 @@ struct GlobalShortcut::Impl {
     std::string preferred_trigger;
     ActivatedHandler handler;
 
-    GMainContext* context = nullptr;
-    GMainLoop* loop = nullptr;
-    std::thread thread;
+    os::dbus::LoopThread loop_thread;
 
     // The loop thread's alone.
     os::dbus::Bus session_bus;
@@ -259,7 +257,7 @@ void GlobalShortcut::Impl::stop() {
         }
         g_dbus_connection_flush_sync(bus, nullptr, nullptr);
     }
-    g_main_loop_quit(loop);
+    loop_thread.quit();
 }
 
 GlobalShortcut::GlobalShortcut(std::u16string app_id, std::u16string id, std::u16string description,
@@ -271,37 +269,18 @@ GlobalShortcut::GlobalShortcut(std::u16string app_id, std::u16string id, std::u1
     impl.description = to_utf8(description);
     impl.preferred_trigger = to_utf8(preferred_trigger);
     impl.handler = std::move(handler);
-    impl.context = g_main_context_new();
-    impl.loop = g_main_loop_new(impl.context, FALSE);
     impl.cancellable = g_cancellable_new();
-    impl.thread = std::thread([&impl] {
-        g_main_context_push_thread_default(impl.context);
-        impl.start();
-        g_main_loop_run(impl.loop);
-        if (impl.bus) {
-            impl.session_bus.reset();
-            impl.bus = nullptr;
-        }
-        // Callbacks of cancelled calls and sources the connection queued go with the context.
-        while (g_main_context_iteration(impl.context, FALSE)) {
-        }
-        g_main_context_pop_thread_default(impl.context);
-    });
+    impl.loop_thread.start([&impl] { impl.start(); },
+                           [&impl] {
+                               impl.session_bus.reset();
+                               impl.bus = nullptr;
+                           });
 }
 
 GlobalShortcut::~GlobalShortcut() {
     Impl& impl = *m_impl;
-    g_main_context_invoke(
-        impl.context,
-        [](gpointer data) {
-            static_cast<Impl*>(data)->stop();
-            return G_SOURCE_REMOVE;
-        },
-        &impl);
-    impl.thread.join();
+    impl.loop_thread.finish([&impl] { impl.stop(); });
     g_object_unref(impl.cancellable);
-    g_main_loop_unref(impl.loop);
-    g_main_context_unref(impl.context);
 }
 
 GlobalShortcut::State GlobalShortcut::state() const {
